@@ -1,0 +1,284 @@
+// Stand-in for the engine's delegates: single-cast TDelegate and multicast TMulticastDelegate with payloads and
+// FDelegateHandle. No dynamic (script) delegates, no UObject liveness tracking.
+#pragma once
+
+#include "CoreTypes.h"
+#include "Templates/SharedPointer.h"
+
+#include <functional>
+#include <mutex>
+#include <tuple>
+#include <vector>
+
+class CORE_API FDelegateHandle
+{
+public:
+	enum EGenerateNewHandleType
+	{
+		GenerateNewHandle
+	};
+
+	FDelegateHandle() = default;
+	explicit FDelegateHandle(EGenerateNewHandleType);
+
+	bool IsValid() const { return ID != 0; }
+	void Reset() { ID = 0; }
+	bool operator==(const FDelegateHandle& Other) const { return ID == Other.ID; }
+	bool operator!=(const FDelegateHandle& Other) const { return ID != Other.ID; }
+
+private:
+	uint64 ID = 0;
+};
+
+template <typename FuncType>
+class TDelegate;
+
+template <typename RetType, typename... ParamTypes>
+class TDelegate<RetType(ParamTypes...)>
+{
+public:
+	using FFunction = std::function<RetType(ParamTypes...)>;
+
+	TDelegate() = default;
+
+	template <typename... PayloadTypes>
+	static TDelegate CreateStatic(RetType (*Function)(ParamTypes..., PayloadTypes...), std::type_identity_t<PayloadTypes>... Payload)
+	{
+		return TDelegate([Function, ... Captured = Payload](ParamTypes... Params) mutable -> RetType
+			{ return Function(std::forward<ParamTypes>(Params)..., Captured...); });
+	}
+	template <typename UserClass, typename... PayloadTypes>
+	static TDelegate CreateRaw(UserClass* Object, RetType (UserClass::*Method)(ParamTypes..., PayloadTypes...), std::type_identity_t<PayloadTypes>... Payload)
+	{
+		return TDelegate([Object, Method, ... Captured = Payload](ParamTypes... Params) mutable -> RetType
+			{ return (Object->*Method)(std::forward<ParamTypes>(Params)..., Captured...); });
+	}
+	template <typename UserClass, typename... PayloadTypes>
+	static TDelegate CreateRaw(const UserClass* Object, RetType (UserClass::*Method)(ParamTypes..., PayloadTypes...) const, std::type_identity_t<PayloadTypes>... Payload)
+	{
+		return TDelegate([Object, Method, ... Captured = Payload](ParamTypes... Params) mutable -> RetType
+			{ return (Object->*Method)(std::forward<ParamTypes>(Params)..., Captured...); });
+	}
+	/** The stand-in keeps no liveness record of objects: a UObject binding is a raw binding. */
+	template <typename UserClass, typename MethodType, typename... PayloadTypes>
+	static TDelegate CreateUObject(UserClass* Object, MethodType Method, PayloadTypes&&... Payload)
+	{
+		return CreateRaw(Object, Method, std::forward<PayloadTypes>(Payload)...);
+	}
+	template <typename UserClass, ESPMode Mode, typename MethodType, typename... PayloadTypes>
+	static TDelegate CreateSP(const TSharedRef<UserClass, Mode>& Object, MethodType Method, PayloadTypes... Payload)
+	{
+		TWeakPtr<UserClass, Mode> Weak(Object);
+		return TDelegate([Weak, Method, ... Captured = Payload](ParamTypes... Params) mutable -> RetType
+			{
+				TSharedPtr<UserClass, Mode> Pinned = Weak.Pin();
+				if constexpr (std::is_void_v<RetType>)
+				{
+					if (Pinned)
+					{
+						(Pinned.Get()->*Method)(std::forward<ParamTypes>(Params)..., Captured...);
+					}
+				}
+				else
+				{
+					check(Pinned.IsValid());
+					return (Pinned.Get()->*Method)(std::forward<ParamTypes>(Params)..., Captured...);
+				}
+			});
+	}
+	template <typename FunctorType>
+	static TDelegate CreateLambda(FunctorType&& Functor)
+	{
+		return TDelegate(FFunction(std::forward<FunctorType>(Functor)));
+	}
+
+	template <typename... ArgTypes>
+	void BindStatic(ArgTypes&&... Args)
+	{
+		*this = CreateStatic(std::forward<ArgTypes>(Args)...);
+	}
+	template <typename... ArgTypes>
+	void BindRaw(ArgTypes&&... Args)
+	{
+		*this = CreateRaw(std::forward<ArgTypes>(Args)...);
+	}
+	template <typename... ArgTypes>
+	void BindUObject(ArgTypes&&... Args)
+	{
+		*this = CreateUObject(std::forward<ArgTypes>(Args)...);
+	}
+	template <typename... ArgTypes>
+	void BindSP(ArgTypes&&... Args)
+	{
+		*this = CreateSP(std::forward<ArgTypes>(Args)...);
+	}
+	template <typename FunctorType>
+	void BindLambda(FunctorType&& Functor)
+	{
+		*this = CreateLambda(std::forward<FunctorType>(Functor));
+	}
+
+	bool IsBound() const { return static_cast<bool>(Function); }
+	void Unbind() { Function = nullptr; }
+
+	RetType Execute(ParamTypes... Params) const
+	{
+		check(IsBound());
+		return Function(std::forward<ParamTypes>(Params)...);
+	}
+	/** Calls the binding when there is one; true when it was called. */
+	bool ExecuteIfBound(ParamTypes... Params) const
+		requires std::is_void_v<RetType>
+	{
+		if (!IsBound())
+		{
+			return false;
+		}
+		Function(std::forward<ParamTypes>(Params)...);
+		return true;
+	}
+
+private:
+	explicit TDelegate(FFunction InFunction) : Function(MoveTemp(InFunction)) {}
+
+	FFunction Function;
+};
+
+/**
+ * Multicast notification. Adding, removing and raising are serialised by one lock that is held while the
+ * subscribers run, so a removal from another thread returns only after any call in progress has ended; a
+ * subscriber may add or remove subscriptions (its own included) from inside the raise on the same thread.
+ */
+template <typename FuncType>
+class TMulticastDelegate;
+
+template <typename... ParamTypes>
+class TMulticastDelegate<void(ParamTypes...)>
+{
+public:
+	using FDelegate = TDelegate<void(ParamTypes...)>;
+
+	TMulticastDelegate() = default;
+	TMulticastDelegate(const TMulticastDelegate&) = delete;
+	TMulticastDelegate& operator=(const TMulticastDelegate&) = delete;
+
+	FDelegateHandle Add(FDelegate Delegate)
+	{
+		std::lock_guard Lock(Mutex);
+		const FDelegateHandle Handle(FDelegateHandle::GenerateNewHandle);
+		Entries.push_back(FEntry{Handle, MoveTemp(Delegate), false});
+		return Handle;
+	}
+	template <typename... ArgTypes>
+	FDelegateHandle AddStatic(ArgTypes&&... Args)
+	{
+		return Add(FDelegate::CreateStatic(std::forward<ArgTypes>(Args)...));
+	}
+	template <typename... ArgTypes>
+	FDelegateHandle AddRaw(ArgTypes&&... Args)
+	{
+		return Add(FDelegate::CreateRaw(std::forward<ArgTypes>(Args)...));
+	}
+	template <typename... ArgTypes>
+	FDelegateHandle AddUObject(ArgTypes&&... Args)
+	{
+		return Add(FDelegate::CreateUObject(std::forward<ArgTypes>(Args)...));
+	}
+	template <typename... ArgTypes>
+	FDelegateHandle AddSP(ArgTypes&&... Args)
+	{
+		return Add(FDelegate::CreateSP(std::forward<ArgTypes>(Args)...));
+	}
+	template <typename FunctorType>
+	FDelegateHandle AddLambda(FunctorType&& Functor)
+	{
+		return Add(FDelegate::CreateLambda(std::forward<FunctorType>(Functor)));
+	}
+
+	/** True when a subscription with this handle existed; it is never called again once this returns. */
+	bool Remove(FDelegateHandle Handle)
+	{
+		std::lock_guard Lock(Mutex);
+		for (FEntry& Entry : Entries)
+		{
+			if (!Entry.bRemoved && Entry.Handle == Handle)
+			{
+				Entry.bRemoved = true;
+				Compact();
+				return true;
+			}
+		}
+		return false;
+	}
+	void Clear()
+	{
+		std::lock_guard Lock(Mutex);
+		for (FEntry& Entry : Entries)
+		{
+			Entry.bRemoved = true;
+		}
+		Compact();
+	}
+	bool IsBound() const
+	{
+		std::lock_guard Lock(Mutex);
+		for (const FEntry& Entry : Entries)
+		{
+			if (!Entry.bRemoved)
+			{
+				return true;
+			}
+		}
+		return false;
+	}
+
+	void Broadcast(ParamTypes... Params) const
+	{
+		std::lock_guard Lock(Mutex);
+		++BroadcastDepth;
+		// Index-based: subscribers added during the raise are not called by it, removed ones are skipped.
+		const size_t Count = Entries.size();
+		for (size_t Index = 0; Index < Count; ++Index)
+		{
+			if (!Entries[Index].bRemoved)
+			{
+				const FDelegate Delegate = Entries[Index].Delegate;
+				Delegate.ExecuteIfBound(Params...);
+			}
+		}
+		--BroadcastDepth;
+		Compact();
+	}
+
+private:
+	struct FEntry
+	{
+		FDelegateHandle Handle;
+		FDelegate Delegate;
+		bool bRemoved;
+	};
+
+	void Compact() const
+	{
+		if (BroadcastDepth == 0)
+		{
+			std::erase_if(Entries, [](const FEntry& Entry) { return Entry.bRemoved; });
+		}
+	}
+
+	mutable std::recursive_mutex Mutex;
+	mutable std::vector<FEntry> Entries;
+	mutable int32 BroadcastDepth = 0;
+};
+
+using FSimpleDelegate = TDelegate<void()>;
+using FSimpleMulticastDelegate = TMulticastDelegate<void()>;
+
+#define DECLARE_DELEGATE(DelegateName) using DelegateName = TDelegate<void()>
+#define DECLARE_DELEGATE_OneParam(DelegateName, Param1Type) using DelegateName = TDelegate<void(Param1Type)>
+#define DECLARE_DELEGATE_TwoParams(DelegateName, Param1Type, Param2Type) using DelegateName = TDelegate<void(Param1Type, Param2Type)>
+#define DECLARE_DELEGATE_RetVal(RetValType, DelegateName) using DelegateName = TDelegate<RetValType()>
+#define DECLARE_DELEGATE_RetVal_OneParam(RetValType, DelegateName, Param1Type) using DelegateName = TDelegate<RetValType(Param1Type)>
+#define DECLARE_MULTICAST_DELEGATE(DelegateName) using DelegateName = TMulticastDelegate<void()>
+#define DECLARE_MULTICAST_DELEGATE_OneParam(DelegateName, Param1Type) using DelegateName = TMulticastDelegate<void(Param1Type)>
+#define DECLARE_MULTICAST_DELEGATE_TwoParams(DelegateName, Param1Type, Param2Type) using DelegateName = TMulticastDelegate<void(Param1Type, Param2Type)>

@@ -1,0 +1,15 @@
+// Stand-in for the engine's FQualifiedFrameTime: a frame time with the rate it counts in.
+#pragma once
+
+#include "Misc/FrameRate.h"
+#include "Misc/FrameTime.h"
+
+struct FQualifiedFrameTime
+{
+	FFrameTime Time;
+	FFrameRate Rate;
+
+	FQualifiedFrameTime() = default;
+	FQualifiedFrameTime(const FFrameTime& InTime, const FFrameRate& InRate) : Time(InTime), Rate(InRate) {}
+	bool operator==(const FQualifiedFrameTime& Other) const = default;
+};
