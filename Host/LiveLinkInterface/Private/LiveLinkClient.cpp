@@ -1,0 +1,237 @@
+#include "LiveLinkClient.h"
+
+#include "Roles/LiveLinkCameraRole.h"
+
+DEFINE_LOG_CATEGORY_STATIC(LogLiveLink, Log, All);
+
+FLiveLinkClient::FLiveLinkClient() : GameThreadId(std::this_thread::get_id())
+{
+}
+
+FLiveLinkClient::~FLiveLinkClient()
+{
+	CheckGameThread();
+	for (FSourceEntry& Entry : Sources)
+	{
+		Entry.Source->RequestSourceShutdown();
+		checkf(Entry.Source.GetSharedReferenceCount() == 1, "a source outlives its Live Link client");
+		ReleaseSource(Entry);
+	}
+	Sources.clear();
+}
+
+void FLiveLinkClient::CheckGameThread() const
+{
+	checkf(std::this_thread::get_id() == GameThreadId, "Live Link client used off its game thread");
+}
+
+FGuid FLiveLinkClient::AddSource(TSharedPtr<ILiveLinkSource> Source)
+{
+	CheckGameThread();
+	check(Source.IsValid());
+	const FGuid Guid = FGuid::NewGuid();
+	Sources.push_back(FSourceEntry{Guid, Source, false});
+	Source->ReceiveClient(this, Guid);
+	OnSourceAdded.Broadcast(Guid);
+	return Guid;
+}
+
+void FLiveLinkClient::RemoveSource(FGuid SourceGuid)
+{
+	CheckGameThread();
+	for (FSourceEntry& Entry : Sources)
+	{
+		if (Entry.Guid == SourceGuid)
+		{
+			Entry.bRemovalRequested = true;
+		}
+	}
+	if (!bTicking)
+	{
+		ProcessPendingRemovals();
+	}
+}
+
+void FLiveLinkClient::RemoveAllSources()
+{
+	CheckGameThread();
+	for (FSourceEntry& Entry : Sources)
+	{
+		Entry.bRemovalRequested = true;
+	}
+	if (!bTicking)
+	{
+		ProcessPendingRemovals();
+	}
+}
+
+void FLiveLinkClient::ReleaseSource(FSourceEntry& Entry)
+{
+	const FGuid Guid = Entry.Guid;
+	// The source's destructor may wait for its own thread; releasing here, outside the tick notification,
+	// keeps that wait from ever blocking a removal the thread makes from the notification.
+	Entry.Source.Reset();
+	{
+		std::lock_guard Lock(SubjectMutex);
+		std::erase_if(Subjects, [&](const FSubjectEntry& Subject) { return Subject.Key.Source == Guid; });
+	}
+	OnSourceRemoved.Broadcast(Guid);
+}
+
+void FLiveLinkClient::ProcessPendingRemovals()
+{
+	for (size_t Index = 0; Index < Sources.size();)
+	{
+		FSourceEntry& Entry = Sources[Index];
+		if (Entry.bRemovalRequested && Entry.Source->RequestSourceShutdown())
+		{
+			FSourceEntry Removed = MoveTemp(Entry);
+			Sources.erase(Sources.begin() + static_cast<std::ptrdiff_t>(Index));
+			ReleaseSource(Removed);
+			continue;
+		}
+		++Index;
+	}
+}
+
+void FLiveLinkClient::Tick()
+{
+	CheckGameThread();
+	bTicking = true;
+	TickDelegate.Broadcast();
+	bTicking = false;
+	++TickCount;
+	ProcessPendingRemovals();
+}
+
+void FLiveLinkClient::PushStaticData(const FLiveLinkSubjectKey& SubjectKey, TSubclassOf<ULiveLinkRole> Role, FLiveLinkStaticDataStruct&& StaticData)
+{
+	ULiveLinkRole* RoleObject = Role.Get() != nullptr ? static_cast<ULiveLinkRole*>(Role.Get()->GetDefaultObject(true)) : nullptr;
+	if (RoleObject == nullptr || !StaticData.IsValid() || !StaticData.GetStruct()->IsChildOf(RoleObject->GetStaticDataStruct()))
+	{
+		UE_LOG(LogLiveLink, Warning, TEXT("Static data for subject %s dropped: it does not match its role"), *SubjectKey.SubjectName.ToString());
+		return;
+	}
+	FLiveLinkStaticDataStruct Copy = StaticData.Clone();
+	{
+		std::lock_guard Lock(SubjectMutex);
+		auto It = std::find_if(Subjects.begin(), Subjects.end(), [&](const FSubjectEntry& Subject) { return Subject.Key == SubjectKey; });
+		if (It == Subjects.end())
+		{
+			Subjects.push_back(FSubjectEntry{SubjectKey, Role, MoveTemp(StaticData), FLiveLinkFrameDataStruct(), 0});
+		}
+		else
+		{
+			It->Role = Role;
+			It->StaticData = MoveTemp(StaticData);
+			It->LatestFrame.Reset();
+		}
+	}
+	OnStaticDataReceived.Broadcast(SubjectKey, Copy);
+}
+
+void FLiveLinkClient::PushFrameData(const FLiveLinkSubjectKey& SubjectKey, FLiveLinkFrameDataStruct&& FrameData)
+{
+	FLiveLinkFrameDataStruct Copy;
+	{
+		std::lock_guard Lock(SubjectMutex);
+		auto It = std::find_if(Subjects.begin(), Subjects.end(), [&](const FSubjectEntry& Subject) { return Subject.Key == SubjectKey; });
+		if (It == Subjects.end() || !FrameData.IsValid())
+		{
+			return;
+		}
+		const ULiveLinkRole* RoleObject = static_cast<const ULiveLinkRole*>(It->Role.Get()->GetDefaultObject(true));
+		if (!FrameData.GetStruct()->IsChildOf(RoleObject->GetFrameDataStruct()))
+		{
+			return;
+		}
+		Copy = FrameData.Clone();
+		It->LatestFrame = MoveTemp(FrameData);
+		++It->FrameCount;
+	}
+	OnFrameDataReceived.Broadcast(SubjectKey, Copy);
+}
+
+TArray<FGuid> FLiveLinkClient::GetSourceGuids() const
+{
+	TArray<FGuid> Guids;
+	for (const FSourceEntry& Entry : Sources)
+	{
+		Guids.Add(Entry.Guid);
+	}
+	return Guids;
+}
+
+TSharedPtr<ILiveLinkSource> FLiveLinkClient::GetSource(FGuid SourceGuid) const
+{
+	for (const FSourceEntry& Entry : Sources)
+	{
+		if (Entry.Guid == SourceGuid)
+		{
+			return Entry.Source;
+		}
+	}
+	return nullptr;
+}
+
+int32 FLiveLinkClient::GetSourceCount() const
+{
+	return static_cast<int32>(Sources.size());
+}
+
+const FLiveLinkClient::FSubjectEntry* FLiveLinkClient::FindSubject(const FLiveLinkSubjectKey& SubjectKey) const
+{
+	for (const FSubjectEntry& Subject : Subjects)
+	{
+		if (Subject.Key == SubjectKey)
+		{
+			return &Subject;
+		}
+	}
+	return nullptr;
+}
+
+TArray<FLiveLinkSubjectKey> FLiveLinkClient::GetSubjects() const
+{
+	std::lock_guard Lock(SubjectMutex);
+	TArray<FLiveLinkSubjectKey> Keys;
+	for (const FSubjectEntry& Subject : Subjects)
+	{
+		Keys.Add(Subject.Key);
+	}
+	return Keys;
+}
+
+bool FLiveLinkClient::HasSubject(const FLiveLinkSubjectKey& SubjectKey) const
+{
+	std::lock_guard Lock(SubjectMutex);
+	return FindSubject(SubjectKey) != nullptr;
+}
+
+TSubclassOf<ULiveLinkRole> FLiveLinkClient::GetSubjectRole(const FLiveLinkSubjectKey& SubjectKey) const
+{
+	std::lock_guard Lock(SubjectMutex);
+	const FSubjectEntry* Subject = FindSubject(SubjectKey);
+	return Subject != nullptr ? Subject->Role : TSubclassOf<ULiveLinkRole>();
+}
+
+FLiveLinkStaticDataStruct FLiveLinkClient::GetStaticData(const FLiveLinkSubjectKey& SubjectKey) const
+{
+	std::lock_guard Lock(SubjectMutex);
+	const FSubjectEntry* Subject = FindSubject(SubjectKey);
+	return Subject != nullptr ? Subject->StaticData.Clone() : FLiveLinkStaticDataStruct();
+}
+
+FLiveLinkFrameDataStruct FLiveLinkClient::GetLatestFrame(const FLiveLinkSubjectKey& SubjectKey) const
+{
+	std::lock_guard Lock(SubjectMutex);
+	const FSubjectEntry* Subject = FindSubject(SubjectKey);
+	return Subject != nullptr ? Subject->LatestFrame.Clone() : FLiveLinkFrameDataStruct();
+}
+
+uint64 FLiveLinkClient::GetFrameCount(const FLiveLinkSubjectKey& SubjectKey) const
+{
+	std::lock_guard Lock(SubjectMutex);
+	const FSubjectEntry* Subject = FindSubject(SubjectKey);
+	return Subject != nullptr ? Subject->FrameCount : 0;
+}

@@ -1,0 +1,22 @@
+// Stand-in for the engine's ILiveLinkClient: what a source calls on the client. No subject evaluation API.
+#pragma once
+
+#include "CoreMinimal.h"
+#include "LiveLinkRole.h"
+#include "LiveLinkTypes.h"
+
+class ILiveLinkClient
+{
+public:
+	virtual ~ILiveLinkClient() = default;
+
+	/**
+	 * Raised once per Live Link tick on the game thread. Subscribers may be removed from any thread: a removal
+	 * returns only when no call to that subscriber is in progress, and it is never called afterwards.
+	 */
+	virtual FSimpleMulticastDelegate& TickNotification() = 0;
+	/** Takes the record; the subject exists from then on with that role. */
+	virtual void PushStaticData(const FLiveLinkSubjectKey& SubjectKey, TSubclassOf<ULiveLinkRole> Role, FLiveLinkStaticDataStruct&& StaticData) = 0;
+	/** Takes the record. A frame for a subject without static data, or of another role's type, is dropped. */
+	virtual void PushFrameData(const FLiveLinkSubjectKey& SubjectKey, FLiveLinkFrameDataStruct&& FrameData) = 0;
+};

@@ -1,0 +1,87 @@
+// Stand-in for the engine's Live Link client: owns sources, ticks them on the game thread and keeps each subject's
+// static data and latest frame. No subject evaluation, interpolation, presets or virtual subjects.
+#pragma once
+
+#include "CoreMinimal.h"
+#include "ILiveLinkClient.h"
+#include "ILiveLinkSource.h"
+
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class LIVELINKINTERFACE_API FLiveLinkClient final : public ILiveLinkClient
+{
+public:
+	/** The thread that constructs the client is its game thread: Tick and source management belong to it. */
+	FLiveLinkClient();
+	/** Asks every source to shut down and releases it. No source may be referenced elsewhere by then. */
+	~FLiveLinkClient() override;
+
+	//~ Begin ILiveLinkClient interface
+	FSimpleMulticastDelegate& TickNotification() override { return TickDelegate; }
+	void PushStaticData(const FLiveLinkSubjectKey& SubjectKey, TSubclassOf<ULiveLinkRole> Role, FLiveLinkStaticDataStruct&& StaticData) override;
+	void PushFrameData(const FLiveLinkSubjectKey& SubjectKey, FLiveLinkFrameDataStruct&& FrameData) override;
+	//~ End ILiveLinkClient interface
+
+	/** Takes shared ownership, hands the source ReceiveClient with a new identifier, and returns that identifier. */
+	FGuid AddSource(TSharedPtr<ILiveLinkSource> Source);
+	/**
+	 * Asks the source to shut down. It is released at once when it agrees, else asked again on every tick until it
+	 * does. A removal requested inside the tick notification is carried out after it, never during it.
+	 */
+	void RemoveSource(FGuid SourceGuid);
+	void RemoveAllSources();
+	/** Raises the tick notification once, then finishes pending removals. Game thread only. */
+	void Tick();
+
+	TArray<FGuid> GetSourceGuids() const;
+	TSharedPtr<ILiveLinkSource> GetSource(FGuid SourceGuid) const;
+	int32 GetSourceCount() const;
+
+	TArray<FLiveLinkSubjectKey> GetSubjects() const;
+	bool HasSubject(const FLiveLinkSubjectKey& SubjectKey) const;
+	TSubclassOf<ULiveLinkRole> GetSubjectRole(const FLiveLinkSubjectKey& SubjectKey) const;
+	/** Copies of what the client holds; invalid records when the subject is unknown or has no frame yet. */
+	FLiveLinkStaticDataStruct GetStaticData(const FLiveLinkSubjectKey& SubjectKey) const;
+	FLiveLinkFrameDataStruct GetLatestFrame(const FLiveLinkSubjectKey& SubjectKey) const;
+	uint64 GetFrameCount(const FLiveLinkSubjectKey& SubjectKey) const;
+	uint64 GetTickCount() const { return TickCount; }
+
+	/** Observers of accepted data, called on the pushing thread after the client has stored the record. */
+	TMulticastDelegate<void(const FLiveLinkSubjectKey&, const FLiveLinkStaticDataStruct&)> OnStaticDataReceived;
+	TMulticastDelegate<void(const FLiveLinkSubjectKey&, const FLiveLinkFrameDataStruct&)> OnFrameDataReceived;
+	/** Called on the game thread when a source has been added or released. */
+	TMulticastDelegate<void(FGuid)> OnSourceAdded;
+	TMulticastDelegate<void(FGuid)> OnSourceRemoved;
+
+private:
+	struct FSourceEntry
+	{
+		FGuid Guid;
+		TSharedPtr<ILiveLinkSource> Source;
+		bool bRemovalRequested = false;
+	};
+	struct FSubjectEntry
+	{
+		FLiveLinkSubjectKey Key;
+		TSubclassOf<ULiveLinkRole> Role;
+		FLiveLinkStaticDataStruct StaticData;
+		FLiveLinkFrameDataStruct LatestFrame;
+		uint64 FrameCount = 0;
+	};
+
+	void CheckGameThread() const;
+	void ProcessPendingRemovals();
+	void ReleaseSource(FSourceEntry& Entry);
+	const FSubjectEntry* FindSubject(const FLiveLinkSubjectKey& SubjectKey) const;
+
+	std::thread::id GameThreadId;
+	FSimpleMulticastDelegate TickDelegate;
+	std::vector<FSourceEntry> Sources;
+	bool bTicking = false;
+	uint64 TickCount = 0;
+
+	mutable std::mutex SubjectMutex;
+	std::vector<FSubjectEntry> Subjects;
+};

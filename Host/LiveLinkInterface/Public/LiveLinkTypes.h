@@ -1,0 +1,137 @@
+// Stand-in for the engine's Live Link value types: subject keys, world time, metadata and the type-erased static
+// and frame data containers. No interpolation, no subject settings.
+#pragma once
+
+#include "CoreMinimal.h"
+#include "UObject/Class.h"
+
+#define LIVELINKINTERFACE_API DLLEXPORT
+
+struct FLiveLinkSubjectKey
+{
+	FGuid Source;
+	FName SubjectName;
+
+	FLiveLinkSubjectKey() = default;
+	FLiveLinkSubjectKey(const FGuid& InSource, FName InSubjectName) : Source(InSource), SubjectName(InSubjectName) {}
+	bool operator==(const FLiveLinkSubjectKey& Other) const = default;
+};
+
+inline uint32 GetTypeHash(const FLiveLinkSubjectKey& Key)
+{
+	return GetTypeHash(Key.Source) * 31u + GetTypeHash(Key.SubjectName);
+}
+
+/** World time of a frame: the host clock in seconds when it was produced, and the cost of reading that clock. */
+struct FLiveLinkWorldTime
+{
+	double Time = -1.0;
+	double Offset = 0.0;
+
+	FLiveLinkWorldTime() = default;
+	FLiveLinkWorldTime(double InTime, double InOffset) : Time(InTime), Offset(InOffset) {}
+	double GetOffsettedTime() const { return Time + Offset; }
+};
+
+struct FLiveLinkMetaData
+{
+	TMap<FName, FString> StringMetaData;
+	/** The stand-in's default carries no rate (0/0): a frame that was never given a scene time says so. */
+	FQualifiedFrameTime SceneTime{FFrameTime(), FFrameRate(0, 0)};
+};
+
+struct LIVELINKINTERFACE_API FLiveLinkBaseStaticData
+{
+	DECLARE_STRUCT(FLiveLinkBaseStaticData)
+	virtual ~FLiveLinkBaseStaticData() = default;
+	TArray<FName> PropertyNames;
+};
+
+struct LIVELINKINTERFACE_API FLiveLinkBaseFrameData
+{
+	DECLARE_STRUCT(FLiveLinkBaseFrameData)
+	virtual ~FLiveLinkBaseFrameData() = default;
+	FLiveLinkWorldTime WorldTime;
+	FLiveLinkMetaData MetaData;
+	TArray<float> PropertyValues;
+};
+
+/**
+ * An owned record of a struct type known only at run time, created from the type's StaticStruct with the type's
+ * defaults. Move-only: pushing a record to the client hands it over.
+ */
+template <typename BaseType>
+class TLiveLinkDataStruct
+{
+public:
+	TLiveLinkDataStruct() = default;
+	explicit TLiveLinkDataStruct(UScriptStruct* InStruct) { InitializeWith(InStruct); }
+	TLiveLinkDataStruct(TLiveLinkDataStruct&& Other) noexcept : Struct(Other.Struct), Memory(MoveTemp(Other.Memory)) { Other.Struct = nullptr; }
+	TLiveLinkDataStruct& operator=(TLiveLinkDataStruct&& Other) noexcept
+	{
+		if (this != &Other)
+		{
+			Reset();
+			Struct = Other.Struct;
+			Memory = MoveTemp(Other.Memory);
+			Other.Struct = nullptr;
+		}
+		return *this;
+	}
+	TLiveLinkDataStruct(const TLiveLinkDataStruct&) = delete;
+	TLiveLinkDataStruct& operator=(const TLiveLinkDataStruct&) = delete;
+	~TLiveLinkDataStruct() { Reset(); }
+
+	void InitializeWith(UScriptStruct* InStruct)
+	{
+		check(InStruct != nullptr && InStruct->IsChildOf(BaseType::StaticStruct()));
+		Reset();
+		Struct = InStruct;
+		// operator new[] aligns for every fundamental type, which is all a record holds.
+		Memory.reset(new uint8[Struct->GetOps().Size]);
+		Struct->GetOps().Construct(Memory.get());
+	}
+	/** A deep copy, for the client's own bookkeeping. */
+	TLiveLinkDataStruct Clone() const
+	{
+		TLiveLinkDataStruct Copy;
+		if (IsValid())
+		{
+			Copy.InitializeWith(Struct);
+			Struct->GetOps().Copy(Copy.Memory.get(), Memory.get());
+		}
+		return Copy;
+	}
+	void Reset()
+	{
+		if (Struct != nullptr)
+		{
+			Struct->GetOps().Destruct(Memory.get());
+			Memory.reset();
+			Struct = nullptr;
+		}
+	}
+
+	bool IsValid() const { return Struct != nullptr; }
+	UScriptStruct* GetStruct() const { return Struct; }
+	BaseType* GetBaseData() { return reinterpret_cast<BaseType*>(Memory.get()); }
+	const BaseType* GetBaseData() const { return reinterpret_cast<const BaseType*>(Memory.get()); }
+	/** Null unless the record is of type T or derived from it. */
+	template <typename T>
+	T* Cast()
+	{
+		return IsValid() && Struct->IsChildOf(T::StaticStruct()) ? reinterpret_cast<T*>(Memory.get()) : nullptr;
+	}
+	template <typename T>
+	const T* Cast() const
+	{
+		return IsValid() && Struct->IsChildOf(T::StaticStruct()) ? reinterpret_cast<const T*>(Memory.get()) : nullptr;
+	}
+
+private:
+	UScriptStruct* Struct = nullptr;
+	std::unique_ptr<uint8[]> Memory;
+};
+
+using FLiveLinkStaticDataStruct = TLiveLinkDataStruct<FLiveLinkBaseStaticData>;
+using FLiveLinkFrameDataStruct = TLiveLinkDataStruct<FLiveLinkBaseFrameData>;

@@ -1,0 +1,41 @@
+// Stand-in for the engine's FIPv4Address: four octets with a strict dotted-quad parser. No host-name resolution.
+#pragma once
+
+#include "CoreMinimal.h"
+
+#define NETWORKING_API DLLEXPORT
+
+struct NETWORKING_API FIPv4Address
+{
+	/** Octets in network order: A is the first number of the dotted quad. */
+	uint8 A = 0;
+	uint8 B = 0;
+	uint8 C = 0;
+	uint8 D = 0;
+
+	constexpr FIPv4Address() = default;
+	constexpr FIPv4Address(uint8 InA, uint8 InB, uint8 InC, uint8 InD) : A(InA), B(InB), C(InC), D(InD) {}
+	constexpr explicit FIPv4Address(uint32 InValue)
+		: A(static_cast<uint8>(InValue >> 24)), B(static_cast<uint8>(InValue >> 16)), C(static_cast<uint8>(InValue >> 8)), D(static_cast<uint8>(InValue))
+	{
+	}
+
+	/** Host byte order: 127.0.0.1 is 0x7f000001. */
+	constexpr uint32 GetValue() const { return (uint32(A) << 24) | (uint32(B) << 16) | (uint32(C) << 8) | uint32(D); }
+	FString ToString() const;
+	constexpr bool operator==(const FIPv4Address& Other) const = default;
+
+	/**
+	 * Four decimal numbers 0-255 of one to three digits, separated by single points, nothing before or after.
+	 * Leading zeros are decimal, never octal. On failure OutAddress is left as it was.
+	 */
+	static bool Parse(const FString& AddressString, FIPv4Address& OutAddress);
+
+	static const FIPv4Address Any;
+	static const FIPv4Address InternalLoopback;
+};
+
+inline uint32 GetTypeHash(const FIPv4Address& Address)
+{
+	return Address.GetValue();
+}

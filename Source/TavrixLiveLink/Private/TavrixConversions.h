@@ -1,0 +1,54 @@
+#pragma once
+
+#include "CoreMinimal.h"
+
+#include <cmath>
+#include <limits>
+
+namespace TavrixConversions
+{
+/**
+ * Nearest 32-bit float, ties to even; magnitudes that round past the float range become an infinity of the same
+ * sign. Written out because a plain cast of an out-of-range double is undefined behaviour.
+ */
+inline float ToFloat(double Value)
+{
+	// FLT_MAX plus half an ulp: from here on round-to-nearest yields infinity.
+	constexpr double OverflowBound = 0x1.ffffffp+127;
+	if (Value >= OverflowBound)
+	{
+		return std::numeric_limits<float>::infinity();
+	}
+	if (Value <= -OverflowBound)
+	{
+		return -std::numeric_limits<float>::infinity();
+	}
+	return static_cast<float>(Value);
+}
+
+/** Truncates toward zero and saturates to the int32 range; NaN gives 0. Defined for every double. */
+inline int32 TruncateToInt32(double Value)
+{
+	if (std::isnan(Value))
+	{
+		return 0;
+	}
+	if (Value >= 2147483647.0)
+	{
+		return std::numeric_limits<int32>::max();
+	}
+	if (Value <= -2147483648.0)
+	{
+		return std::numeric_limits<int32>::min();
+	}
+	return static_cast<int32>(Value);
+}
+
+/** Clamps a 64-bit value into the int32 range. */
+inline int32 SaturateToInt32(int64 Value)
+{
+	return static_cast<int32>(Value < std::numeric_limits<int32>::min() ? std::numeric_limits<int32>::min()
+		: Value > std::numeric_limits<int32>::max()						 ? std::numeric_limits<int32>::max()
+																		 : Value);
+}
+} // namespace TavrixConversions

@@ -1,0 +1,439 @@
+#include "TavrixLiveLinkSource.h"
+
+#include "Async/Async.h"
+#include "Common/UdpSocketBuilder.h"
+#include "Dom/JsonObject.h"
+#include "HAL/PlatformTime.h"
+#include "HAL/RunnableThread.h"
+#include "ILiveLinkClient.h"
+#include "Roles/LiveLinkCameraRole.h"
+#include "Roles/LiveLinkCameraTypes.h"
+#include "Serialization/JsonReader.h"
+#include "Serialization/JsonSerializer.h"
+#include "SocketSubsystem.h"
+#include "Sockets.h"
+#include "TavrixConversions.h"
+#include "TavrixFrameClock.h"
+#include "TavrixLiveLinkLog.h"
+
+#include <chrono>
+#include <cstring>
+
+#define LOCTEXT_NAMESPACE "TavrixLiveLinkSource"
+
+namespace
+{
+constexpr int32 ReceiveBufferSize = 1024 * 1024;
+constexpr uint32 ReceiveThreadStackSize = 128 * 1024;
+
+int64 NowMonotonicMs()
+{
+	return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+/** The host clock in seconds, with the engine's bias, from the high-resolution counter. */
+double ReadHostClockSeconds()
+{
+	return static_cast<double>(FPlatformTime::Cycles64()) * FGenericPlatformTime::GetSecondsPerCycle() + 16777216.0;
+}
+
+const FName& CameraSubjectName()
+{
+	static const FName Name("Tavrix - Camera");
+	return Name;
+}
+
+/** Member names, made once: lookups on the receive thread then allocate nothing. */
+struct FCameraMemberNames
+{
+	FString Camera = TEXT("TVKCamera");
+	FString Location = TEXT("Location");
+	FString Rotation = TEXT("Rotation");
+	FString Scale = TEXT("Scale");
+	FString Lens = TEXT("Lens");
+	FString Timecode = TEXT("Timecode");
+	FString Metadata = TEXT("Metadata");
+	FString State = TEXT("State");
+
+	static const FCameraMemberNames& Get()
+	{
+		static const FCameraMemberNames Names;
+		return Names;
+	}
+};
+
+/** The member's array when it exists, is an array and holds at least MinCount elements; else null. */
+const TArray<TSharedPtr<FJsonValue>>* FindArray(const FJsonObject& Object, const FString& Name, int32 MinCount)
+{
+	const TArray<TSharedPtr<FJsonValue>>* Array = nullptr;
+	return Object.TryGetArrayField(Name, Array) && Array->Num() >= MinCount ? Array : nullptr;
+}
+} // namespace
+
+FTavrixLiveLinkSource::FTavrixLiveLinkSource(FIPv4Endpoint InEndpoint, bool bInAutoLens, bool bInAutoSceneTake, bool bInAutoRecord)
+	: DeviceEndpoint(InEndpoint)
+	, bAutoLens(bInAutoLens)
+	, bAutoSceneTake(bInAutoSceneTake)
+	, bAutoRecord(bInAutoRecord)
+{
+	SourceStatus = LOCTEXT("SourceStatus_DeviceNotFound", "Device Not Found");
+	SourceType = LOCTEXT("TavrixLiveLinkSourceType", "Halvecor Tavrix LiveLink");
+	SourceMachineName = LOCTEXT("TavrixLiveLinkSourceMachineName", "localhost");
+
+	Socket = FUdpSocketBuilder(TEXT("TVK"))
+				 .AsNonBlocking()
+				 .AsReusable()
+				 .BoundToAddress(DeviceEndpoint.Address)
+				 .BoundToPort(DeviceEndpoint.Port)
+				 .WithReceiveBufferSize(ReceiveBufferSize)
+				 .Build();
+
+	RecvBuffer.SetNumUninitialized(ReceiveBufferSize);
+
+	if (Socket != nullptr && Socket->GetSocketType() == SOCKTYPE_Datagram)
+	{
+		SocketSubsystem = ISocketSubsystem::Get(TEXT("WINDOWS"));
+		Start();
+		// Only a running receive thread makes the source receive: without one it stays "Device Not Found".
+		if (Thread != nullptr)
+		{
+			SourceStatus = LOCTEXT("SourceStatus_Receiving", "Receiving");
+		}
+	}
+
+	StartTimeMs = NowMonotonicMs();
+	FrameRate = 25.0;
+	FrameOffset = -1;
+}
+
+FTavrixLiveLinkSource::~FTavrixLiveLinkSource()
+{
+	Stop();
+
+	if (Thread != nullptr)
+	{
+		Thread->WaitForCompletion();
+		delete Thread;
+		Thread = nullptr;
+	}
+
+	// The receive thread ends the subscription when it leaves its loop; a source without a thread, or one that got
+	// its client after its thread ended, still holds one. After this no tick can reach the object.
+	if (Client != nullptr && TickDelegateHandle.IsValid())
+	{
+		Client->TickNotification().Remove(TickDelegateHandle);
+	}
+
+	if (Socket != nullptr)
+	{
+		Socket->Close();
+		ISocketSubsystem::Get(TEXT("WINDOWS"))->DestroySocket(Socket);
+		Socket = nullptr;
+	}
+}
+
+void FTavrixLiveLinkSource::ReceiveClient(ILiveLinkClient* InClient, FGuid InSourceGuid)
+{
+	const FDelegateHandle Handle = InClient->TickNotification().AddStatic(&FTavrixLiveLinkSource::OnLiveLinkTick, this);
+
+	// The receive thread reads the client and the handle when it leaves its loop; the lock orders that read
+	// with this write whenever the thread is already on its way out.
+	std::lock_guard Lock(DataMutex);
+	Client = InClient;
+	SourceGuid = InSourceGuid;
+	TickDelegateHandle = Handle;
+}
+
+bool FTavrixLiveLinkSource::IsSourceStillValid() const
+{
+	if (bStopping.load())
+	{
+		return false;
+	}
+	if (Thread == nullptr)
+	{
+		return false;
+	}
+	return Socket != nullptr;
+}
+
+bool FTavrixLiveLinkSource::RequestSourceShutdown()
+{
+	Stop();
+	return true;
+}
+
+FText FTavrixLiveLinkSource::GetSourceType() const
+{
+	return SourceType;
+}
+
+FText FTavrixLiveLinkSource::GetSourceMachineName() const
+{
+	return SourceMachineName;
+}
+
+FText FTavrixLiveLinkSource::GetSourceStatus() const
+{
+	return SourceStatus;
+}
+
+void FTavrixLiveLinkSource::Start()
+{
+	ThreadName = TEXT("Halvecor Tavrix Link");
+	ThreadName.AppendInt(FAsyncThreadIndex::GetNext());
+	Thread = FRunnableThread::Create(this, *ThreadName, ReceiveThreadStackSize, TPri_AboveNormal, FPlatformAffinity::GetPoolThreadMask());
+}
+
+bool FTavrixLiveLinkSource::Init()
+{
+	return true;
+}
+
+uint32 FTavrixLiveLinkSource::Run()
+{
+	TSharedRef<FInternetAddr> SenderAddress = SocketSubsystem->CreateInternetAddr();
+
+	while (!bStopping.load())
+	{
+		if (!Socket->Wait(ESocketWaitConditions::WaitForRead, WaitTime))
+		{
+			continue;
+		}
+
+		// The stop flag is tested before every receive too: a sender that floods the port faster than it is
+		// decoded must not keep this loop, and the destructor waiting for it, alive.
+		uint32 PendingDataSize = 0;
+		while (!bStopping.load() && Socket->HasPendingData(PendingDataSize))
+		{
+			int32 BytesRead = 0;
+			if (!Socket->RecvFrom(RecvBuffer.GetData(), RecvBuffer.Num(), BytesRead, *SenderAddress) || BytesRead <= 0)
+			{
+				continue;
+			}
+
+			TSharedPtr<TArray<uint8>, ESPMode::ThreadSafe> ReceivedData = MakeShared<TArray<uint8>, ESPMode::ThreadSafe>();
+			ReceivedData->SetNumUninitialized(BytesRead);
+			std::memcpy(ReceivedData->GetData(), RecvBuffer.GetData(), static_cast<size_t>(BytesRead));
+			ProcessReceivedData(ReceivedData);
+			ReceivedData.Reset();
+		}
+	}
+
+	ILiveLinkClient* SubscribedClient = nullptr;
+	FDelegateHandle SubscribedHandle;
+	{
+		std::lock_guard Lock(DataMutex);
+		SubscribedClient = Client;
+		SubscribedHandle = TickDelegateHandle;
+	}
+	// Removed outside DataMutex: the tick holds the notification's lock while it waits for DataMutex.
+	if (SubscribedClient != nullptr && SubscribedHandle.IsValid())
+	{
+		SubscribedClient->TickNotification().Remove(SubscribedHandle);
+	}
+	return 0;
+}
+
+void FTavrixLiveLinkSource::Stop()
+{
+	bStopping.exchange(1);
+}
+
+void FTavrixLiveLinkSource::Exit()
+{
+}
+
+void FTavrixLiveLinkSource::HandleReceivedData(TSharedPtr<TArray<uint8>, ESPMode::ThreadSafe> InData)
+{
+	InData.Reset();
+}
+
+void FTavrixLiveLinkSource::OnLiveLinkTick(FTavrixLiveLinkSource* InSource)
+{
+	InSource->LiveLinkTick();
+}
+
+bool FTavrixLiveLinkSource::ProcessReceivedData(TSharedPtr<TArray<uint8>, ESPMode::ThreadSafe> InData)
+{
+	// One byte is one character (ISO 8859-1); zero bytes are dropped wherever they stand.
+	const TArray<uint8>& Bytes = *InData;
+	FString Text;
+	Text.Reserve(Bytes.Num());
+	for (const uint8 Byte : Bytes)
+	{
+		if (Byte != 0)
+		{
+			Text.AppendChar(static_cast<TCHAR>(Byte));
+		}
+	}
+
+	TSharedPtr<FJsonObject> Message;
+	TSharedRef<TJsonReader<TCHAR>> Reader = TJsonReaderFactory<TCHAR>::Create(MoveTemp(Text));
+	if (!FJsonSerializer::Deserialize(Reader, Message) || !Message.IsValid())
+	{
+		return false;
+	}
+
+	const FCameraMemberNames& Names = FCameraMemberNames::Get();
+	for (const auto& Member : Message->Values)
+	{
+		// Compared as text, never turned into a name: datagram contents must not grow the process's name table.
+		if (!Member.Key.Equals(Names.Camera, ESearchCase::IgnoreCase))
+		{
+			UE_LOG(ModuleLog, Error, TEXT("Unknow data received"));
+			continue;
+		}
+
+		const TArray<TSharedPtr<FJsonValue>>& Cameras = Member.Value->AsArray();
+		if (Cameras.Num() == 0)
+		{
+			continue;
+		}
+		const TSharedPtr<FJsonObject> Camera = Cameras[0]->AsObject();
+		if (!Camera.IsValid())
+		{
+			continue;
+		}
+
+		std::lock_guard Lock(DataMutex);
+		DecodeCamera(*Camera);
+		++DecodedCameraCount;
+		bHasReceivedData = true;
+	}
+	return false;
+}
+
+void FTavrixLiveLinkSource::DecodeCamera(const FJsonObject& Camera)
+{
+	using TavrixConversions::ToFloat;
+	using TavrixConversions::TruncateToInt32;
+	const FCameraMemberNames& Names = FCameraMemberNames::Get();
+
+	if (const TArray<TSharedPtr<FJsonValue>>* Location = FindArray(Camera, Names.Location, 3))
+	{
+		ReceivedState.Location = FVector(ToFloat((*Location)[0]->AsNumber()), ToFloat((*Location)[1]->AsNumber()), ToFloat((*Location)[2]->AsNumber()));
+	}
+	else
+	{
+		ReceivedState.Location = FVector(0.0f, 0.0f, 0.0f);
+	}
+
+	if (const TArray<TSharedPtr<FJsonValue>>* Rotation = FindArray(Camera, Names.Rotation, 4))
+	{
+		ReceivedState.Rotation = FQuat(ToFloat((*Rotation)[0]->AsNumber()), ToFloat((*Rotation)[1]->AsNumber()),
+			ToFloat((*Rotation)[2]->AsNumber()), ToFloat((*Rotation)[3]->AsNumber()));
+	}
+	else
+	{
+		ReceivedState.Rotation = FQuat(0.0f, 0.0f, 0.0f, 0.0f);
+	}
+
+	if (const TArray<TSharedPtr<FJsonValue>>* Scale = FindArray(Camera, Names.Scale, 3))
+	{
+		ReceivedState.Scale = FVector(ToFloat((*Scale)[0]->AsNumber()), ToFloat((*Scale)[1]->AsNumber()), ToFloat((*Scale)[2]->AsNumber()));
+	}
+	else
+	{
+		ReceivedState.Scale = FVector(1.0f, 1.0f, 1.0f);
+	}
+
+	if (bAutoLens)
+	{
+		const TArray<TSharedPtr<FJsonValue>>* Lens = FindArray(Camera, Names.Lens, 4);
+		for (int32 Index = 0; Index < 4; ++Index)
+		{
+			ReceivedState.Lens[Index] = Lens != nullptr ? (*Lens)[Index]->AsNumber() : 0.0;
+		}
+	}
+
+	const TArray<TSharedPtr<FJsonValue>>* Timecode = FindArray(Camera, Names.Timecode, 3);
+	for (int32 Index = 0; Index < 3; ++Index)
+	{
+		ReceivedState.Timecode[Index] = Timecode != nullptr ? TruncateToInt32((*Timecode)[Index]->AsNumber()) : 0;
+	}
+
+	if (bAutoSceneTake || bAutoRecord)
+	{
+		const TArray<TSharedPtr<FJsonValue>>* Metadata = FindArray(Camera, Names.Metadata, 3);
+		for (int32 Index = 0; Index < 3; ++Index)
+		{
+			if (Metadata != nullptr)
+			{
+				ReceivedState.Metadata[Index] = (*Metadata)[Index]->AsString();
+			}
+			else
+			{
+				ReceivedState.Metadata[Index].Reset();
+			}
+		}
+
+		int32 State = 0;
+		Camera.TryGetNumberField(Names.State, State);
+		ReceivedState.State = State;
+	}
+}
+
+bool FTavrixLiveLinkSource::LiveLinkTick()
+{
+	if (bPushStaticData)
+	{
+		FLiveLinkStaticDataStruct StaticData(FLiveLinkCameraStaticData::StaticStruct());
+		FLiveLinkCameraStaticData* CameraStaticData = StaticData.Cast<FLiveLinkCameraStaticData>();
+		CameraStaticData->bIsFieldOfViewSupported = true;
+		CameraStaticData->bIsAspectRatioSupported = true;
+		CameraStaticData->bIsFocalLengthSupported = true;
+		CameraStaticData->bIsProjectionModeSupported = false;
+		CameraStaticData->bIsApertureSupported = false;
+		CameraStaticData->bIsFocusDistanceSupported = true;
+		Client->PushStaticData(FLiveLinkSubjectKey(SourceGuid, CameraSubjectName()), ULiveLinkCameraRole::StaticClass(), MoveTemp(StaticData));
+		bPushStaticData = false;
+	}
+
+	if (!bHasReceivedData)
+	{
+		return false;
+	}
+
+	const uint64 ElapsedMs = static_cast<uint64>(NowMonotonicMs() - StartTimeMs);
+	const TavrixFrameClock::FLocalCount LocalCount = TavrixFrameClock::CountLocalFrames(ElapsedMs, FrameRate);
+
+	FLiveLinkFrameDataStruct FrameData(FLiveLinkCameraFrameData::StaticStruct());
+	FLiveLinkCameraFrameData& Frame = *FrameData.Cast<FLiveLinkCameraFrameData>();
+	{
+		std::lock_guard Lock(DataMutex);
+		Frame.Transform.SetRotation(ReceivedState.Rotation);
+		Frame.Transform.SetTranslation(ReceivedState.Location);
+		Frame.Transform.SetScale3D(ReceivedState.Scale);
+
+		const double FirstReading = ReadHostClockSeconds();
+		const double SecondReading = ReadHostClockSeconds();
+		Frame.WorldTime = FLiveLinkWorldTime(FirstReading, SecondReading - FirstReading);
+
+		// Only a timecode that arrived since the last tick may re-synchronise the clock; between datagrams the
+		// scene time runs on the local count.
+		const bool bTimecodeIsFresh = DecodedCameraCount != TickedCameraCount;
+		TickedCameraCount = DecodedCameraCount;
+		const TavrixFrameClock::FTimecode Timecode{ReceivedState.Timecode[0], ReceivedState.Timecode[1], ReceivedState.Timecode[2]};
+		FQualifiedFrameTime SceneTime;
+		if (TavrixFrameClock::AdvanceSceneTime(LocalCount, Timecode, bTimecodeIsFresh, FrameRate, FrameOffset, SceneTime))
+		{
+			Frame.MetaData.SceneTime = SceneTime;
+		}
+
+		if (bAutoLens)
+		{
+			Frame.FocalLength = TavrixConversions::ToFloat(ReceivedState.Lens[0]);
+			Frame.FocusDistance = TavrixConversions::ToFloat(ReceivedState.Lens[1]);
+			Frame.AspectRatio = TavrixConversions::ToFloat(ReceivedState.Lens[2]);
+			Frame.FieldOfView = TavrixConversions::ToFloat(ReceivedState.Lens[3]);
+		}
+
+		// The Take Recorder step runs here, under the same lock, when bAutoSceneTake or bAutoRecord is on.
+	}
+
+	Client->PushFrameData(FLiveLinkSubjectKey(SourceGuid, CameraSubjectName()), MoveTemp(FrameData));
+	return true;
+}
+
+#undef LOCTEXT_NAMESPACE

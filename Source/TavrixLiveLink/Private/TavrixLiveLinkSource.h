@@ -1,0 +1,119 @@
+#pragma once
+
+#include "CoreMinimal.h"
+#include "HAL/Runnable.h"
+#include "ILiveLinkSource.h"
+#include "Interfaces/IPv4/IPv4Endpoint.h"
+
+#include <atomic>
+#include <mutex>
+
+class FRunnableThread;
+class FSocket;
+class ILiveLinkClient;
+class ISocketSubsystem;
+
+/** The latest decoded datagram. Written by the receive thread and read by the tick, both only under DataMutex. */
+struct FTavrixReceivedState
+{
+	FVector Location = FVector(0.0f, 0.0f, 0.0f);
+	/** Four zeros until a datagram says otherwise: deliberately not the identity. */
+	FQuat Rotation = FQuat(0.0f, 0.0f, 0.0f, 0.0f);
+	FVector Scale = FVector(1.0f, 1.0f, 1.0f);
+	/** Focal length, focus distance, aspect ratio, field of view. */
+	double Lens[4] = {0.0, 0.0, 0.0, 0.0};
+	/** Sender frame number, rate numerator, rate denominator. */
+	int32 Timecode[3] = {0, 0, 0};
+	/** First text (change detection only), scene name (the slate), take number as decimal text. */
+	FString Metadata[3];
+	/** The sender's state code; 2 asks for recording. */
+	int32 State = 0;
+};
+
+/**
+ * Live Link source for one Tavrix camera: listens on one UDP endpoint on a thread of its own, keeps the latest
+ * decoded datagram, and publishes the subject "Tavrix - Camera" on every Live Link tick of its client.
+ *
+ * Threads: construction, the client calls, the tick and destruction run on the game thread; Init/Run/Exit and
+ * ProcessReceivedData run on the receive thread. DataMutex is the only lock.
+ */
+class FTavrixLiveLinkSource : public ILiveLinkSource, public FRunnable
+{
+public:
+	/** Binds the socket and, when that works, starts the receive thread. Never fails: see IsSourceStillValid. */
+	FTavrixLiveLinkSource(FIPv4Endpoint InEndpoint, bool bInAutoLens, bool bInAutoSceneTake, bool bInAutoRecord);
+	/** Stops and waits for the receive thread, ends the tick subscription, closes the socket. */
+	virtual ~FTavrixLiveLinkSource();
+
+	//~ Begin ILiveLinkSource interface
+	virtual void ReceiveClient(ILiveLinkClient* InClient, FGuid InSourceGuid) override;
+	virtual bool IsSourceStillValid() const override;
+	virtual bool RequestSourceShutdown() override;
+	virtual FText GetSourceType() const override;
+	virtual FText GetSourceMachineName() const override;
+	virtual FText GetSourceStatus() const override;
+	//~ End ILiveLinkSource interface
+
+	//~ Begin FRunnable interface
+	virtual bool Init() override;
+	virtual uint32 Run() override;
+	virtual void Stop() override;
+	virtual void Exit() override;
+	//~ End FRunnable interface
+
+	/** Creates and starts the receive thread; called once by the constructor when the socket is usable. */
+	void Start();
+	/** One Live Link tick (game thread): static data once, then a frame per tick once a datagram was decoded. */
+	bool LiveLinkTick();
+	/** Decodes one datagram into ReceivedState (receive thread). Always returns false. */
+	bool ProcessReceivedData(TSharedPtr<TArray<uint8>, ESPMode::ThreadSafe> InData);
+	/** Releases the datagram and does nothing else: the receive loop decodes through ProcessReceivedData. */
+	void HandleReceivedData(TSharedPtr<TArray<uint8>, ESPMode::ThreadSafe> InData);
+	/** The function subscribed to the client's tick notification. */
+	static void OnLiveLinkTick(FTavrixLiveLinkSource* InSource);
+
+private:
+	friend class FTavrixLiveLinkSourceInspector;
+
+	/** Copies one camera object into ReceivedState; DataMutex is held by the caller. */
+	void DecodeCamera(const class FJsonObject& Camera);
+
+	ILiveLinkClient* Client = nullptr;
+	FDelegateHandle TickDelegateHandle;
+	FGuid SourceGuid;
+
+	FText SourceType;
+	FText SourceMachineName;
+	FText SourceStatus;
+
+	FIPv4Endpoint DeviceEndpoint;
+	FSocket* Socket = nullptr;
+	ISocketSubsystem* SocketSubsystem = nullptr;
+	std::atomic<uint32> bStopping{0};
+	FRunnableThread* Thread = nullptr;
+	FString ThreadName;
+	FTimespan WaitTime = FTimespan::FromMilliseconds(10);
+	TArray<uint8> RecvBuffer;
+
+	bool bPushStaticData = true;
+	FTavrixReceivedState ReceivedState;
+	std::atomic<bool> bHasReceivedData{false};
+	std::mutex DataMutex;
+
+	double FrameRate = 25.0;
+	int64 StartTimeMs = 0;
+	/** Sender frame number minus local count; negative until synchronised. 64 bits, so no timecode overflows it. */
+	int64 FrameOffset = -1;
+
+	bool bAutoLens;
+	bool bAutoSceneTake;
+	bool bAutoRecord;
+
+	FString AppliedMetadata[3];
+	int32 AppliedRecordRequest = 0;
+
+	/** Camera objects decoded so far; under DataMutex. Tells the tick whether its timecode is fresh. */
+	uint64 DecodedCameraCount = 0;
+	/** DecodedCameraCount as seen by the previous tick (game thread only). */
+	uint64 TickedCameraCount = 0;
+};

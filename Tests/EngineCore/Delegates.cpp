@@ -1,0 +1,114 @@
+#include "CoreMinimal.h"
+#include "HAL/Runnable.h"
+#include "HAL/RunnableThread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace
+{
+int StaticCalls = 0;
+void CountWithPayload(int* Counter, int Step)
+{
+	*Counter += Step;
+	++StaticCalls;
+}
+
+TEST(EngineDelegates, PayloadsFollowTheCallArguments)
+{
+	int Counter = 0;
+	TDelegate<void()> Delegate = TDelegate<void()>::CreateStatic(&CountWithPayload, &Counter, 3);
+	Delegate.Execute();
+	Delegate.Execute();
+	EXPECT_EQ(Counter, 6);
+
+	struct FTarget
+	{
+		int Sum(int A, int B) const { return A + B; }
+	} Target;
+	TDelegate<int(int)> Bound = TDelegate<int(int)>::CreateRaw(&Target, &FTarget::Sum, 10);
+	EXPECT_EQ(Bound.Execute(5), 15);
+	EXPECT_FALSE(TDelegate<void()>().ExecuteIfBound());
+}
+
+TEST(EngineDelegates, MulticastRemovalInsideTheRaiseIsHonoured)
+{
+	FSimpleMulticastDelegate Notification;
+	int First = 0;
+	int Second = 0;
+	FDelegateHandle SecondHandle;
+	Notification.AddLambda([&] {
+		++First;
+		Notification.Remove(SecondHandle);
+	});
+	SecondHandle = Notification.AddLambda([&] { ++Second; });
+	Notification.Broadcast();
+	Notification.Broadcast();
+	EXPECT_EQ(First, 2);
+	EXPECT_EQ(Second, 0);
+	EXPECT_FALSE(Notification.Remove(SecondHandle));
+}
+
+TEST(EngineDelegates, RemovalFromAnotherThreadWaitsForTheCallInProgress)
+{
+	FSimpleMulticastDelegate Notification;
+	std::atomic<bool> bInCall{false};
+	std::atomic<bool> bCallEnded{false};
+	std::atomic<bool> bRelease{false};
+	const FDelegateHandle Handle = Notification.AddLambda([&] {
+		bInCall = true;
+		while (!bRelease.load())
+		{
+			std::this_thread::yield();
+		}
+		bCallEnded = true;
+	});
+	std::thread Raiser([&] { Notification.Broadcast(); });
+	while (!bInCall.load())
+	{
+		std::this_thread::yield();
+	}
+	std::atomic<bool> bRemoved{false};
+	std::thread Remover([&] {
+		Notification.Remove(Handle);
+		// Removal may only return once the subscriber has left its call.
+		EXPECT_TRUE(bCallEnded.load());
+		bRemoved = true;
+	});
+	bRelease = true;
+	Raiser.join();
+	Remover.join();
+	EXPECT_TRUE(bRemoved.load());
+	EXPECT_FALSE(Notification.IsBound());
+}
+
+class FRecordingRunnable : public FRunnable
+{
+public:
+	bool Init() override
+	{
+		Order += "I";
+		return true;
+	}
+	uint32 Run() override
+	{
+		Order += "R";
+		return 0;
+	}
+	void Exit() override { Order += "E"; }
+	std::string Order;
+};
+
+TEST(EngineThreads, RunnableRunsInitRunExitInOrderOnANamedThread)
+{
+	FRecordingRunnable Runnable;
+	FRunnableThread* Thread = FRunnableThread::Create(&Runnable, TEXT("A rather long thread name 7"), 128 * 1024, TPri_AboveNormal);
+	ASSERT_NE(Thread, nullptr);
+	Thread->WaitForCompletion();
+	EXPECT_EQ(Runnable.Order, "IRE");
+	EXPECT_EQ(Thread->GetThreadName().ToUtf8(), "A rather long thread name 7");
+	delete Thread;
+}
+} // namespace

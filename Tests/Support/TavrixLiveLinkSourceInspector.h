@@ -1,0 +1,73 @@
+#pragma once
+
+#include "HAL/RunnableThread.h"
+#include "Sockets.h"
+#include "TavrixLiveLinkSource.h"
+
+/** Reads a source's private state for tests; the source names it as its friend. */
+class FTavrixLiveLinkSourceInspector
+{
+public:
+	explicit FTavrixLiveLinkSourceInspector(FTavrixLiveLinkSource& InSource) : Source(InSource) {}
+
+	/** The port the socket is bound to (the real one when the source asked for port 0); 0 without a socket. */
+	int32 GetBoundPort() const { return Source.Socket != nullptr ? Source.Socket->GetPortNo() : 0; }
+	bool HasSocket() const { return Source.Socket != nullptr; }
+	bool HasThread() const { return Source.Thread != nullptr; }
+	bool HasSocketSubsystem() const { return Source.SocketSubsystem != nullptr; }
+	FString GetThreadName() const { return Source.Thread != nullptr ? Source.Thread->GetThreadName() : FString(); }
+	FString GetThreadNameMember() const { return Source.ThreadName; }
+	uint32 GetStackSize() const { return Source.Thread != nullptr ? Source.Thread->GetStackSize() : 0; }
+	/** Waits for the receive thread to end; the source must have been asked to stop. */
+	void WaitForReceiveThread() const
+	{
+		if (Source.Thread != nullptr)
+		{
+			Source.Thread->WaitForCompletion();
+		}
+	}
+	FTimespan GetWaitTime() const { return Source.WaitTime; }
+	int32 GetRecvBufferSize() const { return Source.RecvBuffer.Num(); }
+
+	FTavrixReceivedState GetReceivedState() const
+	{
+		std::lock_guard Lock(Source.DataMutex);
+		return Source.ReceivedState;
+	}
+	void SetReceivedState(const FTavrixReceivedState& State) const
+	{
+		std::lock_guard Lock(Source.DataMutex);
+		Source.ReceivedState = State;
+	}
+	bool HasReceivedData() const { return Source.bHasReceivedData.load(); }
+	uint64 GetDecodedCameraCount() const
+	{
+		std::lock_guard Lock(Source.DataMutex);
+		return Source.DecodedCameraCount;
+	}
+	/** True when nobody holds DataMutex at this moment. */
+	bool IsDataMutexFree() const
+	{
+		if (!Source.DataMutex.try_lock())
+		{
+			return false;
+		}
+		Source.DataMutex.unlock();
+		return true;
+	}
+	bool GetPushStaticData() const { return Source.bPushStaticData; }
+	double GetFrameRate() const { return Source.FrameRate; }
+	int64 GetFrameOffset() const { return Source.FrameOffset; }
+	int64 GetStartTimeMs() const { return Source.StartTimeMs; }
+	/** Moves the local frame clock's origin, as if the source had been made that much earlier. */
+	void ShiftStartTimeMs(int64 DeltaMs) const { Source.StartTimeMs -= DeltaMs; }
+	bool GetAutoLens() const { return Source.bAutoLens; }
+	bool GetAutoSceneTake() const { return Source.bAutoSceneTake; }
+	bool GetAutoRecord() const { return Source.bAutoRecord; }
+	const FIPv4Endpoint& GetDeviceEndpoint() const { return Source.DeviceEndpoint; }
+	const FString* GetAppliedMetadata() const { return Source.AppliedMetadata; }
+	int32 GetAppliedRecordRequest() const { return Source.AppliedRecordRequest; }
+
+private:
+	FTavrixLiveLinkSource& Source;
+};
