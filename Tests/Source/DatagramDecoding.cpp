@@ -82,7 +82,7 @@ TEST(DatagramDecoding, EmptyCameraObjectWithOptionsOffKeepsLensMetadataAndState)
 
 TEST(DatagramDecoding, MetadataAndStateAreReadWhenEitherTakeOptionIsOn)
 {
-	for (const auto [bSceneTake, bRecord] : {std::pair{true, false}, std::pair{false, true}})
+	for (const auto& [bSceneTake, bRecord] : {std::pair{true, false}, std::pair{false, true}})
 	{
 		FDecoderHarness Harness(false, bSceneTake, bRecord);
 		Harness.Decode(R"({"TVKCamera":[{"Metadata":["a","b","c"],"State":2}]})");

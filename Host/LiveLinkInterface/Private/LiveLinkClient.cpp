@@ -112,7 +112,9 @@ void FLiveLinkClient::PushStaticData(const FLiveLinkSubjectKey& SubjectKey, TSub
 		UE_LOG(LogLiveLink, Warning, TEXT("Static data for subject %s dropped: it does not match its role"), *SubjectKey.SubjectName.ToString());
 		return;
 	}
-	FLiveLinkStaticDataStruct Copy = StaticData.Clone();
+	// Observers get their own copy; made only when somebody listens, so the push stays cheap otherwise.
+	const bool bObserved = OnStaticDataReceived.IsBound();
+	FLiveLinkStaticDataStruct Copy = bObserved ? StaticData.Clone() : FLiveLinkStaticDataStruct();
 	{
 		std::lock_guard Lock(SubjectMutex);
 		auto It = std::find_if(Subjects.begin(), Subjects.end(), [&](const FSubjectEntry& Subject) { return Subject.Key == SubjectKey; });
@@ -127,11 +129,15 @@ void FLiveLinkClient::PushStaticData(const FLiveLinkSubjectKey& SubjectKey, TSub
 			It->LatestFrame.Reset();
 		}
 	}
-	OnStaticDataReceived.Broadcast(SubjectKey, Copy);
+	if (bObserved)
+	{
+		OnStaticDataReceived.Broadcast(SubjectKey, Copy);
+	}
 }
 
 void FLiveLinkClient::PushFrameData(const FLiveLinkSubjectKey& SubjectKey, FLiveLinkFrameDataStruct&& FrameData)
 {
+	const bool bObserved = OnFrameDataReceived.IsBound();
 	FLiveLinkFrameDataStruct Copy;
 	{
 		std::lock_guard Lock(SubjectMutex);
@@ -145,11 +151,17 @@ void FLiveLinkClient::PushFrameData(const FLiveLinkSubjectKey& SubjectKey, FLive
 		{
 			return;
 		}
-		Copy = FrameData.Clone();
+		if (bObserved)
+		{
+			Copy = FrameData.Clone();
+		}
 		It->LatestFrame = MoveTemp(FrameData);
 		++It->FrameCount;
 	}
-	OnFrameDataReceived.Broadcast(SubjectKey, Copy);
+	if (bObserved)
+	{
+		OnFrameDataReceived.Broadcast(SubjectKey, Copy);
+	}
 }
 
 TArray<FGuid> FLiveLinkClient::GetSourceGuids() const

@@ -1,0 +1,91 @@
+// The performance record: the decoder and the tick against baselines measured in the same run.
+#include "LiveLinkClient.h"
+#include "TavrixLiveLinkSource.h"
+#include "TavrixLiveLinkSourceInspector.h"
+
+#include <benchmark/benchmark.h>
+#include <rapidjson/document.h>
+
+#if TAVRIX_BENCH_NLOHMANN
+#include <nlohmann/json.hpp>
+#endif
+
+#include <string>
+
+namespace
+{
+/** A representative message as the camera application sends it: every member, realistic numbers (about 330 bytes). */
+const std::string RepresentativeMessage =
+	R"({"TVKCamera":[{"Version":1,"Location":[120.53125,-30.0625,150.25],"Rotation":[0.0130526,-0.0871557,0.1478094,0.9851507],)"
+	R"("Scale":[1,1,1],"Lens":[35.000001,300.25,1.7777777777777777,54.432223],"Timecode":[1234567,30000,1001],)"
+	R"("Metadata":["A-cam","Scene 42 Day Ext","7"],"State":2}]})";
+
+TSharedPtr<TArray<uint8>, ESPMode::ThreadSafe> MakeDatagram(const std::string& Bytes)
+{
+	TSharedPtr<TArray<uint8>, ESPMode::ThreadSafe> Data = MakeShared<TArray<uint8>, ESPMode::ThreadSafe>();
+	Data->Append(reinterpret_cast<const uint8*>(Bytes.data()), static_cast<int32>(Bytes.size()));
+	return Data;
+}
+
+/** The decoder as the receive loop runs it: a fresh shared array per datagram, all options on. */
+void BM_ProcessReceivedData(benchmark::State& State)
+{
+	FTavrixLiveLinkSource Source(FIPv4Endpoint(FIPv4Address::InternalLoopback, 0), true, true, true);
+	for (auto _ : State)
+	{
+		Source.ProcessReceivedData(MakeDatagram(RepresentativeMessage));
+	}
+	State.SetItemsProcessed(State.iterations());
+	State.SetBytesProcessed(State.iterations() * static_cast<int64_t>(RepresentativeMessage.size()));
+}
+BENCHMARK(BM_ProcessReceivedData);
+
+/** Baseline: a plain RapidJSON DOM parse of the same bytes, nothing else. */
+void BM_RapidJsonDomParse(benchmark::State& State)
+{
+	for (auto _ : State)
+	{
+		rapidjson::Document Document;
+		Document.Parse(RepresentativeMessage.data(), RepresentativeMessage.size());
+		benchmark::DoNotOptimize(Document.HasParseError());
+	}
+	State.SetItemsProcessed(State.iterations());
+	State.SetBytesProcessed(State.iterations() * static_cast<int64_t>(RepresentativeMessage.size()));
+}
+BENCHMARK(BM_RapidJsonDomParse);
+
+#if TAVRIX_BENCH_NLOHMANN
+/** What a typical C++ project would reach for: nlohmann::json::parse alone. */
+void BM_NlohmannParse(benchmark::State& State)
+{
+	for (auto _ : State)
+	{
+		nlohmann::json Document = nlohmann::json::parse(RepresentativeMessage);
+		benchmark::DoNotOptimize(Document.size());
+	}
+	State.SetItemsProcessed(State.iterations());
+}
+BENCHMARK(BM_NlohmannParse);
+#endif
+
+/** One tick with a frame push into the Live Link client: lock, frame clock, lens, Take Recorder change test, push. */
+void BM_LiveLinkTick(benchmark::State& State)
+{
+	FLiveLinkClient Client;
+	TSharedPtr<FTavrixLiveLinkSource> Source = MakeShared<FTavrixLiveLinkSource>(FIPv4Endpoint(FIPv4Address::InternalLoopback, 0), true, false, false);
+	FTavrixLiveLinkSource* Raw = Source.Get();
+	const FGuid Guid = Client.AddSource(Source);
+	Source.Reset();
+	Raw->ProcessReceivedData(MakeDatagram(RepresentativeMessage));
+	Raw->LiveLinkTick();
+	for (auto _ : State)
+	{
+		benchmark::DoNotOptimize(Raw->LiveLinkTick());
+	}
+	State.SetItemsProcessed(State.iterations());
+	Client.RemoveSource(Guid);
+}
+BENCHMARK(BM_LiveLinkTick);
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,153 @@
+#include "JsonTestSupport.h"
+
+#include "HAL/Runnable.h"
+#include "HAL/RunnableThread.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <limits>
+#include <string>
+
+namespace
+{
+std::string Nested(int Depth, char Open, char Close)
+{
+	return "{\"a\":" + std::string(static_cast<size_t>(Depth - 1), Open) + std::string(static_cast<size_t>(Depth - 1), Close) + "}";
+}
+
+TEST(JsonReading, MembersAreWalkedInDocumentOrderAndLookedUpIgnoringCase)
+{
+	const TSharedPtr<FJsonObject> Object = ParseDatagramBytes(R"({"b":1,"A":2,"c":3,"a":4})");
+	ASSERT_TRUE(Object.IsValid());
+	ASSERT_EQ(Object->Values.Num(), 4);
+	EXPECT_EQ(Object->Values[0].Key.ToUtf8(), "b");
+	EXPECT_EQ(Object->Values[1].Key.ToUtf8(), "A");
+	EXPECT_EQ(Object->Values[3].Key.ToUtf8(), "a");
+	double Number = 0.0;
+	ASSERT_TRUE(Object->TryGetNumberField(TEXT("a"), Number));
+	EXPECT_EQ(Number, 2.0) << "a duplicate name finds the first member";
+	EXPECT_FALSE(Object->HasField(TEXT("d")));
+}
+
+TEST(JsonReading, OnlyOneObjectWithWhiteSpaceAroundItIsAccepted)
+{
+	EXPECT_TRUE(ParseDatagramBytes(" \t\r\n{\"a\":[]} \n").IsValid());
+	for (const char* Text : {"", " ", "[]", "1", "\"x\"", "null", "{} {}", "{}x", "{}\f", "\f{}", "{\"a\":1,}", "{\"a\":NaN}", "{\"a\":1e400}", "{\"a\":01}"})
+	{
+		EXPECT_FALSE(ParseDatagramBytes(Text).IsValid()) << Text;
+	}
+}
+
+TEST(JsonReading, NestingBeyondTheLimitIsRejectedQuickly)
+{
+	EXPECT_TRUE(ParseDatagramBytes(Nested(FJsonSerializer::MaxDepth, '[', ']')).IsValid());
+	EXPECT_FALSE(ParseDatagramBytes(Nested(FJsonSerializer::MaxDepth + 1, '[', ']')).IsValid());
+
+	const auto Start = std::chrono::steady_clock::now();
+	for (int Round = 0; Round < 20; ++Round)
+	{
+		EXPECT_FALSE(ParseDatagramBytes(Nested(100000, '[', ']')).IsValid());
+	}
+	EXPECT_LT(std::chrono::steady_clock::now() - Start, std::chrono::seconds(5));
+}
+
+/** Parses hostile texts on a thread with the receive thread's stack size. */
+class FSmallStackParser : public FRunnable
+{
+public:
+	uint32 Run() override
+	{
+		for (const std::string& Text : {Nested(100000, '[', ']'), "{\"a\":" + std::string(100000, '[') , std::string(50000, '{'),
+				 "{\"a\":" + std::string(30000, '{') + "}"})
+		{
+			bAllRejected = bAllRejected && !ParseDatagramBytes(Text).IsValid();
+		}
+		std::string DeepestAccepted = "{\"a\":";
+		for (int Level = 1; Level < FJsonSerializer::MaxDepth; ++Level)
+		{
+			DeepestAccepted += "{\"a\":";
+		}
+		DeepestAccepted += "1" + std::string(static_cast<size_t>(FJsonSerializer::MaxDepth), '}');
+		bDeepestAccepted = ParseDatagramBytes(DeepestAccepted).IsValid();
+		return 0;
+	}
+	bool bAllRejected = true;
+	bool bDeepestAccepted = false;
+};
+
+TEST(JsonReading, HostileNestingIsSafeOnASmallThreadStack)
+{
+	FSmallStackParser Parser;
+	FRunnableThread* Thread = FRunnableThread::Create(&Parser, TEXT("SmallStack"), 128 * 1024);
+	ASSERT_NE(Thread, nullptr);
+	Thread->WaitForCompletion();
+	delete Thread;
+	EXPECT_TRUE(Parser.bAllRejected);
+	EXPECT_TRUE(Parser.bDeepestAccepted);
+}
+
+TEST(JsonReading, ValuesConvertBetweenKinds)
+{
+	const TSharedPtr<FJsonObject> Object = ParseDatagramBytes(R"({"v":["2.5","-7","x","1e3"," 1","inf",true,false,null,[1],{},7,0.1,1e21,-0.0]})");
+	ASSERT_TRUE(Object.IsValid());
+	const TArray<TSharedPtr<FJsonValue>>* Values = nullptr;
+	ASSERT_TRUE(Object->TryGetArrayField(TEXT("V"), Values));
+	const double Numbers[] = {2.5, -7, 0, 1000, 0, 0, 1, 0, 0, 0, 0, 7, 0.1, 1e21, 0};
+	const char* Texts[] = {"2.5", "-7", "x", "1e3", " 1", "inf", "true", "false", "", "", "", "7", "0.1", "1e+21", "-0"};
+	ASSERT_EQ(Values->Num(), 15);
+	for (int32 Index = 0; Index < Values->Num(); ++Index)
+	{
+		EXPECT_EQ((*Values)[Index]->AsNumber(), Numbers[Index]) << Index;
+		EXPECT_EQ((*Values)[Index]->AsString().ToUtf8(), Texts[Index]) << Index;
+	}
+	EXPECT_TRUE((*Values)[9]->AsObject() == nullptr);
+	EXPECT_EQ((*Values)[0]->AsArray().Num(), 0);
+	EXPECT_EQ((*Values)[9]->AsArray().Num(), 1);
+}
+
+TEST(JsonReading, IntegerFieldsAreJsonNumbersTruncatedAndSaturated)
+{
+	const TSharedPtr<FJsonObject> Object = ParseDatagramBytes(R"({"a":2.9,"b":-2.9,"c":1e10,"d":-1e10,"e":"2","f":true})");
+	ASSERT_TRUE(Object.IsValid());
+	int32 Value = 42;
+	ASSERT_TRUE(Object->TryGetNumberField(TEXT("a"), Value));
+	EXPECT_EQ(Value, 2);
+	ASSERT_TRUE(Object->TryGetNumberField(TEXT("b"), Value));
+	EXPECT_EQ(Value, -2);
+	ASSERT_TRUE(Object->TryGetNumberField(TEXT("c"), Value));
+	EXPECT_EQ(Value, std::numeric_limits<int32>::max());
+	ASSERT_TRUE(Object->TryGetNumberField(TEXT("d"), Value));
+	EXPECT_EQ(Value, std::numeric_limits<int32>::min());
+	Value = 42;
+	EXPECT_FALSE(Object->TryGetNumberField(TEXT("e"), Value));
+	EXPECT_FALSE(Object->TryGetNumberField(TEXT("f"), Value));
+	EXPECT_FALSE(Object->TryGetNumberField(TEXT("missing"), Value));
+	EXPECT_EQ(Value, 42);
+}
+
+TEST(JsonReading, EscapesDecodeToUtf16IncludingSurrogatePairs)
+{
+	const TSharedPtr<FJsonObject> Object = ParseDatagramBytes(R"({"s":"\u00e9\"\\\/\b\f\n\r\t\ud83c\udfac\u0000"})");
+	ASSERT_TRUE(Object.IsValid());
+	const FString Text = Object->GetStringField(TEXT("s"));
+	ASSERT_EQ(Text.Len(), 12);
+	EXPECT_EQ(Text[0], 0x00E9);
+	EXPECT_EQ(Text[9], 0xD83C);
+	EXPECT_EQ(Text[10], 0xDFAC);
+	EXPECT_EQ(Text[11], 0);
+	EXPECT_FALSE(ParseDatagramBytes(R"({"s":"\ud83c"})").IsValid()) << "a lone surrogate escape";
+}
+
+TEST(JsonReading, ATreeOutlivesItsReaderAndHoldsItsElements)
+{
+	TSharedPtr<FJsonValue> Element;
+	{
+		const TSharedPtr<FJsonObject> Object = ParseDatagramBytes(R"({"a":[{"b":"kept"}]})");
+		ASSERT_TRUE(Object.IsValid());
+		Element = Object->TryGetField(TEXT("a"))->AsArray()[0];
+	}
+	// The element keeps what it needs alive after the document is gone.
+	EXPECT_EQ(Element->AsObject()->GetStringField(TEXT("b")).ToUtf8(), "kept");
+}
+} // namespace
