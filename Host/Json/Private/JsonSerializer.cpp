@@ -3,6 +3,7 @@
 #include <rapidjson/encodings.h>
 #include <rapidjson/reader.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +17,17 @@ namespace
 class FJsonArena
 {
 public:
+	/** Made with one reference, held by whoever builds the tree. */
+	static FJsonArena* Create() { return new FJsonArena(); }
+	void AddReference() { References.fetch_add(1, std::memory_order_relaxed); }
+	void Release()
+	{
+		if (References.fetch_sub(1, std::memory_order_acq_rel) == 1)
+		{
+			delete this;
+		}
+	}
+
 	void* Allocate(size_t Size, size_t Alignment)
 	{
 		std::byte* Aligned = AlignUp(Cursor, Alignment);
@@ -45,22 +57,30 @@ private:
 	std::byte* End = Inline + sizeof(Inline);
 	size_t NextChunkSize = 8192;
 	std::vector<std::unique_ptr<std::byte[]>> Chunks;
+	std::atomic<size_t> References{1};
 };
 
+/**
+ * Allocator over an arena that counts the nodes living in it: the arena deletes itself when its builder is done
+ * and its last node is gone. A raw pointer, so copying the allocator (which allocate_shared does freely) is free.
+ */
 template <typename T>
 struct TArenaAllocator
 {
 	using value_type = T;
 
-	explicit TArenaAllocator(std::shared_ptr<FJsonArena> InArena) : Arena(MoveTemp(InArena)) {}
+	explicit TArenaAllocator(FJsonArena* InArena) : Arena(InArena) {}
 	template <typename U>
 	TArenaAllocator(const TArenaAllocator<U>& Other) : Arena(Other.Arena)
 	{
 	}
 
-	T* allocate(size_t Count) { return static_cast<T*>(Arena->Allocate(Count * sizeof(T), alignof(T))); }
-	/** Memory goes back with the whole arena. */
-	void deallocate(T*, size_t) {}
+	T* allocate(size_t Count)
+	{
+		Arena->AddReference();
+		return static_cast<T*>(Arena->Allocate(Count * sizeof(T), alignof(T)));
+	}
+	void deallocate(T*, size_t) { Arena->Release(); }
 
 	template <typename U>
 	bool operator==(const TArenaAllocator<U>& Other) const
@@ -68,7 +88,7 @@ struct TArenaAllocator
 		return Arena == Other.Arena;
 	}
 
-	std::shared_ptr<FJsonArena> Arena;
+	FJsonArena* Arena;
 };
 
 /** UTF-16 input with an explicit end, so that a zero character inside the text cannot pass for its end. */
@@ -101,7 +121,14 @@ class FJsonTreeBuilder : public rapidjson::BaseReaderHandler<rapidjson::UTF16<ch
 public:
 	using Ch = char16_t;
 
-	FJsonTreeBuilder() : Arena(std::make_shared<FJsonArena>()) { Stack.reserve(8); }
+	FJsonTreeBuilder() : Arena(FJsonArena::Create()) {}
+	~FJsonTreeBuilder()
+	{
+		Root.Reset();
+		Arena->Release();
+	}
+	FJsonTreeBuilder(const FJsonTreeBuilder&) = delete;
+	FJsonTreeBuilder& operator=(const FJsonTreeBuilder&) = delete;
 
 	bool Null() { return AddValue(Make<FJsonValueNull>()); }
 	bool Bool(bool Value) { return AddValue(Make<FJsonValueBoolean>(Value)); }
@@ -125,7 +152,7 @@ public:
 		}
 		TSharedPtr<FJsonObject> Object = Make<FJsonObject>();
 		FJsonObject* Raw = Object.Get();
-		if (Stack.empty())
+		if (Depth == 0)
 		{
 			Root = MoveTemp(Object);
 		}
@@ -133,7 +160,7 @@ public:
 		{
 			return false;
 		}
-		Stack.push_back(FFrame{Raw, nullptr});
+		Stack[Depth++] = FFrame{Raw, nullptr};
 		return true;
 	}
 	bool EndObject(rapidjson::SizeType) { return Leave(); }
@@ -141,17 +168,18 @@ public:
 	bool StartArray()
 	{
 		// Only an object may stand at the top: anything else is refused at its first character.
-		if (Stack.empty() || !Enter())
+		if (Depth == 0 || !Enter())
 		{
 			return false;
 		}
 		TSharedPtr<FJsonValueArray> Array = Make<FJsonValueArray>();
 		TArray<TSharedPtr<FJsonValue>>* Elements = &Array->Value;
+		Elements->Reserve(4); // a camera message's arrays hold three or four elements
 		if (!AddValue(MoveTemp(Array)))
 		{
 			return false;
 		}
-		Stack.push_back(FFrame{nullptr, Elements});
+		Stack[Depth++] = FFrame{nullptr, Elements};
 		return true;
 	}
 	bool EndArray(rapidjson::SizeType) { return Leave(); }
@@ -173,23 +201,20 @@ private:
 		return TSharedPtr<T>(std::allocate_shared<T>(TArenaAllocator<T>(Arena), std::forward<ArgTypes>(Args)...));
 	}
 
-	bool Enter()
-	{
-		return static_cast<int32>(Stack.size()) < FJsonSerializer::MaxDepth;
-	}
+	bool Enter() const { return Depth < FJsonSerializer::MaxDepth; }
 	bool Leave()
 	{
-		Stack.pop_back();
+		--Depth;
 		return true;
 	}
 
 	bool AddValue(TSharedPtr<FJsonValue> Value)
 	{
-		if (Stack.empty())
+		if (Depth == 0)
 		{
 			return false;
 		}
-		FFrame& Top = Stack.back();
+		FFrame& Top = Stack[Depth - 1];
 		if (Top.Object != nullptr)
 		{
 			Top.Object->Values.Add(FJsonObjectMember{MoveTemp(PendingKey), MoveTemp(Value)});
@@ -201,8 +226,9 @@ private:
 		return true;
 	}
 
-	std::shared_ptr<FJsonArena> Arena;
-	std::vector<FFrame> Stack;
+	FJsonArena* Arena;
+	FFrame Stack[FJsonSerializer::MaxDepth];
+	int32 Depth = 0;
 	FString PendingKey;
 };
 } // namespace
