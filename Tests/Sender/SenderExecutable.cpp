@@ -1,0 +1,129 @@
+#include "SenderTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <csignal>
+#include <fstream>
+
+using namespace std::chrono_literals;
+
+namespace
+{
+std::string Destination(const FLoopbackReceiver& InReceiver)
+{
+	return InReceiver.GetEndpoint().ToString();
+}
+
+std::string WriteTempFile(const std::string& InName, std::string_view InContent)
+{
+	const std::string Path = ::testing::TempDir() + InName;
+	std::ofstream File(Path, std::ios::binary | std::ios::trunc);
+	File.write(InContent.data(), static_cast<std::streamsize>(InContent.size()));
+	return Path;
+}
+} // namespace
+
+TEST(SenderExecutable, BadArgumentsExitWithStatusTwoAndUsage)
+{
+	const std::vector<std::vector<std::string>> Cases = {
+		{"--rate", "0"}, {"--endpoint", "1.2.3.4"}, {"--bogus"}, {"--count", "3", "--duration", "1"}};
+	for (const std::vector<std::string>& Case : Cases)
+	{
+		const FProcessResult Result = RunSender(Case);
+		EXPECT_EQ(Result.ExitCode, 2) << Case[0];
+		EXPECT_NE(Result.Err.find(Case[0]), std::string::npos) << Result.Err;
+		EXPECT_NE(Result.Err.find("Usage: tavrix-send"), std::string::npos) << Result.Err;
+		EXPECT_TRUE(Result.Out.empty()) << Result.Out;
+	}
+}
+
+TEST(SenderExecutable, HelpPrintsUsageAndSucceeds)
+{
+	const FProcessResult Result = RunSender({"--help"});
+	EXPECT_EQ(Result.ExitCode, 0);
+	EXPECT_NE(Result.Out.find("Usage: tavrix-send"), std::string::npos) << Result.Out;
+	EXPECT_NE(Result.Out.find("--replay FILE"), std::string::npos) << Result.Out;
+}
+
+TEST(SenderExecutable, SendsCountedCameraMessagesAndSummarises)
+{
+	FLoopbackReceiver Receiver;
+	ASSERT_TRUE(Receiver.IsBound());
+	const FProcessResult Result =
+		RunSender({"--endpoint", Destination(Receiver), "--count", "5", "--rate", "100", "--scene", "Caf\xC3\xA9",
+				   "--take", "12", "--record", "on", "--timecode-rate", "30000/1001", "--start-frame", "900"});
+	ASSERT_EQ(Result.ExitCode, 0) << Result.Err;
+	EXPECT_NE(Result.Out.find("5 datagrams sent to " + Destination(Receiver)), std::string::npos) << Result.Out;
+
+	int PreviousFrame = 900;
+	for (int Index = 0; Index < 5; ++Index)
+	{
+		const std::optional<std::string> Datagram = Receiver.Receive(5s);
+		ASSERT_TRUE(Datagram.has_value()) << "datagram " << Index;
+		for (const char Byte : *Datagram)
+		{
+			ASSERT_TRUE(Byte >= 0x20 && Byte <= 0x7E) << *Datagram;
+		}
+		const nlohmann::json Camera = nlohmann::json::parse(*Datagram).at("TVKCamera").at(0);
+		EXPECT_EQ(Camera["Metadata"][1].get<std::string>(), "Caf\xC3\xA9");
+		EXPECT_EQ(Camera["Metadata"][2].get<std::string>(), "12");
+		EXPECT_EQ(Camera["State"].get<int>(), 2);
+		const int Frame = Camera["Timecode"][0].get<int>();
+		EXPECT_TRUE(Index == 0 ? Frame == 900 : Frame >= PreviousFrame) << "frame " << Frame;
+		PreviousFrame = Frame;
+		EXPECT_EQ(Camera["Timecode"][2].get<int>(), 1001);
+	}
+	EXPECT_FALSE(Receiver.Receive(0ms).has_value());
+}
+
+TEST(SenderExecutable, ReplaySendsEachLineVerbatim)
+{
+	FLoopbackReceiver Receiver;
+	ASSERT_TRUE(Receiver.IsBound());
+	const std::string Lines[] = {R"({"TVKCamera":[{}]})", "", "\x80\xFF\xC3\xA9 not json\r", "{\"Bad\":", "last"};
+	std::string Content;
+	for (const std::string& Line : Lines)
+	{
+		Content += Line + '\n';
+	}
+	Content.pop_back();
+	const std::string Path = WriteTempFile("TavrixSendReplay.txt", Content);
+
+	const FProcessResult Result =
+		RunSender({"--endpoint", Destination(Receiver), "--replay", Path, "--rate", "200", "--quiet"});
+	ASSERT_EQ(Result.ExitCode, 0) << Result.Err;
+	EXPECT_TRUE(Result.Out.empty()) << Result.Out;
+	for (const std::string& Line : Lines)
+	{
+		const std::optional<std::string> Datagram = Receiver.Receive(5s);
+		ASSERT_TRUE(Datagram.has_value());
+		EXPECT_EQ(*Datagram, Line);
+	}
+	EXPECT_FALSE(Receiver.Receive(0ms).has_value());
+}
+
+TEST(SenderExecutable, MissingReplayFileExitsWithStatusOne)
+{
+	const FProcessResult Result =
+		RunSender({"--replay", ::testing::TempDir() + "TavrixSendDoesNotExist.txt", "--count", "1"});
+	EXPECT_EQ(Result.ExitCode, 1);
+	EXPECT_NE(Result.Err.find("TavrixSendDoesNotExist.txt"), std::string::npos) << Result.Err;
+}
+
+TEST(SenderExecutable, TerminationSignalsStopAnUnboundedRun)
+{
+	for (const int Signal : {SIGINT, SIGTERM})
+	{
+		FLoopbackReceiver Receiver;
+		ASSERT_TRUE(Receiver.IsBound());
+		FChildProcess Process({TAVRIX_SEND_EXECUTABLE, "--endpoint", Destination(Receiver), "--rate", "50"});
+		ASSERT_TRUE(Process.IsStarted());
+		ASSERT_TRUE(Receiver.Receive(10s).has_value());
+		Process.Signal(Signal);
+		const FProcessResult Result = Process.Finish(10s);
+		EXPECT_FALSE(Result.bTimedOut);
+		EXPECT_EQ(Result.ExitCode, 0) << "signal " << Signal << ": " << Result.Err;
+		EXPECT_NE(Result.Out.find("(interrupted)"), std::string::npos) << Result.Out;
+	}
+}

@@ -1,0 +1,41 @@
+// The command line of tavrix-send, parsed strictly: a value that is not fully understood is an error, never a guess.
+#pragma once
+
+#include "TavrixSender.h"
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace TavrixSend
+{
+struct FTavrixSendOptions
+{
+	FTavrixEndpoint Endpoint;
+	FTavrixPacing Pacing;
+	FTavrixCameraScript Script;
+	/** Set: the lines of this file are sent instead of the made-up camera. */
+	std::optional<std::string> ReplayPath;
+	bool bQuiet = false;
+};
+
+enum class ETavrixCommandLineAction
+{
+	Send,
+	ShowHelp,
+	Reject,
+};
+
+struct FTavrixSendCommandLine
+{
+	ETavrixCommandLineAction Action = ETavrixCommandLineAction::Send;
+	FTavrixSendOptions Options;
+	/** Why the arguments were rejected, one line naming the option. */
+	std::string Error;
+
+	/** InArguments without the program name. Options take their value as the next argument or after '='. */
+	static FTavrixSendCommandLine Parse(std::span<const std::string_view> InArguments);
+	static std::string_view GetUsage();
+};
+} // namespace TavrixSend
