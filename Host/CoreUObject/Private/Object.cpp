@@ -1,71 +1,160 @@
 #include "UObject/Object.h"
 
-IMPLEMENT_CLASS(UObject, "Object", "/Script/CoreUObject")
+#include "Misc/ConfigCacheIni.h"
+#include "Misc/Paths.h"
+#include "UObject/WeakObjectPtr.h"
 
-UClass::UClass(const TCHAR* InName, UClass* InSuperClass, const TCHAR* InPackage, FConstructor InConstructor, uint32 InClassFlags,
-	const TCHAR* InConfigName)
-	: Name(InName)
-	, SuperClass(InSuperClass)
-	, Package(InPackage)
-	, ConfigName(InConfigName)
-	, ClassFlags(InClassFlags)
-	, Constructor(InConstructor)
+#include <mutex>
+#include <unordered_map>
+
+IMPLEMENT_CLASS_FLAGS(UObject, "Object", "/Script/CoreUObject", CLASS_None, "Engine")
+
+namespace
 {
-}
-
-UClass::~UClass() = default;
-
-bool UClass::IsChildOf(const UClass* SomeBase) const
+/**
+ * Every live object with the serial number it was registered under; weak references check against it. Never
+ * destroyed: class default objects die with their classes in the static destructors of other libraries, which may
+ * run after this library's.
+ */
+struct FObjectTable
 {
-	for (const UClass* Class = this; Class != nullptr; Class = Class->SuperClass)
+	std::mutex Mutex;
+	std::unordered_map<const UObject*, uint64> SerialNumbers;
+	uint64 NextSerialNumber = 1;
+
+	static FObjectTable& Get()
 	{
-		if (Class == SomeBase)
+		static FObjectTable* const Table = new FObjectTable();
+		return *Table;
+	}
+};
+
+void ApplyConfigFile(UObject& Object, const FString& Filename)
+{
+	FConfigFile File;
+	if (!File.Read(Filename))
+	{
+		return;
+	}
+	const UClass* Class = Object.GetClass();
+	const FString Section = Class->GetPathName();
+	for (const FProperty* Property : Class->GetAllProperties())
+	{
+		if (!Property->HasAnyPropertyFlags(CPF_Config))
 		{
-			return true;
+			continue;
+		}
+		const FString Key = Property->Name.ToString();
+		FString Value;
+		FString Error;
+		if (File.GetString(*Section, *Key, Value) && !Property->ImportText(Value, &Object, &Error))
+		{
+			UE_LOG(LogConfig, Warning, TEXT("%s: [%s] %s: %s The value %s is kept."), *Filename, *Section, *Key, *Error,
+				*Property->ExportText(&Object));
 		}
 	}
-	return false;
+}
+} // namespace
+
+UObject::UObject()
+{
+	FObjectTable& Table = FObjectTable::Get();
+	std::lock_guard Lock(Table.Mutex);
+	Table.SerialNumbers[this] = Table.NextSerialNumber++;
 }
 
-UObject* UClass::GetDefaultObject(bool bCreateIfNeeded)
+UObject::~UObject()
 {
-	if (DefaultObject == nullptr && bCreateIfNeeded)
+	FObjectTable& Table = FObjectTable::Get();
+	std::lock_guard Lock(Table.Mutex);
+	Table.SerialNumbers.erase(this);
+}
+
+void UObject::LoadConfig()
+{
+	const UClass* Class = GetClass();
+	if (!Class->HasAnyClassFlags(CLASS_Config))
 	{
-		DefaultObject = CreateObject();
+		return;
 	}
-	return DefaultObject.get();
-}
-
-std::unique_ptr<UObject> UClass::CreateObject() const
-{
-	return Constructor != nullptr ? Constructor() : nullptr;
-}
-
-const FProperty* UClass::FindPropertyByName(FName PropertyName) const
-{
-	for (const FProperty& Property : Properties)
+	ApplyConfigFile(*this, GetDefaultConfigFilename());
+	if (!Class->HasAnyClassFlags(CLASS_DefaultConfig))
 	{
-		if (Property.Name == PropertyName)
+		ApplyConfigFile(*this, GetConfigFilename());
+	}
+}
+
+bool UObject::TryUpdateDefaultConfigFile()
+{
+	return WriteConfigProperties(GetDefaultConfigFilename());
+}
+
+bool UObject::SaveConfig()
+{
+	return WriteConfigProperties(GetConfigFilename());
+}
+
+FString UObject::GetDefaultConfigFilename() const
+{
+	return FPaths::ProjectConfigDir() + TEXT("Default") + GetClass()->GetConfigName() + TEXT(".ini");
+}
+
+FString UObject::GetConfigFilename() const
+{
+	return FPaths::ProjectSavedDir() + TEXT("Config/") + GetClass()->GetConfigName() + TEXT(".ini");
+}
+
+bool UObject::WriteConfigProperties(const FString& Filename)
+{
+	const UClass* Class = GetClass();
+	if (!Class->HasAnyClassFlags(CLASS_Config))
+	{
+		UE_LOG(LogConfig, Warning, TEXT("%s is not a config class; nothing was written to %s."), *Class->GetName(), *Filename);
+		return false;
+	}
+	// Read afresh: whatever was added to the file since it was loaded must survive this write.
+	FConfigFile File;
+	File.Read(Filename);
+	const FString Section = Class->GetPathName();
+	for (const FProperty* Property : Class->GetAllProperties())
+	{
+		if (!Property->HasAnyPropertyFlags(CPF_Config))
 		{
-			return &Property;
+			continue;
+		}
+		const FString Key = Property->Name.ToString();
+		FString Stored;
+		if (!File.GetString(*Section, *Key, Stored) || !Property->IdenticalToText(this, Stored))
+		{
+			File.SetString(*Section, *Key, Property->ExportText(this));
 		}
 	}
-	return SuperClass != nullptr ? SuperClass->FindPropertyByName(PropertyName) : nullptr;
+	return !File.IsDirty() || File.Write(Filename);
 }
 
-UScriptStruct::UScriptStruct(const TCHAR* InName, UScriptStruct* InSuperStruct, FOps InOps)
-	: Name(InName), SuperStruct(InSuperStruct), Ops(InOps)
+FWeakObjectPtr::FWeakObjectPtr(const UObject* InObject)
 {
-}
-
-bool UScriptStruct::IsChildOf(const UScriptStruct* SomeBase) const
-{
-	for (const UScriptStruct* Struct = this; Struct != nullptr; Struct = Struct->SuperStruct)
+	if (InObject == nullptr)
 	{
-		if (Struct == SomeBase)
-		{
-			return true;
-		}
+		return;
 	}
-	return false;
+	FObjectTable& Table = FObjectTable::Get();
+	std::lock_guard Lock(Table.Mutex);
+	if (const auto It = Table.SerialNumbers.find(InObject); It != Table.SerialNumbers.end())
+	{
+		Object = InObject;
+		SerialNumber = It->second;
+	}
+}
+
+UObject* FWeakObjectPtr::Get() const
+{
+	if (Object == nullptr)
+	{
+		return nullptr;
+	}
+	FObjectTable& Table = FObjectTable::Get();
+	std::lock_guard Lock(Table.Mutex);
+	const auto It = Table.SerialNumbers.find(Object);
+	return It != Table.SerialNumbers.end() && It->second == SerialNumber ? const_cast<UObject*>(Object) : nullptr;
 }

@@ -1,5 +1,4 @@
-// Stand-in for the engine's UClass and UScriptStruct: run-time type records with names, a super class, a package,
-// a configuration name and the class default object. Properties are described by FProperty records.
+// Stand-in for the engine's UClass, FProperty, UScriptStruct: bool/int32/float/FString properties. No functions.
 #pragma once
 
 #include "CoreMinimal.h"
@@ -14,9 +13,13 @@ class UObject;
 enum EClassFlags : uint32
 {
 	CLASS_None = 0,
+	/** Declared config = <Name>: its config properties are read from and written to the <Name> configuration. */
 	CLASS_Config = 1u << 0,
+	/** Declared defaultconfig: its values belong in the project's Config/Default<Name>.ini, not the per-user file. */
 	CLASS_DefaultConfig = 1u << 1,
 	CLASS_Abstract = 1u << 2,
+	/** The flags a class passes on to its subclasses. */
+	CLASS_Inherit = CLASS_Config | CLASS_DefaultConfig,
 };
 
 /** The kinds of property value the stand-in's config store and settings editor understand. */
@@ -31,19 +34,25 @@ enum class EPropertyType : uint8
 enum EPropertyFlags : uint32
 {
 	CPF_None = 0,
+	/** Declared config: read by LoadConfig, written by the config file updates. */
 	CPF_Config = 1u << 0,
+	/** Shown in the editor (EditAnywhere, EditDefaultsOnly, Visible*). */
 	CPF_Edit = 1u << 1,
+	/** Shown but not editable (Visible*). */
+	CPF_EditConst = 1u << 2,
+	CPF_Transient = 1u << 3,
 };
 
-/** One reflected member: where it lives in the object and how it is shown and stored. */
+/** One reflected member: where it lives in its object, how it is shown and how it reads and writes as text. */
 struct COREUOBJECT_API FProperty
 {
 	FName Name;
 	EPropertyType Type = EPropertyType::Int32;
 	uint32 Flags = CPF_None;
+	/** Byte offset of the value from the start of the object. */
 	size_t Offset = 0;
-	FString Category;
-	FString ToolTip;
+	/** "Category", "ToolTip" and every other meta entry of the declaration. */
+	TMap<FName, FString> MetaData;
 
 	template <typename ValueType>
 	ValueType* ContainerPtrToValuePtr(UObject* Object) const
@@ -56,6 +65,26 @@ struct COREUOBJECT_API FProperty
 		return reinterpret_cast<const ValueType*>(reinterpret_cast<const uint8*>(Object) + Offset);
 	}
 	bool HasAnyPropertyFlags(uint32 Mask) const { return (Flags & Mask) != 0; }
+
+	/** The entry's value; empty when the declaration has none. */
+	const FString& GetMetaData(const FName& Key) const;
+	bool HasMetaData(const FName& Key) const { return MetaData.Contains(Key); }
+	void SetMetaData(const FName& Key, const FString& Value) { MetaData.Add(Key, Value); }
+	FText GetToolTipText() const { return FText::FromString(GetMetaData(TEXT("ToolTip"))); }
+	/** The declared type: "bool", "int32", "float" or "FString". */
+	const TCHAR* GetCPPType() const;
+
+	/** The value Object holds as text: True/False, decimal, the shortest float that reads back exactly, the string. */
+	FString ExportText(const UObject* Object) const;
+	/**
+	 * Sets the value Object holds from Text. bool takes True/False, Yes/No, On/Off or 1/0 in any letter case; int32 a
+	 * decimal number in range; float a decimal or exponent number (inf and nan included); surrounding white space is
+	 * ignored for these. FString takes Text as it is. When Text is not a value of the type the object is left
+	 * unchanged and the result is false, with a sentence saying why in OutError.
+	 */
+	bool ImportText(const FString& Text, UObject* Object, FString* OutError = nullptr) const;
+	/** True when Text reads as the value Object holds, so that storing the value again would change only spelling. */
+	bool IdenticalToText(const UObject* Object, const FString& Text) const;
 };
 
 class COREUOBJECT_API UClass
@@ -63,6 +92,10 @@ class COREUOBJECT_API UClass
 public:
 	using FConstructor = std::unique_ptr<UObject> (*)();
 
+	/**
+	 * Registers the class until it is destroyed (GetDerivedClasses finds it). A class without a config name of its own
+	 * inherits its super class's, as it inherits the flags in CLASS_Inherit.
+	 */
 	UClass(const TCHAR* InName, UClass* InSuperClass, const TCHAR* InPackage, FConstructor InConstructor,
 		uint32 InClassFlags = CLASS_None, const TCHAR* InConfigName = TEXT(""));
 	UClass(const UClass&) = delete;
@@ -74,23 +107,37 @@ public:
 	/** "/Script/Module.ClassName", the name of the class's configuration section. */
 	FString GetPathName() const { return Package + TEXT(".") + Name; }
 	const FString& GetPackageName() const { return Package; }
+	/** The configuration the class's config properties live in ("Game"). */
 	const FString& GetConfigName() const { return ConfigName; }
 	UClass* GetSuperClass() const { return SuperClass; }
 	bool IsChildOf(const UClass* SomeBase) const;
 	bool HasAnyClassFlags(uint32 Mask) const { return (ClassFlags & Mask) != 0; }
+	uint32 GetClassFlags() const { return ClassFlags; }
 
-	/** The class default object; created when absent and bCreateIfNeeded is true. Owned by the class. */
+	/** The entry's value ("ToolTip", ...); empty when the declaration has none. */
+	const FString& GetMetaData(const FName& Key) const;
+	bool HasMetaData(const FName& Key) const { return MetaData.Contains(Key); }
+	void SetMetaData(const FName& Key, const FString& Value) { MetaData.Add(Key, Value); }
+	FText GetToolTipText() const { return FText::FromString(GetMetaData(TEXT("ToolTip"))); }
+
+	/**
+	 * The class default object, owned by the class; created when absent and bCreateIfNeeded is true (null for an
+	 * abstract class). A config class's default object loads its configuration when it is created.
+	 */
 	UObject* GetDefaultObject(bool bCreateIfNeeded = true);
 	template <class T>
 	T* GetDefaultObject()
 	{
 		return static_cast<T*>(GetDefaultObject(true));
 	}
-	/** A new instance, owned by the caller. Null for an abstract class. */
+	/** A new instance with the constructor's defaults, owned by the caller. Null for an abstract class. */
 	std::unique_ptr<UObject> CreateObject() const;
 
-	/** Reflected properties, in declaration order, of this class and then its super classes'. */
+	/** The properties declared by this class itself, in declaration order. */
 	const std::vector<FProperty>& GetProperties() const { return Properties; }
+	/** Every property of an instance: the super classes' first, each class's in declaration order. */
+	TArray<const FProperty*> GetAllProperties() const;
+	/** This class's property of that name, else its super classes'; null when none has it. */
 	const FProperty* FindPropertyByName(FName PropertyName) const;
 	void AddProperty(FProperty Property) { Properties.push_back(MoveTemp(Property)); }
 
@@ -101,6 +148,7 @@ private:
 	FString ConfigName;
 	uint32 ClassFlags = CLASS_None;
 	FConstructor Constructor = nullptr;
+	TMap<FName, FString> MetaData;
 	std::vector<FProperty> Properties;
 	std::unique_ptr<UObject> DefaultObject;
 };
@@ -155,7 +203,8 @@ private:
 
 /**
  * Declares the reflection hooks of a class, where the engine's generated code would: StaticClass, GetClass, Super.
- * Paired with IMPLEMENT_CLASS in the class's source file.
+ * Paired with IMPLEMENT_CLASS in the class's source file. Classes declared with UCLASS and GENERATED_BODY get both
+ * from the header tool instead.
  */
 #define DECLARE_CLASS(TClass, TSuperClass)                                                                                 \
 public:                                                                                                                    \
@@ -164,7 +213,10 @@ public:                                                                         
 	static UClass* StaticClass();                                                                                          \
 	virtual UClass* GetClass() const { return StaticClass(); }
 
-/** Defines StaticClass for TClass, registered as Name (TClass without its prefix) in Package, with Flags/Config. */
+/**
+ * Defines StaticClass for TClass, registered as TName (TClass without its prefix) in TPackage with TFlags and
+ * TConfigName, and registers the class when its module loads.
+ */
 #define IMPLEMENT_CLASS_FLAGS(TClass, TName, TPackage, TFlags, TConfigName)                                                \
 	UClass* TClass::StaticClass()                                                                                          \
 	{                                                                                                                      \
@@ -177,7 +229,8 @@ public:                                                                         
 			},                                                                                                             \
 			TFlags, TEXT(TConfigName));                                                                                    \
 		return &Class;                                                                                                     \
-	}
+	}                                                                                                                      \
+	[[maybe_unused]] static UClass* const TClass##RegisteredAtLoad = TClass::StaticClass();
 #define IMPLEMENT_CLASS(TClass, TName, TPackage) IMPLEMENT_CLASS_FLAGS(TClass, TName, TPackage, CLASS_None, "")
 
 /** Declares StaticStruct for a reflected struct; pair with IMPLEMENT_STRUCT. */

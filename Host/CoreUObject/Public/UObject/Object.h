@@ -1,27 +1,59 @@
-// Stand-in for the engine's UObject: the reflected object base with its class. No garbage collection, no outers,
-// no serialisation; objects are owned by whoever created them, class default objects by their class.
+// Stand-in for the engine's UObject: class, configuration, default objects. No garbage collection, outers or saving.
 #pragma once
 
 #include "CoreMinimal.h"
 #include "UObject/Class.h"
+#include "UObject/ObjectMacros.h"
 
 #define COREUOBJECT_API DLLEXPORT
 
+/** Objects are owned by whoever created them, class default objects by their class. Game thread only. */
 class COREUOBJECT_API UObject
 {
 public:
 	DECLARE_CLASS(UObject, UObject)
 
-	UObject() = default;
+	UObject();
 	UObject(const UObject&) = delete;
 	UObject& operator=(const UObject&) = delete;
-	virtual ~UObject() = default;
+	virtual ~UObject();
+
+	/** The configuration of a class that names none: "Engine", as in the engine. */
+	static const TCHAR* StaticConfigName() { return TEXT("Engine"); }
+	static const TCHAR* StaticPackage() { return TEXT("/Script/CoreUObject"); }
 
 	FName GetFName() const { return FName(GetClass()->GetName()); }
 	bool IsA(const UClass* SomeBase) const { return GetClass()->IsChildOf(SomeBase); }
+
+	/**
+	 * Reads the config properties from the class's section ("/Script/Module.Class") of GetDefaultConfigFilename()
+	 * and then, unless the class is defaultconfig, of GetConfigFilename(). A missing file or key keeps the current
+	 * value; a value that does not parse keeps it too and is logged as a warning in LogConfig. Nothing happens for a
+	 * class that is not config. Game thread only.
+	 */
+	void LoadConfig();
+
+	/**
+	 * Stores every config property in the class's section of GetDefaultConfigFilename(), read afresh from disk:
+	 * only the lines of values that differ are rewritten, missing keys and the section are added, everything else
+	 * in the file stays byte for byte, and the file is replaced atomically (not touched at all when nothing
+	 * differs). False, with the reason logged, when the class is not config or the file cannot be written.
+	 */
+	bool TryUpdateDefaultConfigFile();
+	void UpdateDefaultConfigFile() { TryUpdateDefaultConfigFile(); }
+	/** As TryUpdateDefaultConfigFile, into the per-user GetConfigFilename(). */
+	bool SaveConfig();
+
+	/** <Project>/Config/Default<ConfigName>.ini: the project's shared values. */
+	FString GetDefaultConfigFilename() const;
+	/** <Project>/Saved/Config/<ConfigName>.ini: this user's values, read over the project's. */
+	FString GetConfigFilename() const;
+
+private:
+	bool WriteConfigProperties(const FString& Filename);
 };
 
-/** The class default object of T, created on first use. */
+/** The class default object of T, created on first use (loading its configuration if T is a config class). */
 template <class T>
 T* GetMutableDefault()
 {
@@ -34,6 +66,7 @@ const T* GetDefault()
 	return GetMutableDefault<T>();
 }
 
+/** A new instance with T's constructor defaults. The caller owns it: there is no garbage collector. */
 template <class T>
 T* NewObject()
 {

@@ -1,0 +1,72 @@
+#include "SettingsModule.h"
+
+#include "SettingsRegistry.h"
+
+#define LOCTEXT_NAMESPACE "SettingsModule"
+
+DEFINE_LOG_CATEGORY(LogSettings);
+
+FSettingsModule::FSettingsModule()
+{
+	FindOrAddContainer("Editor", LOCTEXT("EditorName", "Editor"), LOCTEXT("EditorDescription", "Configure the behavior of the editor."));
+	FindOrAddContainer("Project", LOCTEXT("ProjectName", "Project"), LOCTEXT("ProjectDescription", "Change the settings of the current project."));
+}
+
+FSettingsModule::~FSettingsModule() = default;
+
+ISettingsContainerPtr FSettingsModule::GetContainer(const FName& ContainerName) const
+{
+	const TSharedRef<FSettingsContainer>* Found = Containers.FindByPredicate(
+		[&ContainerName](const TSharedRef<FSettingsContainer>& Container) { return Container->GetName() == ContainerName; });
+	return Found != nullptr ? ISettingsContainerPtr(*Found) : nullptr;
+}
+
+void FSettingsModule::GetContainerNames(TArray<FName>& OutNames) const
+{
+	for (const TSharedRef<FSettingsContainer>& Container : Containers)
+	{
+		OutNames.Add(Container->GetName());
+	}
+}
+
+ISettingsSectionPtr FSettingsModule::RegisterSettingsSection(const FName& ContainerName, const FName& CategoryName, const FName& SectionName,
+	const FText& DisplayName, const FText& Description, const TWeakObjectPtr<UObject>& SettingsObject)
+{
+	if (!SettingsObject.IsValid())
+	{
+		UE_LOG(LogSettings, Warning, TEXT("Settings section %s/%s/%s was not registered: it has no settings object."), *ContainerName.ToString(),
+			*CategoryName.ToString(), *SectionName.ToString());
+		return nullptr;
+	}
+	const TSharedRef<FSettingsCategory> Category =
+		FindOrAddContainer(ContainerName, FText::FromString(ContainerName.ToString()), FText::GetEmpty())->FindOrAddCategory(CategoryName);
+	return Category->AddSection(Category, SectionName, DisplayName, Description, SettingsObject);
+}
+
+void FSettingsModule::UnregisterSettingsSection(const FName& ContainerName, const FName& CategoryName, const FName& SectionName)
+{
+	const ISettingsContainerPtr Container = GetContainer(ContainerName);
+	if (!Container.IsValid())
+	{
+		return;
+	}
+	if (const ISettingsCategoryPtr Category = Container->GetCategory(CategoryName))
+	{
+		StaticCastSharedPtr<FSettingsCategory>(Category)->RemoveSection(SectionName);
+	}
+}
+
+TSharedRef<FSettingsContainer> FSettingsModule::FindOrAddContainer(const FName& ContainerName, const FText& DisplayName, const FText& Description)
+{
+	const TSharedRef<FSettingsContainer>* Found = Containers.FindByPredicate(
+		[&ContainerName](const TSharedRef<FSettingsContainer>& Container) { return Container->GetName() == ContainerName; });
+	if (Found != nullptr)
+	{
+		return *Found;
+	}
+	const TSharedRef<FSettingsContainer> Container = MakeShared<FSettingsContainer>(ContainerName, DisplayName, Description);
+	Containers.Add(Container);
+	return Container;
+}
+
+#undef LOCTEXT_NAMESPACE
