@@ -1,0 +1,20 @@
+// Stand-in for the engine's SlateBasics.h: every widget, layout type and delegate of the module. No styles.
+#pragma once
+
+#include "CoreMinimal.h"
+#include "Framework/SlateDelegates.h"
+#include "Input/Reply.h"
+#include "Layout/Margin.h"
+#include "Styling/SlateTypes.h"
+#include "Types/SlateEnums.h"
+#include "Types/SlateStructs.h"
+#include "Widgets/DeclarativeSyntaxSupport.h"
+#include "Widgets/Input/SButton.h"
+#include "Widgets/Input/SCheckBox.h"
+#include "Widgets/Input/SEditableTextBox.h"
+#include "Widgets/Layout/SBox.h"
+#include "Widgets/SBoxPanel.h"
+#include "Widgets/SCompoundWidget.h"
+#include "Widgets/SNullWidget.h"
+#include "Widgets/SWidget.h"
+#include "Widgets/Text/STextBlock.h"

@@ -1,0 +1,37 @@
+// Stand-in for the engine's SButton: clickable content raising OnClicked. No press or hover states, sounds, styles.
+#pragma once
+
+#include "Framework/SlateDelegates.h"
+#include "Widgets/SCompoundWidget.h"
+
+class FSlateUser;
+
+class SLATE_API SButton : public SCompoundWidget
+{
+public:
+	SLATE_BEGIN_ARGS(SButton) : _HAlign(HAlign_Fill), _VAlign(VAlign_Fill), _ContentPadding(FMargin()) {}
+		SLATE_DEFAULT_SLOT(FArguments, Content)
+		/** Shown as the button's content when the declaration gives no content of its own. */
+		SLATE_ATTRIBUTE(FText, Text)
+		SLATE_ARGUMENT(EHorizontalAlignment, HAlign)
+		SLATE_ARGUMENT(EVerticalAlignment, VAlign)
+		SLATE_ARGUMENT(FMargin, ContentPadding)
+		SLATE_EVENT(FOnClicked, OnClicked)
+	SLATE_END_ARGS()
+
+	SButton();
+	void Construct(const FArguments& InArgs);
+
+	void SetContent(const TSharedRef<SWidget>& InContent);
+	void SetOnClicked(const FOnClicked& InOnClicked) { OnClicked = InOnClicked; }
+	/** A click from code, as the user's click would be. */
+	void SimulateClick();
+
+private:
+	friend class FSlateUser;
+
+	/** The click handler's reply; Unhandled when no handler is bound. */
+	FReply ExecuteOnClick();
+
+	FOnClicked OnClicked;
+};

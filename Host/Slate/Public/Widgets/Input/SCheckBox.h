@@ -1,0 +1,39 @@
+// Stand-in for the engine's SCheckBox: a two- or three-state box with content. No styles or radio behaviour.
+#pragma once
+
+#include "Framework/SlateDelegates.h"
+#include "Styling/SlateTypes.h"
+#include "Widgets/SCompoundWidget.h"
+
+/**
+ * Made without a state, a box is Unchecked. A click moves Checked to Unchecked and anything else to Checked, then
+ * raises OnCheckStateChanged; a state bound to a getter is left to the getter, the event is still raised.
+ */
+class SLATE_API SCheckBox : public SCompoundWidget
+{
+public:
+	SLATE_BEGIN_ARGS(SCheckBox) : _IsChecked(ECheckBoxState::Unchecked) {}
+		SLATE_DEFAULT_SLOT(FArguments, Content)
+		SLATE_ATTRIBUTE(ECheckBoxState, IsChecked)
+		SLATE_EVENT(FOnCheckStateChanged, OnCheckStateChanged)
+	SLATE_END_ARGS()
+
+	SCheckBox();
+	void Construct(const FArguments& InArgs);
+
+	/** True only for Checked; Undetermined is not checked. */
+	bool IsChecked() const { return GetCheckedState() == ECheckBoxState::Checked; }
+	ECheckBoxState GetCheckedState() const { return IsCheckboxChecked.Get(); }
+	/** Sets the state as code does: no event is raised. */
+	void SetIsChecked(const TAttribute<ECheckBoxState>& InIsChecked);
+	/** What a click does. */
+	void ToggleCheckedState();
+
+	void SetContent(const TSharedRef<SWidget>& InContent);
+
+	virtual FString DescribeState() const override;
+
+private:
+	TAttribute<ECheckBoxState> IsCheckboxChecked;
+	FOnCheckStateChanged OnCheckStateChanged;
+};
