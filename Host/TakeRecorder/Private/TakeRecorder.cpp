@@ -1,0 +1,378 @@
+#include "Recorder/TakeRecorderPanel.h"
+#include "TakeMetaData.h"
+#include "TakeRecorderBlueprintLibrary.h"
+#include "TakeRecorderHost.h"
+
+#include "LiveLinkClient.h"
+#include "Misc/Paths.h"
+#include "Roles/LiveLinkCameraTypes.h"
+#include "TakeFile.h"
+#include "TakeRecorderLog.h"
+#include "TakeRecorderThread.h"
+
+#include <memory>
+#include <mutex>
+#include <thread>
+
+IMPLEMENT_CLASS(UTakeRecorderPanel, "TakeRecorderPanel", "/Script/TakeRecorder")
+IMPLEMENT_CLASS(UTakeRecorderBlueprintLibrary, "TakeRecorderBlueprintLibrary", "/Script/TakeRecorder")
+
+namespace
+{
+/**
+ * The editor's one Take Recorder. It changes only on its game thread, the thread that opened the panel, which every
+ * entry point checks while a panel is open. Mutex makes the observers' reads from other threads, and use while no
+ * panel is open, race-free; it is never held while calling out, so the client and event subscribers may call back.
+ */
+class FTakeRecorderState
+{
+public:
+	static FTakeRecorderState& Get()
+	{
+		static FTakeRecorderState State;
+		return State;
+	}
+
+	/**
+	 * Process teardown: a take still open gets its closing line. The client is left alone, as it may already be
+	 * gone; its subscription keeps the closed file object alive and writes nothing more.
+	 */
+	~FTakeRecorderState()
+	{
+		if (CurrentTake != nullptr)
+		{
+			FString Ignored;
+			CurrentTake->Close(Ignored);
+		}
+	}
+
+	void CheckGameThread()
+	{
+		std::lock_guard Lock(Mutex);
+		CheckGameThreadLocked();
+	}
+
+	UTakeRecorderPanel* OpenPanel()
+	{
+		std::lock_guard Lock(Mutex);
+		CheckGameThreadLocked();
+		if (Panel == nullptr)
+		{
+			if (MetaData == nullptr)
+			{
+				MetaData.reset(NewObject<UTakeMetaData>());
+			}
+			Panel.reset(NewObject<UTakeRecorderPanel>());
+			GameThread = std::this_thread::get_id();
+		}
+		return Panel.get();
+	}
+
+	UTakeRecorderPanel* GetPanel()
+	{
+		std::lock_guard Lock(Mutex);
+		CheckGameThreadLocked();
+		return Panel.get();
+	}
+
+	void ClosePanel()
+	{
+		{
+			std::lock_guard Lock(Mutex);
+			CheckGameThreadLocked();
+			if (Panel == nullptr)
+			{
+				return;
+			}
+		}
+		StopRecording();
+		std::lock_guard Lock(Mutex);
+		Panel.reset();
+		GameThread = std::thread::id();
+	}
+
+	UTakeMetaData* GetMetaData(const UTakeRecorderPanel* InPanel)
+	{
+		std::lock_guard Lock(Mutex);
+		CheckOpenPanelLocked(InPanel);
+		return MetaData.get();
+	}
+
+	void StartRecording(const UTakeRecorderPanel* InPanel)
+	{
+		FLiveLinkClient* RecordFrom = nullptr;
+		FString Slate;
+		int32 TakeNumber = 0;
+		FString Directory;
+		{
+			std::lock_guard Lock(Mutex);
+			CheckOpenPanelLocked(InPanel);
+			if (CurrentTake != nullptr)
+			{
+				return;
+			}
+			RecordFrom = Client;
+			Slate = MetaData->GetSlate();
+			TakeNumber = MetaData->GetTakeNumber();
+			Directory = GetTakesDirectoryLocked();
+		}
+		if (RecordFrom == nullptr)
+		{
+			UE_LOG(LogTakeRecorder, Error,
+				   TEXT("Take Recorder has no Live Link client to record from: recording did not start."));
+			return;
+		}
+
+		FString Error;
+		std::shared_ptr<FTakeFile> Take = FTakeFile::Create(Directory, Slate, TakeNumber, Error);
+		if (Take == nullptr)
+		{
+			UE_LOG(LogTakeRecorder, Error, TEXT("Take Recorder %s: recording did not start."), *Error);
+			return;
+		}
+		// Frames arrive on whichever thread pushes them; the file serialises its own writes.
+		const FDelegateHandle Subscription = RecordFrom->OnFrameDataReceived.AddLambda(
+			[Take](const FLiveLinkSubjectKey& SubjectKey, const FLiveLinkFrameDataStruct& FrameData)
+			{
+				if (const FLiveLinkCameraFrameData* Camera = FrameData.Cast<FLiveLinkCameraFrameData>())
+				{
+					Take->WriteFrame(SubjectKey, *Camera);
+				}
+			});
+		{
+			std::lock_guard Lock(Mutex);
+			CurrentTake = Take;
+			LastTake = Take;
+			RecordedClient = RecordFrom;
+			FrameSubscription = Subscription;
+		}
+		UE_LOG(LogTakeRecorder, Log, TEXT("Take Recorder started recording to '%s'."), *Take->GetPath());
+		RecordingStarted.Broadcast(Take->GetPath());
+	}
+
+	void StopRecording()
+	{
+		std::shared_ptr<FTakeFile> Take;
+		FLiveLinkClient* RecordedFrom = nullptr;
+		FDelegateHandle Subscription;
+		{
+			std::lock_guard Lock(Mutex);
+			CheckGameThreadLocked();
+			if (CurrentTake == nullptr)
+			{
+				return;
+			}
+			Take = MoveTemp(CurrentTake);
+			RecordedFrom = RecordedClient;
+			RecordedClient = nullptr;
+			Subscription = FrameSubscription;
+			FrameSubscription.Reset();
+		}
+		// Once Remove returns no frame is being written, so the closing line is the last line of the file.
+		RecordedFrom->OnFrameDataReceived.Remove(Subscription);
+		FString Error;
+		if (Take->Close(Error))
+		{
+			UE_LOG(LogTakeRecorder, Log, TEXT("Take Recorder stopped recording '%s' after %lld frames."),
+				   *Take->GetPath(), static_cast<long long>(Take->GetFramesWritten()));
+		}
+		else
+		{
+			UE_LOG(LogTakeRecorder, Error, TEXT("Take Recorder %s; the %lld frames written before are kept."), *Error,
+				   static_cast<long long>(Take->GetFramesWritten()));
+		}
+		RecordingStopped.Broadcast(Take->GetPath(), Take->GetFramesWritten());
+	}
+
+	bool IsRecording()
+	{
+		std::lock_guard Lock(Mutex);
+		CheckGameThreadLocked();
+		return CurrentTake != nullptr;
+	}
+
+	void SetClient(FLiveLinkClient* InClient)
+	{
+		bool bEndTake = false;
+		{
+			std::lock_guard Lock(Mutex);
+			CheckGameThreadLocked();
+			bEndTake = CurrentTake != nullptr && RecordedClient != InClient;
+			Client = InClient;
+		}
+		if (bEndTake)
+		{
+			StopRecording();
+		}
+	}
+
+	FLiveLinkClient* GetClient()
+	{
+		std::lock_guard Lock(Mutex);
+		return Client;
+	}
+
+	void SetTakesDirectory(const FString& InDirectory)
+	{
+		std::lock_guard Lock(Mutex);
+		CheckGameThreadLocked();
+		TakesDirectory = InDirectory;
+	}
+
+	FString GetTakesDirectory()
+	{
+		std::lock_guard Lock(Mutex);
+		return GetTakesDirectoryLocked();
+	}
+
+	FString GetTakeFilePath()
+	{
+		std::lock_guard Lock(Mutex);
+		return LastTake != nullptr ? LastTake->GetPath() : FString();
+	}
+
+	int64 GetFramesWritten()
+	{
+		std::lock_guard Lock(Mutex);
+		return LastTake != nullptr ? LastTake->GetFramesWritten() : 0;
+	}
+
+	void Shutdown()
+	{
+		CheckGameThread();
+		StopRecording();
+		ClosePanel();
+		std::lock_guard Lock(Mutex);
+		Client = nullptr;
+	}
+
+	FOnTakeRecordingStarted RecordingStarted;
+	FOnTakeRecordingStopped RecordingStopped;
+
+private:
+	FTakeRecorderState() = default;
+
+	void CheckGameThreadLocked() const
+	{
+		checkf(Panel == nullptr || GameThread == std::this_thread::get_id(),
+			   "Take Recorder used off the game thread that opened its panel");
+	}
+
+	void CheckOpenPanelLocked(const UTakeRecorderPanel* InPanel) const
+	{
+		checkf(InPanel != nullptr && InPanel == Panel.get(), "Take Recorder panel used that is not the open one");
+		CheckGameThreadLocked();
+	}
+
+	FString GetTakesDirectoryLocked() const
+	{
+		// Resolved at each take, so a project folder the host sets later is honoured.
+		return TakesDirectory.IsEmpty() ? FPaths::ProjectSavedDir() + TEXT("Takes/") : TakesDirectory;
+	}
+
+	std::mutex Mutex;
+	std::unique_ptr<UTakeRecorderPanel> Panel;
+	/** Outlives the panel, so a reopened panel keeps the slate and take number. */
+	std::unique_ptr<UTakeMetaData> MetaData;
+	/** The thread that opened Panel; meaningless while no panel is open. */
+	std::thread::id GameThread;
+	FLiveLinkClient* Client = nullptr;
+	FString TakesDirectory;
+	/** The take being recorded, with the client and subscription that feed it. */
+	std::shared_ptr<FTakeFile> CurrentTake;
+	FLiveLinkClient* RecordedClient = nullptr;
+	FDelegateHandle FrameSubscription;
+	/** CurrentTake while recording, else the take recorded last. */
+	std::shared_ptr<FTakeFile> LastTake;
+};
+} // namespace
+
+void CheckTakeRecorderGameThread()
+{
+	FTakeRecorderState::Get().CheckGameThread();
+}
+
+UTakeMetaData* UTakeRecorderPanel::GetTakeMetaData() const
+{
+	return FTakeRecorderState::Get().GetMetaData(this);
+}
+
+void UTakeRecorderPanel::StartRecording() const
+{
+	FTakeRecorderState::Get().StartRecording(this);
+}
+
+void UTakeRecorderPanel::StopRecording() const
+{
+	FTakeRecorderState::Get().StopRecording();
+}
+
+UTakeRecorderPanel* UTakeRecorderBlueprintLibrary::OpenTakeRecorderPanel()
+{
+	return FTakeRecorderState::Get().OpenPanel();
+}
+
+UTakeRecorderPanel* UTakeRecorderBlueprintLibrary::GetTakeRecorderPanel()
+{
+	return FTakeRecorderState::Get().GetPanel();
+}
+
+void UTakeRecorderBlueprintLibrary::CloseTakeRecorderPanel()
+{
+	FTakeRecorderState::Get().ClosePanel();
+}
+
+bool UTakeRecorderBlueprintLibrary::IsRecording()
+{
+	return FTakeRecorderState::Get().IsRecording();
+}
+
+void UTakeRecorderBlueprintLibrary::StopRecording()
+{
+	FTakeRecorderState::Get().StopRecording();
+}
+
+void FTakeRecorderHost::SetLiveLinkClient(FLiveLinkClient* InClient)
+{
+	FTakeRecorderState::Get().SetClient(InClient);
+}
+
+FLiveLinkClient* FTakeRecorderHost::GetLiveLinkClient()
+{
+	return FTakeRecorderState::Get().GetClient();
+}
+
+void FTakeRecorderHost::SetTakesDirectory(const FString& InDirectory)
+{
+	FTakeRecorderState::Get().SetTakesDirectory(InDirectory);
+}
+
+FString FTakeRecorderHost::GetTakesDirectory()
+{
+	return FTakeRecorderState::Get().GetTakesDirectory();
+}
+
+FString FTakeRecorderHost::GetTakeFilePath()
+{
+	return FTakeRecorderState::Get().GetTakeFilePath();
+}
+
+int64 FTakeRecorderHost::GetFramesWritten()
+{
+	return FTakeRecorderState::Get().GetFramesWritten();
+}
+
+void FTakeRecorderHost::Shutdown()
+{
+	FTakeRecorderState::Get().Shutdown();
+}
+
+FOnTakeRecordingStarted& FTakeRecorderHost::OnRecordingStarted()
+{
+	return FTakeRecorderState::Get().RecordingStarted;
+}
+
+FOnTakeRecordingStopped& FTakeRecorderHost::OnRecordingStopped()
+{
+	return FTakeRecorderState::Get().RecordingStopped;
+}
