@@ -1,4 +1,5 @@
 #include "LiveLinkClient.h"
+#include "LiveLinkSourceFactory.h"
 #include "LiveLinkSourceSettings.h"
 #include "Roles/LiveLinkCameraRole.h"
 
@@ -14,3 +15,4 @@ IMPLEMENT_CLASS(ULiveLinkBasicRole, "LiveLinkBasicRole", "/Script/LiveLinkInterf
 IMPLEMENT_CLASS(ULiveLinkTransformRole, "LiveLinkTransformRole", "/Script/LiveLinkInterface")
 IMPLEMENT_CLASS(ULiveLinkCameraRole, "LiveLinkCameraRole", "/Script/LiveLinkInterface")
 IMPLEMENT_CLASS(ULiveLinkSourceSettings, "LiveLinkSourceSettings", "/Script/LiveLinkInterface")
+IMPLEMENT_CLASS(ULiveLinkSourceFactory, "LiveLinkSourceFactory", "/Script/LiveLinkInterface")

@@ -52,3 +52,38 @@ inline int32 SaturateToInt32(int64 Value)
 																		 : Value);
 }
 } // namespace TavrixConversions
+
+namespace TavrixConversions
+{
+/**
+ * The take number written as decimal text, read as the C runtime's _wtoi reads it: leading white space, an optional
+ * sign, then decimal digits up to the first other character; no digits give 0. Out-of-range values saturate to the
+ * int32 range instead of being undefined.
+ */
+inline int32 ParseTakeNumber(const FString& Text)
+{
+	const int32 Length = Text.Len();
+	int32 Pos = 0;
+	while (Pos < Length && FChar::IsWhitespace(Text[Pos]))
+	{
+		++Pos;
+	}
+	bool bNegative = false;
+	if (Pos < Length && (Text[Pos] == u'+' || Text[Pos] == u'-'))
+	{
+		bNegative = Text[Pos] == u'-';
+		++Pos;
+	}
+	int64 Magnitude = 0;
+	while (Pos < Length && FChar::IsDigit(Text[Pos]))
+	{
+		Magnitude = Magnitude * 10 + (Text[Pos] - u'0');
+		if (Magnitude > int64(1) << 32)
+		{
+			Magnitude = int64(1) << 32; // saturated: already beyond every int32
+		}
+		++Pos;
+	}
+	return SaturateToInt32(bNegative ? -Magnitude : Magnitude);
+}
+} // namespace TavrixConversions

@@ -1,11 +1,59 @@
 #include "CoreMinimal.h"
+#include "ISettingsContainer.h"
+#include "ISettingsModule.h"
+#include "ISettingsSection.h"
 #include "Modules/ModuleManager.h"
 #include "TavrixLiveLinkLog.h"
+#include "TavrixLiveLinkRuntimeSettings.h"
+
+#define LOCTEXT_NAMESPACE "FTavrixLiveLinkModule"
 
 DEFINE_LOG_CATEGORY(ModuleLog);
 
+/** Shows the plug-in's settings under Project Settings > Plugins > Tavrix while the module is loaded. */
 class FTavrixLiveLinkModule : public IModuleInterface
 {
+public:
+	//~ Begin IModuleInterface interface
+	virtual void StartupModule() override
+	{
+		ISettingsModule* SettingsModule = FModuleManager::GetModulePtr<ISettingsModule>("Settings");
+		if (SettingsModule == nullptr)
+		{
+			return;
+		}
+
+		TSharedPtr<ISettingsContainer> ProjectSettingsContainer = SettingsModule->GetContainer("Project");
+		ProjectSettingsContainer->SetCategoryTexts("Plugins", LOCTEXT("RuntimeWDCategoryName", "Plugins"),
+			LOCTEXT("RuntimeWDCategoryDescription", "Configuration for the Halvecor Tavrix - Live Link Plugin"));
+
+		ISettingsSectionPtr SettingsSection = SettingsModule->RegisterSettingsSection("Project", "Plugins", "Tavrix",
+			LOCTEXT("RuntimeGeneralSettingsName", "Tavrix"),
+			LOCTEXT("RuntimeGeneralSettingsDescription", "Default configuration for the Halvecor Tavrix - Live Link Plugin"),
+			GetMutableDefault<UTavrixLiveLinkRuntimeSettings>());
+		if (SettingsSection.IsValid())
+		{
+			SettingsSection->OnModified().BindRaw(this, &FTavrixLiveLinkModule::HandleSettingsModified);
+		}
+	}
+
+	virtual void ShutdownModule() override
+	{
+		if (ISettingsModule* SettingsModule = FModuleManager::GetModulePtr<ISettingsModule>("Settings"))
+		{
+			SettingsModule->UnregisterSettingsSection("Project", "Plugins", "Tavrix");
+		}
+	}
+	//~ End IModuleInterface interface
+
+	/** Accepts every change: the settings are defaults for the creation panel and are never validated. */
+	bool HandleSettingsModified()
+	{
+		GetMutableDefault<UTavrixLiveLinkRuntimeSettings>();
+		return true;
+	}
 };
 
 IMPLEMENT_MODULE(FTavrixLiveLinkModule, TavrixLiveLink)
+
+#undef LOCTEXT_NAMESPACE

@@ -7,10 +7,13 @@
 #include "HAL/RunnableThread.h"
 #include "ILiveLinkClient.h"
 #include "Roles/LiveLinkCameraRole.h"
+#include "Recorder/TakeRecorderPanel.h"
 #include "Roles/LiveLinkCameraTypes.h"
 #include "Serialization/JsonReader.h"
 #include "Serialization/JsonSerializer.h"
 #include "SocketSubsystem.h"
+#include "TakeMetaData.h"
+#include "TakeRecorderBlueprintLibrary.h"
 #include "Sockets.h"
 #include "TavrixConversions.h"
 #include "TavrixFrameClock.h"
@@ -429,11 +432,67 @@ bool FTavrixLiveLinkSource::LiveLinkTick()
 			Frame.FieldOfView = TavrixConversions::ToFloat(ReceivedState.Lens[3]);
 		}
 
-		// The Take Recorder step runs here, under the same lock, when bAutoSceneTake or bAutoRecord is on.
+		// Under the same lock: the receive thread cannot change the metadata between the change test and the copy.
+		if (bAutoSceneTake || bAutoRecord)
+		{
+			ApplyTakeRecorderState();
+		}
 	}
 
 	Client->PushFrameData(FLiveLinkSubjectKey(SourceGuid, CameraSubjectName()), MoveTemp(FrameData));
 	return true;
+}
+
+void FTavrixLiveLinkSource::ApplyTakeRecorderState()
+{
+	const int32 RecordRequest = ReceivedState.State == 2 ? 1 : 0;
+
+	// Case-sensitive: a slate that changes only in letter case is a new slate.
+	bool bUnchanged = AppliedRecordRequest == RecordRequest;
+	for (int32 Index = 0; Index < 3 && bUnchanged; ++Index)
+	{
+		bUnchanged = ReceivedState.Metadata[Index].Equals(AppliedMetadata[Index], ESearchCase::CaseSensitive);
+	}
+	if (bUnchanged)
+	{
+		return;
+	}
+
+	// Without a panel nothing is stored, so the same change is seen again on the next tick.
+	UTakeRecorderPanel* Panel = UTakeRecorderBlueprintLibrary::GetTakeRecorderPanel();
+	if (Panel == nullptr)
+	{
+		return;
+	}
+
+	if (bAutoSceneTake)
+	{
+		if (UTakeMetaData* MetaData = Panel->GetTakeMetaData())
+		{
+			MetaData->SetSlate(ReceivedState.Metadata[1], true);
+			MetaData->SetTakeNumber(TavrixConversions::ParseTakeNumber(ReceivedState.Metadata[2]), true);
+			for (int32 Index = 0; Index < 3; ++Index)
+			{
+				AppliedMetadata[Index] = ReceivedState.Metadata[Index];
+			}
+		}
+	}
+
+	if (bAutoRecord)
+	{
+		// A recording that is asked to go on goes on, whatever else changed: only a request to stop stops it.
+		const bool bRecording = UTakeRecorderBlueprintLibrary::IsRecording();
+		if (RecordRequest == 1 && !bRecording)
+		{
+			Panel->StartRecording();
+		}
+		else if (RecordRequest == 0 && bRecording)
+		{
+			Panel->StopRecording();
+		}
+	}
+
+	AppliedRecordRequest = RecordRequest;
 }
 
 #undef LOCTEXT_NAMESPACE

@@ -75,6 +75,8 @@ public:
 private:
 	friend class FTavrixLiveLinkSourceInspector;
 
+	/** Follows the sender's scene, take and record state in Take Recorder; DataMutex is held by the caller. */
+	void ApplyTakeRecorderState();
 	/** Copies one camera object into ReceivedState; DataMutex is held by the caller. */
 	void DecodeCamera(const class FJsonObject& Camera);
 

@@ -1,0 +1,170 @@
+#include "STavrixLiveLinkSourceFactory.h"
+
+#include "TavrixLiveLinkRuntimeSettings.h"
+#include "Widgets/Input/SButton.h"
+#include "Widgets/Input/SCheckBox.h"
+#include "Widgets/Input/SEditableTextBox.h"
+#include "Widgets/Layout/SBox.h"
+#include "Widgets/SBoxPanel.h"
+#include "Widgets/Text/STextBlock.h"
+
+#define LOCTEXT_NAMESPACE "TavrixLiveLinkSourceEditor"
+
+namespace
+{
+void SetChecked(const TWeakPtr<SCheckBox>& WeakCheckBox, bool bChecked)
+{
+	if (TSharedPtr<SCheckBox> CheckBox = WeakCheckBox.Pin())
+	{
+		CheckBox->SetIsChecked(bChecked ? ECheckBoxState::Checked : ECheckBoxState::Unchecked);
+	}
+}
+} // namespace
+
+void STavrixLiveLinkSourceFactory::Construct(const FArguments& Args)
+{
+	OkCallback = Args._OnOk;
+
+	const UTavrixLiveLinkRuntimeSettings* Settings = GetMutableDefault<UTavrixLiveLinkRuntimeSettings>();
+
+	// The settings are never validated: an address that does not parse leaves 0.0.0.0, and only the port's low
+	// 16 bits are used.
+	FIPv4Address Address = FIPv4Address::Any;
+	FIPv4Address::Parse(Settings->NetworkServerAddressByDefault, Address);
+	const FIPv4Endpoint InitialEndpoint(Address, static_cast<uint16>(Settings->NetworkPortIdByDefault));
+
+	ChildSlot
+	[
+		SNew(SBox)
+		.WidthOverride(300)
+		[
+			SNew(SVerticalBox)
+			+ SVerticalBox::Slot()
+			.AutoHeight()
+			[
+				SNew(SHorizontalBox)
+				+ SHorizontalBox::Slot()
+				.FillWidth(0.5f)
+				.HAlign(HAlign_Left)
+				[
+					SNew(STextBlock)
+					.Text(LOCTEXT("TavrixPortNumber", "Network Address:Port"))
+				]
+				+ SHorizontalBox::Slot()
+				.FillWidth(0.5f)
+				[
+					SAssignNew(EndpointTextBox, SEditableTextBox)
+					.Text(FText::FromString(InitialEndpoint.ToString()))
+					.OnTextCommitted(this, &STavrixLiveLinkSourceFactory::HandleEndpointCommitted)
+				]
+			]
+			+ SVerticalBox::Slot()
+			.AutoHeight()
+			[
+				SNew(SHorizontalBox)
+				+ SHorizontalBox::Slot()
+				.FillWidth(0.5f)
+				.HAlign(HAlign_Left)
+				[
+					SNew(STextBlock)
+					.Text(LOCTEXT("AutoLens", "Auto Lens Update"))
+				]
+				+ SHorizontalBox::Slot()
+				.FillWidth(0.5f)
+				[
+					SAssignNew(AutoLensCheckBox, SCheckBox)
+				]
+			]
+			+ SVerticalBox::Slot()
+			.AutoHeight()
+			[
+				SNew(SHorizontalBox)
+				+ SHorizontalBox::Slot()
+				.FillWidth(0.5f)
+				.HAlign(HAlign_Left)
+				[
+					SNew(STextBlock)
+					.Text(LOCTEXT("AutoSceneTake", "Auto Scene/Take"))
+				]
+				+ SHorizontalBox::Slot()
+				.FillWidth(0.5f)
+				[
+					SAssignNew(AutoSceneTakeCheckBox, SCheckBox)
+				]
+			]
+			+ SVerticalBox::Slot()
+			.AutoHeight()
+			[
+				SNew(SHorizontalBox)
+				+ SHorizontalBox::Slot()
+				.FillWidth(0.5f)
+				.HAlign(HAlign_Left)
+				[
+					SNew(STextBlock)
+					.Text(LOCTEXT("AutoRecord", "Auto Record"))
+				]
+				+ SHorizontalBox::Slot()
+				.FillWidth(0.5f)
+				[
+					SAssignNew(AutoRecordCheckBox, SCheckBox)
+				]
+			]
+			+ SVerticalBox::Slot()
+			.AutoHeight()
+			.HAlign(HAlign_Right)
+			[
+				SNew(SButton)
+				.OnClicked(this, &STavrixLiveLinkSourceFactory::HandleOkClicked)
+				[
+					SNew(STextBlock)
+					.Text(LOCTEXT("Ok", "Ok"))
+				]
+			]
+		]
+	];
+
+	SetChecked(AutoLensCheckBox, Settings->bAutoLens);
+	SetChecked(AutoSceneTakeCheckBox, Settings->bAutoSceneTakeUpdate);
+	SetChecked(AutoRecordCheckBox, Settings->bAutoRecord);
+}
+
+void STavrixLiveLinkSourceFactory::HandleEndpointCommitted(const FText& InText, ETextCommit::Type InCommitType)
+{
+	(void)InCommitType; // every way of ending the edit is handled alike
+	TSharedPtr<SEditableTextBox> TextBox = EndpointTextBox.Pin();
+	if (!TextBox.IsValid())
+	{
+		return;
+	}
+	// A valid entry stays exactly as typed; anything else becomes the fixed fallback, not the settings' value.
+	FIPv4Endpoint Endpoint;
+	if (!FIPv4Endpoint::Parse(InText.ToString(), Endpoint))
+	{
+		TextBox->SetText(FText::FromString(FIPv4Endpoint(FIPv4Address::Any, 9001).ToString()));
+	}
+}
+
+FReply STavrixLiveLinkSourceFactory::HandleOkClicked()
+{
+	TSharedPtr<SEditableTextBox> TextBox = EndpointTextBox.Pin();
+	TSharedPtr<SCheckBox> LensBox = AutoLensCheckBox.Pin();
+	TSharedPtr<SCheckBox> SceneTakeBox = AutoSceneTakeCheckBox.Pin();
+	TSharedPtr<SCheckBox> RecordBox = AutoRecordCheckBox.Pin();
+	if (!TextBox.IsValid() || !LensBox.IsValid() || !SceneTakeBox.IsValid() || !RecordBox.IsValid())
+	{
+		return FReply::Handled();
+	}
+
+	FTavrixSourceChoice Choice;
+	if (!FIPv4Endpoint::Parse(TextBox->GetText().ToString(), Choice.Endpoint))
+	{
+		return FReply::Handled();
+	}
+	Choice.bAutoLens = LensBox->IsChecked();
+	Choice.bAutoSceneTake = SceneTakeBox->IsChecked();
+	Choice.bAutoRecord = RecordBox->IsChecked();
+	OkCallback.ExecuteIfBound(Choice);
+	return FReply::Handled();
+}
+
+#undef LOCTEXT_NAMESPACE

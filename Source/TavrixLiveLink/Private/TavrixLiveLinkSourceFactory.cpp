@@ -1,0 +1,48 @@
+#include "TavrixLiveLinkSourceFactory.h"
+
+#include "STavrixLiveLinkSourceFactory.h"
+#include "TavrixLiveLinkSource.h"
+
+#define LOCTEXT_NAMESPACE "TavrixLiveLinkSourceFactory"
+
+FText UTavrixLiveLinkSourceFactory::GetDisplayNameText() const
+{
+	return LOCTEXT("SourceDisplayName", "Tavrix LiveLink");
+}
+
+FText UTavrixLiveLinkSourceFactory::GetTooltipText() const
+{
+	return LOCTEXT("SourceTooltip", "Creates a connection to Halvecor Tavrix");
+}
+
+ULiveLinkSourceFactory::EMenuType UTavrixLiveLinkSourceFactory::GetCreationMenuKind() const
+{
+	return EMenuType::SubPanel;
+}
+
+TSharedPtr<SWidget> UTavrixLiveLinkSourceFactory::BuildSourcePanel(FOnLiveLinkSourceCreated OnSourceCreated) const
+{
+	return SNew(STavrixLiveLinkSourceFactory)
+		.OnOk(FOnTavrixSourceChoice::CreateUObject(this, &UTavrixLiveLinkSourceFactory::HandlePanelOk, OnSourceCreated));
+}
+
+void UTavrixLiveLinkSourceFactory::HandlePanelOk(FTavrixSourceChoice Choice, FOnLiveLinkSourceCreated OnSourceCreated) const
+{
+	const FString ConnectionString = Choice.Endpoint.ToString();
+	TSharedPtr<FTavrixLiveLinkSource> Source = MakeShared<FTavrixLiveLinkSource>(Choice.Endpoint, Choice.bAutoLens, Choice.bAutoSceneTake, Choice.bAutoRecord);
+	// With nobody to take it, the source goes with this reference: its thread stops and its socket closes at once.
+	OnSourceCreated.ExecuteIfBound(Source, ConnectionString);
+}
+
+TSharedPtr<ILiveLinkSource> UTavrixLiveLinkSourceFactory::CreateSourceFromString(const FString& ConnectionString) const
+{
+	FIPv4Endpoint Endpoint;
+	if (!FIPv4Endpoint::Parse(ConnectionString, Endpoint))
+	{
+		return nullptr;
+	}
+	// A connection string carries no options: these are fixed, whatever the settings or an earlier panel said.
+	return MakeShared<FTavrixLiveLinkSource>(Endpoint, false, true, false);
+}
+
+#undef LOCTEXT_NAMESPACE

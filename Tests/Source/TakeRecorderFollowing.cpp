@@ -1,0 +1,228 @@
+#include "DecoderHarness.h"
+
+#include "Recorder/TakeRecorderPanel.h"
+#include "TakeMetaData.h"
+#include "TakeRecorderBlueprintLibrary.h"
+#include "TakeRecorderHost.h"
+#include "TavrixConversions.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace
+{
+namespace fs = std::filesystem;
+
+/** A source following Take Recorder, with every Take Recorder change it causes written down in order. */
+class FTakeFollowingHarness
+{
+public:
+	FTakeFollowingHarness(bool bAutoSceneTake, bool bAutoRecord)
+		: TakesDir(fs::temp_directory_path() / ("tavrix-takes-" + std::to_string(::getpid()) + "-" + std::to_string(Counter++)))
+	{
+		FTakeRecorderHost::SetLiveLinkClient(&Client);
+		FTakeRecorderHost::SetTakesDirectory(FString::FromUtf8(TakesDir.string()));
+		SlateHandle = UTakeMetaData::OnTakeSlateChanged().AddLambda([this](const FString& Slate, UTakeMetaData*) { Events.push_back("slate:" + Slate.ToUtf8()); });
+		TakeHandle = UTakeMetaData::OnTakeNumberChanged().AddLambda([this](int32 Take, UTakeMetaData*) { Events.push_back("take:" + std::to_string(Take)); });
+		StartHandle = FTakeRecorderHost::OnRecordingStarted().AddLambda([this](const FString&) { Events.push_back("start"); });
+		StopHandle = FTakeRecorderHost::OnRecordingStopped().AddLambda([this](const FString&, int64) { Events.push_back("stop"); });
+
+		TSharedPtr<FTavrixLiveLinkSource> Shared = MakeSharedLoopbackSource(false, bAutoSceneTake, bAutoRecord);
+		Source = Shared.Get();
+		Client.AddSource(Shared);
+	}
+	~FTakeFollowingHarness()
+	{
+		Client.RemoveAllSources();
+		UTakeMetaData::OnTakeSlateChanged().Remove(SlateHandle);
+		UTakeMetaData::OnTakeNumberChanged().Remove(TakeHandle);
+		FTakeRecorderHost::OnRecordingStarted().Remove(StartHandle);
+		FTakeRecorderHost::OnRecordingStopped().Remove(StopHandle);
+		FTakeRecorderHost::Shutdown();
+		std::error_code Ignored;
+		fs::remove_all(TakesDir, Ignored);
+	}
+
+	/** Decodes a camera message carrying these metadata texts and this state (or none, when State is null). */
+	void Receive(const std::string& First, const std::string& Scene, const std::string& Take, const char* State = "0")
+	{
+		std::string Message = "{\"TVKCamera\":[{\"Metadata\":[\"" + First + "\",\"" + Scene + "\",\"" + Take + "\"]";
+		if (State != nullptr)
+		{
+			Message += std::string(",\"State\":") + State;
+		}
+		Message += "}]}";
+		Decode(Message);
+	}
+	void Decode(const std::string& Message)
+	{
+		TSharedPtr<TArray<uint8>, ESPMode::ThreadSafe> Data = MakeShared<TArray<uint8>, ESPMode::ThreadSafe>();
+		Data->Append(reinterpret_cast<const uint8*>(Message.data()), static_cast<int32>(Message.size()));
+		Source->ProcessReceivedData(Data);
+	}
+	std::vector<std::string> TickAndTakeEvents()
+	{
+		Client.Tick();
+		std::vector<std::string> Taken;
+		Taken.swap(Events);
+		return Taken;
+	}
+	static UTakeRecorderPanel* OpenPanel() { return UTakeRecorderBlueprintLibrary::OpenTakeRecorderPanel(); }
+	static UTakeMetaData* MetaData() { return UTakeRecorderBlueprintLibrary::GetTakeRecorderPanel()->GetTakeMetaData(); }
+
+	fs::path TakesDir;
+	FLiveLinkClient Client;
+	FTavrixLiveLinkSource* Source = nullptr;
+	std::vector<std::string> Events;
+	FDelegateHandle SlateHandle, TakeHandle, StartHandle, StopHandle;
+	static inline int Counter = 0;
+};
+
+using FEvents = std::vector<std::string>;
+
+TEST(TakeRecorderFollowing, FirstDatagramWithNothingToApplyMakesNoTakeRecorderCall)
+{
+	FTakeFollowingHarness Harness(true, true);
+	Harness.OpenPanel();
+	Harness.Receive("", "", "", "1");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{});
+	EXPECT_FALSE(UTakeRecorderBlueprintLibrary::IsRecording());
+}
+
+TEST(TakeRecorderFollowing, SlateAndTakeWaitForAPanelAndAreAppliedOnTheFirstTickThatFindsOne)
+{
+	FTakeFollowingHarness Harness(true, false);
+	Harness.Receive("", "Scene 4", "7");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{});
+	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{});
+	EXPECT_TRUE(FTavrixLiveLinkSourceInspector(*Harness.Source).GetAppliedMetadata()[1].IsEmpty()) << "nothing is stored without a panel";
+
+	Harness.OpenPanel();
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:7"}));
+	EXPECT_EQ(Harness.MetaData()->GetSlate().ToUtf8(), "Scene 4");
+	EXPECT_EQ(Harness.MetaData()->GetTakeNumber(), 7);
+	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{}) << "an applied change is not applied again";
+}
+
+TEST(TakeRecorderFollowing, ACaseOnlyChangeOrAFirstTextChangeAppliesAgain)
+{
+	FTakeFollowingHarness Harness(true, false);
+	Harness.OpenPanel();
+	Harness.Receive("", "Scene 4", "7");
+	Harness.TickAndTakeEvents();
+	Harness.Receive("", "scene 4", "7");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:scene 4", "take:7"}));
+	Harness.Receive("b-cam", "scene 4", "7");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:scene 4", "take:7"}));
+}
+
+TEST(TakeRecorderFollowing, TakeTextsReadAsTheCRuntimeReadsThem)
+{
+	const std::pair<const char*, int32> Cases[] = {{" 12", 12}, {"12a", 12}, {"-3", -3}, {"", 0}, {"A", 0}, {"+5", 5}, {"\t\n 42 ", 42},
+		{"- 3", 0}, {"99999999999999999999", std::numeric_limits<int32>::max()}, {"-2147483648", std::numeric_limits<int32>::min()},
+		{"-99999999999", std::numeric_limits<int32>::min()}, {"2147483647", std::numeric_limits<int32>::max()}};
+	for (const auto& [Text, Expected] : Cases)
+	{
+		EXPECT_EQ(TavrixConversions::ParseTakeNumber(FString::FromUtf8(Text)), Expected) << '"' << Text << '"';
+	}
+
+	FTakeFollowingHarness Harness(true, false);
+	Harness.OpenPanel();
+	Harness.Receive("", "S", "12a");
+	Harness.TickAndTakeEvents();
+	EXPECT_EQ(Harness.MetaData()->GetTakeNumber(), 12);
+}
+
+TEST(TakeRecorderFollowing, RecordingFollowsStateTwoAndStartsAfterSlateAndTake)
+{
+	FTakeFollowingHarness Harness(true, true);
+	Harness.OpenPanel();
+	Harness.Receive("", "Scene 4", "7", "2");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:7", "start"}));
+	EXPECT_TRUE(UTakeRecorderBlueprintLibrary::IsRecording());
+
+	for (const char* NotRecording : {"1", "3", "0"})
+	{
+		Harness.Receive("", "Scene 4", "7", "2");
+		Harness.TickAndTakeEvents();
+		ASSERT_TRUE(UTakeRecorderBlueprintLibrary::IsRecording());
+		// Any change applies slate and take again before the recording is acted on.
+		Harness.Receive("", "Scene 4", "7", NotRecording);
+		EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:7", "stop"})) << "state " << NotRecording;
+		Harness.Receive("", "Scene 4", "7", "2");
+		EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:7", "start"}));
+	}
+}
+
+TEST(TakeRecorderFollowing, ARecordingStoppedByHandIsNotRestartedWhileNothingChanges)
+{
+	FTakeFollowingHarness Harness(true, true);
+	Harness.OpenPanel();
+	Harness.Receive("", "Scene 4", "7", "2");
+	Harness.TickAndTakeEvents();
+	UTakeRecorderBlueprintLibrary::GetTakeRecorderPanel()->StopRecording();
+	Harness.Events.clear();
+	for (int Tick = 0; Tick < 3; ++Tick)
+	{
+		Harness.Receive("", "Scene 4", "7", "2");
+		EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{});
+	}
+	EXPECT_FALSE(UTakeRecorderBlueprintLibrary::IsRecording());
+}
+
+TEST(TakeRecorderFollowing, RecordingGoesOnThroughASceneChangeDuringTheTake)
+{
+	FTakeFollowingHarness Harness(true, true);
+	Harness.OpenPanel();
+	Harness.Receive("", "Scene 4", "7", "2");
+	Harness.TickAndTakeEvents();
+	Harness.Receive("", "Scene 5", "1", "2");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 5", "take:1"}));
+	EXPECT_TRUE(UTakeRecorderBlueprintLibrary::IsRecording());
+}
+
+TEST(TakeRecorderFollowing, RecordOnlyFollowsTheStateEveryTickWithoutStoppingTheTake)
+{
+	// Without scene/take following the metadata is never applied, so every tick passes the change test.
+	FTakeFollowingHarness Harness(false, true);
+	Harness.OpenPanel();
+	const std::string SlateBefore = Harness.MetaData()->GetSlate().ToUtf8();
+	Harness.Receive("", "Scene 4", "7", "2");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{"start"});
+	for (int Tick = 0; Tick < 3; ++Tick)
+	{
+		EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{});
+	}
+	EXPECT_TRUE(UTakeRecorderBlueprintLibrary::IsRecording());
+	EXPECT_EQ(Harness.MetaData()->GetSlate().ToUtf8(), SlateBefore) << "the slate is never touched";
+	EXPECT_TRUE(FTavrixLiveLinkSourceInspector(*Harness.Source).GetAppliedMetadata()[1].IsEmpty());
+	Harness.Receive("", "Scene 4", "7", "0");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{"stop"});
+}
+
+TEST(TakeRecorderFollowing, SceneTakeOnlyRemembersTheStateButNeverRecords)
+{
+	FTakeFollowingHarness Harness(true, false);
+	Harness.OpenPanel();
+	Harness.Receive("", "Scene 4", "7", "2");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:7"}));
+	EXPECT_FALSE(UTakeRecorderBlueprintLibrary::IsRecording());
+	EXPECT_EQ(FTavrixLiveLinkSourceInspector(*Harness.Source).GetAppliedRecordRequest(), 1);
+	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{});
+}
+
+TEST(TakeRecorderFollowing, LostMetadataEmptiesTheSlateAndLostStateStopsTheTake)
+{
+	FTakeFollowingHarness Harness(true, true);
+	Harness.OpenPanel();
+	Harness.Receive("", "Scene 4", "7", "2");
+	Harness.TickAndTakeEvents();
+	Harness.Decode(R"({"TVKCamera":[{"Location":[1,2,3]}]})");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:", "take:0", "stop"}));
+	EXPECT_FALSE(UTakeRecorderBlueprintLibrary::IsRecording());
+}
+} // namespace
