@@ -1,0 +1,428 @@
+#include "EditorHost.h"
+
+#include "EditorSession.h"
+#include "Framework/SlateUser.h"
+#include "HostViews.h"
+#include "LiveLinkClient.h"
+#include "LiveLinkSourceFactory.h"
+#include "Recorder/TakeRecorderPanel.h"
+#include "Roles/LiveLinkCameraTypes.h"
+#include "TakeMetaData.h"
+#include "TakeRecorderBlueprintLibrary.h"
+#include "TakeRecorderHost.h"
+#include "TavrixSender.h"
+#include "UObject/UObjectHash.h"
+#include "Widgets/Input/SCheckBox.h"
+#include "Widgets/Input/SEditableTextBox.h"
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <deque>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+
+namespace
+{
+using FClock = std::chrono::steady_clock;
+
+volatile std::sig_atomic_t GStopRequested = 0;
+
+void HandleStopSignal(int)
+{
+	GStopRequested = 1;
+}
+
+/** Log lines arrive on any thread; the game thread hands them to the view in order. */
+class FLogQueue final : public FOutputDevice
+{
+public:
+	struct FLine
+	{
+		std::string Category;
+		std::string Verbosity;
+		std::string Text;
+	};
+
+	FLogQueue() { GLog->AddOutputDevice(this); }
+	~FLogQueue() override { GLog->RemoveOutputDevice(this); }
+
+	void Serialize(const TCHAR* Text, ELogVerbosity::Type Verbosity, const FName& Category) override
+	{
+		std::lock_guard Lock(Mutex);
+		Lines.push_back(FLine{Category.ToString().ToUtf8(), FString(ELogVerbosity::ToString(Verbosity)).ToUtf8(), FString(Text).ToUtf8()});
+	}
+	std::deque<FLine> Take()
+	{
+		std::lock_guard Lock(Mutex);
+		std::deque<FLine> Taken;
+		Taken.swap(Lines);
+		return Taken;
+	}
+
+private:
+	std::mutex Mutex;
+	std::deque<FLine> Lines;
+};
+
+/** Counts events over a sliding second. */
+class FRateMeter
+{
+public:
+	void Add(FClock::time_point Now)
+	{
+		Times.push_back(Now);
+		Trim(Now);
+	}
+	double PerSecond(FClock::time_point Now)
+	{
+		Trim(Now);
+		return static_cast<double>(Times.size());
+	}
+
+private:
+	void Trim(FClock::time_point Now)
+	{
+		while (!Times.empty() && Now - Times.front() > std::chrono::seconds(1))
+		{
+			Times.pop_front();
+		}
+	}
+	std::deque<FClock::time_point> Times;
+};
+
+std::unique_ptr<IHostView> MakeView(EHostOutput Output)
+{
+	switch (Output)
+	{
+	case EHostOutput::JsonLines:
+		return MakeJsonLinesView(stdout);
+	case EHostOutput::Live:
+		return MakeLiveView(stdout);
+	case EHostOutput::Plain:
+		return MakePlainView(stdout);
+	case EHostOutput::Automatic:
+		break;
+	}
+	return ::isatty(STDOUT_FILENO) ? MakeLiveView(stdout) : MakePlainView(stdout);
+}
+
+/** The factory the Live Link panel would offer as "Tavrix LiveLink", found by its class. */
+std::unique_ptr<UObject> CreateTavrixFactory()
+{
+	TArray<UClass*> Factories;
+	GetDerivedClasses(ULiveLinkSourceFactory::StaticClass(), Factories);
+	for (UClass* Class : Factories)
+	{
+		if (Class->GetName() == TEXT("TavrixLiveLinkSourceFactory"))
+		{
+			return Class->CreateObject();
+		}
+	}
+	return nullptr;
+}
+
+bool SameFrameContent(const FLiveLinkCameraFrameData& A, const FLiveLinkCameraFrameData& B)
+{
+	return A.Transform == B.Transform && A.FocalLength == B.FocalLength && A.FocusDistance == B.FocusDistance && A.AspectRatio == B.AspectRatio &&
+		A.FieldOfView == B.FieldOfView && A.MetaData.SceneTime.Rate == B.MetaData.SceneTime.Rate;
+}
+
+FHostSourceState ReadSourceState(const ILiveLinkSource& Source, const std::string& Connection)
+{
+	FHostSourceState State;
+	State.Type = Source.GetSourceType().ToString().ToUtf8();
+	State.Machine = Source.GetSourceMachineName().ToString().ToUtf8();
+	State.Status = Source.GetSourceStatus().ToString().ToUtf8();
+	State.bValid = Source.IsSourceStillValid();
+	State.Connection = Connection;
+	return State;
+}
+
+/** Streams a demo camera to the source's endpoint from inside the host: an orbit with timecode, toggling recording. */
+std::unique_ptr<TavrixSend::FTavrixSendThread> StartDemoSender(const std::string& Connection, double ToggleSeconds, std::string& OutError)
+{
+	std::optional<TavrixSend::FTavrixEndpoint> Target = TavrixSend::FTavrixEndpoint::Parse(Connection);
+	if (!Target || Target->Port == 0)
+	{
+		OutError = "the demo needs a source on a fixed port, not " + Connection;
+		return nullptr;
+	}
+	// A source on every interface is reached on loopback; one bound to an address is reached there.
+	if (Target->Address == 0)
+	{
+		Target->Address = 0x7f000001u;
+	}
+	std::error_code Error;
+	std::unique_ptr<TavrixSend::FTavrixUdpSocket> Socket = TavrixSend::FTavrixUdpSocket::Open(*Target, Error);
+	if (!Socket)
+	{
+		OutError = "the demo sender cannot open its socket: " + Error.message();
+		return nullptr;
+	}
+	TavrixSend::FTavrixCameraScript Script;
+	Script.Motion = TavrixSend::ETavrixMotion::Orbit;
+	Script.FrameRate = TavrixSend::FTavrixFrameRate{25, 1};
+	Script.StartFrame = 10 * 3600 * 25; // 10:00:00:00
+	Script.Scene = "Demo Scene";
+	Script.Record.Mode = TavrixSend::ETavrixRecordMode::Toggle;
+	Script.Record.TogglePeriod = std::chrono::duration_cast<TavrixSend::FTavrixDuration>(std::chrono::duration<double>(ToggleSeconds));
+	Script.Record.FirstTake = 1;
+	TavrixSend::FTavrixPacing Pacing;
+	Pacing.RateHz = 25.0;
+	return std::make_unique<TavrixSend::FTavrixSendThread>(std::make_unique<TavrixSend::FTavrixCameraPayloads>(Script), std::move(Socket), Pacing);
+}
+} // namespace
+
+int RunEditorHost(const FHostOptions& Options)
+{
+	GStopRequested = 0;
+	struct sigaction Action{};
+	Action.sa_handler = &HandleStopSignal;
+	sigemptyset(&Action.sa_mask);
+	sigaction(SIGINT, &Action, nullptr);
+	sigaction(SIGTERM, &Action, nullptr);
+
+	FLogQueue LogQueue;
+	std::unique_ptr<IHostView> View = MakeView(Options.Output);
+	FHostStatus Status;
+	Status.TickHz = Options.TickHz;
+	Status.bDemo = Options.bDemo;
+	Status.Subject = "Tavrix - Camera";
+
+	FEditorSession Session;
+	std::string Error;
+	if (!Session.Start(Options.ProjectDir, Error))
+	{
+		View.reset();
+		std::fprintf(stderr, "tavrix-host: %s\n", Error.c_str());
+		return 1;
+	}
+
+	FLiveLinkClient Client;
+	FTakeRecorderHost::SetLiveLinkClient(&Client);
+	if (Options.bTakeRecorder)
+	{
+		UTakeRecorderBlueprintLibrary::OpenTakeRecorderPanel();
+	}
+
+	const auto Now = [] { return FClock::now(); };
+	FRateMeter Changes;
+	FRateMeter Published;
+	bool bSlateChanged = false;
+	const FDelegateHandle StaticHandle = Client.OnStaticDataReceived.AddLambda([&](const FLiveLinkSubjectKey& Key, const FLiveLinkStaticDataStruct& Data)
+		{
+			if (const FLiveLinkCameraStaticData* Camera = Data.Cast<FLiveLinkCameraStaticData>())
+			{
+				Status.bHasStaticData = true;
+				View->OnStaticData(Key.SubjectName.ToString().ToUtf8(), *Camera);
+			}
+		});
+	const FDelegateHandle FrameHandle = Client.OnFrameDataReceived.AddLambda([&](const FLiveLinkSubjectKey& Key, const FLiveLinkFrameDataStruct& Data)
+		{
+			const FLiveLinkCameraFrameData* Camera = Data.Cast<FLiveLinkCameraFrameData>();
+			if (Camera == nullptr)
+			{
+				return;
+			}
+			const FClock::time_point At = Now();
+			Published.Add(At);
+			if (!Status.bHasFrame || !SameFrameContent(Status.LastFrame, *Camera))
+			{
+				Changes.Add(At);
+			}
+			Status.bHasFrame = true;
+			Status.LastFrame = *Camera;
+			View->OnFrame(Key.SubjectName.ToString().ToUtf8(), Client.GetTickCount() + 1, *Camera);
+		});
+	// Slate and take number are set one after the other: one event reports both, before what the same tick starts.
+	const FDelegateHandle SlateHandle = UTakeMetaData::OnTakeSlateChanged().AddLambda([&](const FString&, UTakeMetaData*) { bSlateChanged = true; });
+	const FDelegateHandle TakeHandle = UTakeMetaData::OnTakeNumberChanged().AddLambda([&](int32 TakeNumber, UTakeMetaData* MetaData)
+		{
+			bSlateChanged = false;
+			View->OnSlate(MetaData->GetSlate().ToUtf8(), TakeNumber);
+		});
+	const FDelegateHandle StartHandle = FTakeRecorderHost::OnRecordingStarted().AddLambda([&](const FString& Path)
+		{
+			Status.bRecording = true;
+			Status.TakeFile = std::filesystem::path(Path.ToUtf8()).filename().string();
+			View->OnRecording(true, Status.TakeFile, 0);
+		});
+	const FDelegateHandle StopHandle = FTakeRecorderHost::OnRecordingStopped().AddLambda([&](const FString& Path, int64 Frames)
+		{
+			Status.bRecording = false;
+			Status.TakeFile = std::filesystem::path(Path.ToUtf8()).filename().string();
+			Status.TakeFrames = Frames;
+			View->OnRecording(false, Status.TakeFile, Frames);
+		});
+
+	int ExitCode = 0;
+	std::string Connection;
+	TSharedPtr<ILiveLinkSource> Source;
+	std::unique_ptr<UObject> FactoryObject = CreateTavrixFactory();
+	const ULiveLinkSourceFactory* Factory = static_cast<const ULiveLinkSourceFactory*>(FactoryObject.get());
+	if (Factory == nullptr)
+	{
+		Error = "the plug-in offers no Tavrix source factory";
+	}
+	else if (Options.ConnectionString)
+	{
+		Connection = *Options.ConnectionString;
+		Source = Factory->CreateSourceFromString(FString::FromUtf8(Connection));
+		if (!Source.IsValid())
+		{
+			Error = "the factory refused the connection string " + Connection;
+		}
+	}
+	else
+	{
+		// The creation panel, filled in as a user would: type the endpoint, set the boxes, press Ok.
+		const TSharedPtr<SWidget> Panel = Factory->BuildSourcePanel(FOnLiveLinkSourceCreated::CreateLambda(
+			[&](TSharedPtr<ILiveLinkSource> Created, FString CreatedConnection)
+			{
+				Source = Created;
+				Connection = CreatedConnection.ToUtf8();
+			}));
+		const TSharedRef<SWidget> Root = Panel.ToSharedRef();
+		if (Options.Endpoint)
+		{
+			FSlateUser::EnterText(FSlateUser::FindEditableTextBoxByLabel(Root, TEXT("Network Address:Port")).ToSharedRef(), FString::FromUtf8(*Options.Endpoint));
+		}
+		// The demo exists to show takes being recorded: it ticks "Auto Record" unless told otherwise.
+		const std::optional<bool> bAutoRecord = Options.bAutoRecord ? Options.bAutoRecord : (Options.bDemo ? std::optional<bool>(true) : std::nullopt);
+		const std::pair<const TCHAR*, std::optional<bool>> Boxes[] = {
+			{TEXT("Auto Lens Update"), Options.bAutoLens}, {TEXT("Auto Scene/Take"), Options.bAutoSceneTake}, {TEXT("Auto Record"), bAutoRecord}};
+		for (const auto& [Label, bTicked] : Boxes)
+		{
+			if (bTicked)
+			{
+				FSlateUser::SetCheckBoxTicked(FSlateUser::FindCheckBoxByLabel(Root, Label).ToSharedRef(), *bTicked);
+			}
+		}
+		FSlateUser::Click(FSlateUser::FindButton(Root, TEXT("Ok")).ToSharedRef());
+		View->OnNote("source made through the creation panel\n" + FSlateUser::DumpTree(Root).ToUtf8());
+		if (!Source.IsValid())
+		{
+			Error = "the creation panel did not create a source";
+		}
+	}
+
+	std::unique_ptr<TavrixSend::FTavrixSendThread> Demo;
+	if (Source.IsValid())
+	{
+		Client.AddSource(Source);
+		Status.bHasSource = true;
+		Status.Source = ReadSourceState(*Source, Connection);
+		View->OnSource(Status.Source);
+		if (Options.bDemo)
+		{
+			Demo = StartDemoSender(Connection, Options.DemoToggleSeconds, Error);
+			if (!Demo)
+			{
+				ExitCode = 1;
+			}
+		}
+	}
+	else
+	{
+		ExitCode = 1;
+	}
+
+	const FClock::time_point Start = Now();
+	const FClock::duration Period = std::chrono::duration_cast<FClock::duration>(std::chrono::duration<double>(1.0 / Options.TickHz));
+	uint64 TickIndex = 0;
+	while (ExitCode == 0 && !GStopRequested)
+	{
+		const FClock::time_point TickStart = Now();
+		if (Options.DurationSeconds && TickStart - Start >= std::chrono::duration<double>(*Options.DurationSeconds))
+		{
+			break;
+		}
+		Client.Tick();
+
+		for (const FLogQueue::FLine& Line : LogQueue.Take())
+		{
+			Status.RecentLog.push_back(Line.Category + ": " + Line.Verbosity + ": " + Line.Text);
+			if (Status.RecentLog.size() > 5)
+			{
+				Status.RecentLog.pop_front();
+			}
+			if (Line.Category == "ModuleLog" || Line.Verbosity == "Error" || Line.Verbosity == "Warning" || Line.Verbosity == "Fatal")
+			{
+				View->OnLog(Line.Category, Line.Verbosity, Line.Text);
+			}
+		}
+		const FHostSourceState SourceState = ReadSourceState(*Source, Connection);
+		if (!(SourceState == Status.Source))
+		{
+			Status.Source = SourceState;
+			View->OnSource(SourceState);
+		}
+		UTakeRecorderPanel* Panel = UTakeRecorderBlueprintLibrary::GetTakeRecorderPanel();
+		Status.bTakeRecorderOpen = Panel != nullptr;
+		if (Panel != nullptr)
+		{
+			Status.Slate = Panel->GetTakeMetaData()->GetSlate().ToUtf8();
+			Status.TakeNumber = Panel->GetTakeMetaData()->GetTakeNumber();
+			if (bSlateChanged)
+			{
+				View->OnSlate(Status.Slate, Status.TakeNumber);
+			}
+		}
+		bSlateChanged = false;
+		if (Status.bRecording)
+		{
+			Status.TakeFrames = FTakeRecorderHost::GetFramesWritten();
+		}
+		const FClock::time_point TickEnd = Now();
+		Status.Tick = Client.GetTickCount();
+		Status.ElapsedSeconds = std::chrono::duration<double>(TickEnd - Start).count();
+		Status.UpdatesPerSecond = Changes.PerSecond(TickEnd);
+		Status.PublishedPerSecond = Published.PerSecond(TickEnd);
+		View->OnTickEnd(Status);
+
+		// Absolute deadlines: the tick rate does not drift with the time each tick takes.
+		++TickIndex;
+		std::this_thread::sleep_until(Start + Period * static_cast<int64>(TickIndex));
+	}
+
+	// Shut down in order: the demo sender, the source (shut-down request, then release), Take Recorder, the modules.
+	if (Demo)
+	{
+		Demo->RequestStop();
+		Demo->Join();
+		Demo.reset();
+	}
+	Source.Reset();
+	Client.RemoveAllSources();
+	FTakeRecorderHost::Shutdown();
+	Client.OnStaticDataReceived.Remove(StaticHandle);
+	Client.OnFrameDataReceived.Remove(FrameHandle);
+	UTakeMetaData::OnTakeSlateChanged().Remove(SlateHandle);
+	UTakeMetaData::OnTakeNumberChanged().Remove(TakeHandle);
+	FTakeRecorderHost::OnRecordingStarted().Remove(StartHandle);
+	FTakeRecorderHost::OnRecordingStopped().Remove(StopHandle);
+	for (const FLogQueue::FLine& Line : LogQueue.Take())
+	{
+		if (Line.Category == "ModuleLog" || Line.Verbosity == "Error" || Line.Verbosity == "Warning")
+		{
+			View->OnLog(Line.Category, Line.Verbosity, Line.Text);
+		}
+	}
+	View->OnShutdown(Status);
+	View.reset();
+	FactoryObject.reset();
+
+	if (!Error.empty())
+	{
+		std::fprintf(stderr, "tavrix-host: %s\n", Error.c_str());
+	}
+	else if (!Status.TakeFile.empty())
+	{
+		std::fprintf(stderr, "tavrix-host: takes are in %s\n", FTakeRecorderHost::GetTakesDirectory().ToUtf8().c_str());
+	}
+	return ExitCode;
+}

@@ -1,0 +1,64 @@
+#include "EditorSession.h"
+
+#include "Misc/Paths.h"
+#include "Modules/ModuleManager.h"
+#include "SettingsModule.h"
+#include "UObject/Object.h"
+#include "UObject/UObjectHash.h"
+
+#include <filesystem>
+#include <unistd.h>
+
+std::string FindPluginLibrary()
+{
+	std::error_code Error;
+	const std::filesystem::path Executable = std::filesystem::read_symlink("/proc/self/exe", Error);
+	return (Executable.parent_path().parent_path() / "lib" / "libTavrixLiveLink.so").string();
+}
+
+bool FEditorSession::Start(const std::string& ProjectDir, std::string& OutError)
+{
+	std::error_code Error;
+	const std::filesystem::path Project = std::filesystem::absolute(ProjectDir, Error);
+	if (Error || !std::filesystem::is_directory(Project))
+	{
+		OutError = "the project folder '" + ProjectDir + "' does not exist";
+		return false;
+	}
+	FPaths::SetProjectDir(FString::FromUtf8(Project.string()));
+
+	// The editor's own modules come first, so the plug-in finds them when it starts.
+	SettingsModule = static_cast<ISettingsModule*>(FModuleManager::Get().AddModule("Settings", MakeUnique<FSettingsModule>()));
+
+	FString LoadError;
+	if (FModuleManager::Get().LoadModuleFromLibrary("TavrixLiveLink", FString::FromUtf8(FindPluginLibrary()), LoadError) == nullptr)
+	{
+		OutError = "cannot load the plug-in: " + LoadError.ToUtf8();
+		return false;
+	}
+	bPluginLoaded = true;
+
+	// Config classes get their project values once their module is loaded, as the editor does.
+	TArray<UClass*> Classes;
+	GetDerivedClasses(UObject::StaticClass(), Classes);
+	for (UClass* Class : Classes)
+	{
+		if (Class->HasAnyClassFlags(CLASS_Config) && !Class->HasAnyClassFlags(CLASS_Abstract))
+		{
+			Class->GetDefaultObject(true)->LoadConfig();
+		}
+	}
+	return true;
+}
+
+FEditorSession::~FEditorSession()
+{
+	if (bPluginLoaded)
+	{
+		FModuleManager::Get().UnloadModule("TavrixLiveLink");
+	}
+	if (SettingsModule != nullptr)
+	{
+		FModuleManager::Get().UnloadModule("Settings");
+	}
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "CoreMinimal.h"
+
+#include <string>
+
+class ISettingsModule;
+
+/**
+ * The editor around the plug-in: the project folder, the Settings module, the plug-in's module loaded through its
+ * exported entry point, and the configuration loaded over every config class. Unloads in reverse on destruction.
+ */
+class FEditorSession
+{
+public:
+	FEditorSession() = default;
+	~FEditorSession();
+	FEditorSession(const FEditorSession&) = delete;
+	FEditorSession& operator=(const FEditorSession&) = delete;
+
+	/** False with OutError saying why the editor could not start. */
+	bool Start(const std::string& ProjectDir, std::string& OutError);
+	ISettingsModule* GetSettingsModule() const { return SettingsModule; }
+
+private:
+	ISettingsModule* SettingsModule = nullptr;
+	bool bPluginLoaded = false;
+};
+
+/** The plug-in's shared library, beside the host: <bin>/../lib/. */
+std::string FindPluginLibrary();

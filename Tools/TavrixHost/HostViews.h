@@ -1,0 +1,96 @@
+#pragma once
+
+#include "CoreMinimal.h"
+#include "Roles/LiveLinkCameraTypes.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <memory>
+#include <string>
+
+/** What the Live Link panel shows of the source. */
+struct FHostSourceState
+{
+	std::string Type;
+	std::string Machine;
+	std::string Status;
+	std::string Connection;
+	bool bValid = false;
+
+	bool operator==(const FHostSourceState& Other) const = default;
+};
+
+/** Everything the host knows at the end of a tick; the live view draws it. */
+struct FHostStatus
+{
+	bool bHasSource = false;
+	FHostSourceState Source;
+	std::string Subject;
+	bool bHasStaticData = false;
+	bool bHasFrame = false;
+	FLiveLinkCameraFrameData LastFrame;
+	uint64_t Tick = 0;
+	double TickHz = 0.0;
+	double UpdatesPerSecond = 0.0;
+	double PublishedPerSecond = 0.0;
+	bool bTakeRecorderOpen = false;
+	std::string Slate;
+	int32 TakeNumber = 0;
+	bool bRecording = false;
+	std::string TakeFile;
+	int64_t TakeFrames = 0;
+	std::deque<std::string> RecentLog;
+	bool bDemo = false;
+	double ElapsedSeconds = 0.0;
+};
+
+/** Receives what happens in the host, on the game thread, in order. */
+class IHostView
+{
+public:
+	virtual ~IHostView() = default;
+	virtual void OnSource(const FHostSourceState& State) { (void)State; }
+	virtual void OnStaticData(const std::string& Subject, const FLiveLinkCameraStaticData& StaticData)
+	{
+		(void)Subject;
+		(void)StaticData;
+	}
+	virtual void OnFrame(const std::string& Subject, uint64_t Tick, const FLiveLinkCameraFrameData& Frame)
+	{
+		(void)Subject;
+		(void)Tick;
+		(void)Frame;
+	}
+	virtual void OnSlate(const std::string& Slate, int32 TakeNumber)
+	{
+		(void)Slate;
+		(void)TakeNumber;
+	}
+	virtual void OnRecording(bool bRecording, const std::string& TakeFile, int64_t Frames)
+	{
+		(void)bRecording;
+		(void)TakeFile;
+		(void)Frames;
+	}
+	virtual void OnLog(const std::string& Category, const std::string& Verbosity, const std::string& Text)
+	{
+		(void)Category;
+		(void)Verbosity;
+		(void)Text;
+	}
+	/** A note of the host's own, for people (the JSON lines view leaves it out). */
+	virtual void OnNote(const std::string& Text) { (void)Text; }
+	virtual void OnTickEnd(const FHostStatus& Status) { (void)Status; }
+	virtual void OnShutdown(const FHostStatus& Status) { (void)Status; }
+};
+
+/** One JSON object per line on standard output, flushed per line. */
+std::unique_ptr<IHostView> MakeJsonLinesView(std::FILE* Output);
+/** The Live Link panel on a terminal, redrawn in place a few times a second. */
+std::unique_ptr<IHostView> MakeLiveView(std::FILE* Output);
+/** Notes and a status line every second, for logs and pipes. */
+std::unique_ptr<IHostView> MakePlainView(std::FILE* Output);
+
+/** HH:MM:SS:FF of a frame count at a rate, with the frames of a second rounded to whole frames. */
+std::string FormatTimecode(int32 Frame, const FFrameRate& Rate);
