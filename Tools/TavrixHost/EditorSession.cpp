@@ -38,14 +38,15 @@ bool FEditorSession::Start(const std::string& ProjectDir, std::string& OutError)
 	}
 	bPluginLoaded = true;
 
-	// Config classes get their project values once their module is loaded, as the editor does.
+	// Config classes get their project values with their default objects, made here once their module is loaded
+	// (the object system loads a config class's values when it makes its default object).
 	TArray<UClass*> Classes;
 	GetDerivedClasses(UObject::StaticClass(), Classes);
 	for (UClass* Class : Classes)
 	{
 		if (Class->HasAnyClassFlags(CLASS_Config) && !Class->HasAnyClassFlags(CLASS_Abstract))
 		{
-			Class->GetDefaultObject(true)->LoadConfig();
+			Class->GetDefaultObject(true);
 		}
 	}
 	return true;

@@ -1,0 +1,253 @@
+#include "HostProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <csignal>
+#include <thread>
+#include <fstream>
+#include <map>
+#include <set>
+
+namespace
+{
+using namespace std::chrono_literals;
+using nlohmann::json;
+
+const std::string WorkedExample =
+	R"({"TVKCamera":[{"Version":1,"Location":[120.5,-30,150],"Rotation":[0,0,0,1],"Scale":[1,1,1],)"
+	R"("Lens":[35,300,1.5,60],"Timecode":[250,25,1],"Metadata":["","Scene 4","7"],"State":2}]})";
+
+bool IsEvent(const json& Event, const char* Name)
+{
+	return Event.value("event", "") == Name;
+}
+
+std::vector<json> ReadJsonLines(const std::filesystem::path& Path)
+{
+	std::vector<json> Lines;
+	std::ifstream Stream(Path);
+	for (std::string Line; std::getline(Stream, Line);)
+	{
+		Lines.push_back(json::parse(Line));
+	}
+	return Lines;
+}
+
+TEST(HostRuns, WorkedExampleArrivesAsAFrameOfTheCameraSubject)
+{
+	FTempProject Project;
+	const uint16_t Port = FreeLoopbackPort();
+	FHostProcess Host(HostArguments(Project, Port, {"--no-take-recorder"}));
+	const std::optional<json> Source = Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "source"); });
+	ASSERT_TRUE(Source) << "no source event";
+	EXPECT_EQ((*Source)["type"], "Halvecor Tavrix LiveLink");
+	EXPECT_EQ((*Source)["machine"], "localhost");
+	EXPECT_EQ((*Source)["status"], "Receiving");
+	EXPECT_EQ((*Source)["valid"], true);
+	EXPECT_EQ((*Source)["connection"], "127.0.0.1:" + std::to_string(Port));
+
+	const std::optional<json> Static = Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "static"); });
+	ASSERT_TRUE(Static);
+	EXPECT_EQ((*Static)["subject"], "Tavrix - Camera");
+	EXPECT_EQ((*Static)["focalLength"], true);
+	EXPECT_EQ((*Static)["aperture"], false);
+	EXPECT_EQ((*Static)["projectionMode"], false);
+
+	ASSERT_TRUE(SendDatagram(Port, WorkedExample));
+	const std::optional<json> Frame = Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "frame"); });
+	ASSERT_TRUE(Frame);
+	EXPECT_EQ((*Frame)["subject"], "Tavrix - Camera");
+	EXPECT_EQ((*Frame)["location"], json({120.5, -30, 150}));
+	EXPECT_EQ((*Frame)["rotation"], json({0, 0, 0, 1}));
+	EXPECT_EQ((*Frame)["scale"], json({1, 1, 1}));
+	EXPECT_EQ((*Frame)["lens"], json({{"focalLength", 35}, {"focusDistance", 300}, {"aspectRatio", 1.5}, {"fieldOfView", 60}}));
+	EXPECT_EQ((*Frame)["sceneTime"]["rate"], json({25, 1}));
+	EXPECT_NEAR((*Frame)["sceneTime"]["frame"].get<double>() + (*Frame)["sceneTime"]["subframe"].get<double>(), 250.0, 1.0);
+	EXPECT_GT((*Frame)["worldTime"].get<double>(), 16777216.0);
+
+	// Every tick publishes the latest state, without new datagrams.
+	const std::optional<json> Next = Host.WaitForEvent([&](const json& Event) { return IsEvent(Event, "frame") && Event["tick"] != (*Frame)["tick"]; });
+	ASSERT_TRUE(Next);
+	EXPECT_EQ((*Next)["location"], (*Frame)["location"]);
+
+	Host.Signal(SIGTERM);
+	EXPECT_EQ(Host.Wait(), 0) << Host.GetErrors();
+}
+
+TEST(HostRuns, MalformedDatagramsChangeNothingAndForeignMembersAreLogged)
+{
+	FTempProject Project;
+	const uint16_t Port = FreeLoopbackPort();
+	FHostProcess Host(HostArguments(Project, Port, {"--no-take-recorder"}));
+	ASSERT_TRUE(Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "static"); }));
+
+	for (const std::string& Garbage : {std::string("{\"TVKCamera\":[{\"Location\":[9,9,9]}]"), std::string("\xEF\xBB\xBF{}"), std::string("[1,2]"),
+			 std::string(70, '['), std::string()})
+	{
+		ASSERT_TRUE(SendDatagram(Port, Garbage));
+	}
+	ASSERT_TRUE(SendDatagram(Port, R"({"Version":1,"TVKCamera":[{"Location":[7,7,7]}],"Extra":true})"));
+
+	const std::optional<json> Frame = Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "frame"); });
+	ASSERT_TRUE(Frame);
+	EXPECT_EQ((*Frame)["location"], json({7, 7, 7})) << "the first frame comes from the first valid datagram";
+	EXPECT_TRUE((*Frame)["sceneTime"].is_null());
+	Host.Signal(SIGINT);
+	EXPECT_EQ(Host.Wait(), 0);
+
+	int UnknownData = 0;
+	for (const json& Event : Host.Events)
+	{
+		if (IsEvent(Event, "log") && Event["category"] == "ModuleLog" && Event["verbosity"] == "Error" && Event["text"] == "Unknow data received")
+		{
+			++UnknownData;
+		}
+	}
+	EXPECT_EQ(UnknownData, 2);
+}
+
+/** Frames published between each recording start and stop, by take file name. */
+std::map<std::string, std::vector<double>> PublishedWhileRecording(const std::vector<json>& Events)
+{
+	std::map<std::string, std::vector<double>> Published;
+	std::string Current;
+	for (const json& Event : Events)
+	{
+		if (IsEvent(Event, "recording"))
+		{
+			Current = Event["recording"] == true ? Event["take"].get<std::string>() : std::string();
+		}
+		else if (IsEvent(Event, "frame") && !Current.empty())
+		{
+			Published[Current].push_back(Event["worldTime"].get<double>());
+		}
+	}
+	return Published;
+}
+
+TEST(HostRuns, RecordTogglingWritesTakesWithThePublishedFramesAndNeverOverwrites)
+{
+	FTempProject Project;
+	std::map<std::string, std::string> FirstRunFiles;
+	for (int Run = 0; Run < 2; ++Run)
+	{
+		const uint16_t Port = FreeLoopbackPort();
+		FHostProcess Host(HostArguments(Project, Port, {"--auto-scene-take", "--auto-record"}));
+		ASSERT_TRUE(Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "static"); }));
+		// The host's output is read while the sender runs, so that the host never waits on a full pipe.
+		std::atomic<int> SenderExit{-2};
+		std::thread SenderThread([&]
+			{
+				FHostProcess Sender({"--endpoint", "127.0.0.1:" + std::to_string(Port), "--rate", "50", "--duration", "3.2", "--scene", "Scene 4",
+										"--take", "7", "--record", "toggle:0.7", "--quiet"},
+					TAVRIX_SEND_EXECUTABLE);
+				SenderExit = Sender.Wait(30s);
+			});
+		while (SenderExit.load() == -2)
+		{
+			Host.WaitForEvent([](const json&) { return false; }, 50ms);
+		}
+		SenderThread.join();
+		ASSERT_EQ(SenderExit.load(), 0);
+		// Everything the sender sent has been published by the time a few more ticks have passed.
+		const std::optional<json> Last = Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "frame"); });
+		ASSERT_TRUE(Last);
+		const uint64_t StopTick = (*Last)["tick"].get<uint64_t>() + 6;
+		ASSERT_TRUE(Host.WaitForEvent([&](const json& Event) { return IsEvent(Event, "frame") && Event["tick"].get<uint64_t>() >= StopTick; }));
+		Host.Signal(SIGINT);
+		ASSERT_EQ(Host.Wait(), 0) << Host.GetErrors();
+
+		const std::map<std::string, std::vector<double>> Published = PublishedWhileRecording(Host.Events);
+		ASSERT_GE(Published.size(), 2u) << "the sender toggled recording at least twice";
+		for (const auto& [File, WorldTimes] : Published)
+		{
+			const std::vector<json> Lines = ReadJsonLines(Project.Path() / "Saved" / "Takes" / File);
+			ASSERT_GE(Lines.size(), 2u) << File;
+			EXPECT_EQ(Lines.front()["slate"], "Scene 4");
+			EXPECT_EQ(Lines.back()["record"], "end") << File << " was closed cleanly";
+			std::vector<double> Recorded;
+			for (const json& Line : Lines)
+			{
+				if (Line.value("record", "") == "frame")
+				{
+					Recorded.push_back(Line["worldTime"].get<double>());
+				}
+			}
+			EXPECT_EQ(Recorded, WorldTimes) << File;
+			if (Run == 0)
+			{
+				std::ifstream Stream(Project.Path() / "Saved" / "Takes" / File, std::ios::binary);
+				FirstRunFiles[File] = std::string(std::istreambuf_iterator<char>(Stream), std::istreambuf_iterator<char>());
+			}
+			else
+			{
+				EXPECT_EQ(FirstRunFiles.count(File), 0u) << File << " was written by the first run too";
+			}
+		}
+	}
+	// The second run's takes had the same slates and take numbers: the first run's files are untouched.
+	for (const auto& [File, Content] : FirstRunFiles)
+	{
+		std::ifstream Stream(Project.Path() / "Saved" / "Takes" / File, std::ios::binary);
+		EXPECT_EQ(std::string(std::istreambuf_iterator<char>(Stream), std::istreambuf_iterator<char>()), Content) << File;
+	}
+}
+
+TEST(HostRuns, InterruptDuringARecordingLeavesACompleteTake)
+{
+	FTempProject Project;
+	const uint16_t Port = FreeLoopbackPort();
+	FHostProcess Host(HostArguments(Project, Port, {"--auto-record"}));
+	ASSERT_TRUE(Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "static"); }));
+	ASSERT_TRUE(SendDatagram(Port, WorkedExample));
+	const std::optional<json> Started = Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "recording") && Event["recording"] == true; });
+	ASSERT_TRUE(Started);
+	ASSERT_TRUE(Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "frame"); }));
+
+	const auto Interrupted = std::chrono::steady_clock::now();
+	Host.Signal(SIGINT);
+	EXPECT_EQ(Host.Wait(), 0) << Host.GetErrors();
+	EXPECT_LT(std::chrono::steady_clock::now() - Interrupted, 5s);
+	const std::vector<json> Lines = ReadJsonLines(Project.Path() / "Saved" / "Takes" / (*Started)["take"].get<std::string>());
+	ASSERT_GE(Lines.size(), 3u);
+	EXPECT_EQ(Lines.front()["slate"], "Scene 4");
+	EXPECT_EQ(Lines.front()["takeNumber"], 7);
+	EXPECT_EQ(Lines.back()["record"], "end");
+}
+
+TEST(HostRuns, ABadArgumentPrintsUsageAndExitsTwo)
+{
+	for (const std::vector<std::string>& Arguments : {std::vector<std::string>{"--tick-hz", "0"}, std::vector<std::string>{"--endpoint", "host:9001"},
+			 std::vector<std::string>{"--frobnicate"}, std::vector<std::string>{"--connection-string", "1.2.3.4:5", "--auto-lens"}})
+	{
+		FHostProcess Host(Arguments);
+		EXPECT_EQ(Host.Wait(), 2);
+		EXPECT_NE(Host.GetErrors().find("Usage"), std::string::npos) << Host.GetErrors();
+	}
+}
+
+TEST(HostRuns, ConnectionStringRouteUsesTheFixedOptions)
+{
+	FTempProject Project;
+	const uint16_t Port = FreeLoopbackPort();
+	FHostProcess Host({"--project", Project.Path().string(), "--jsonl", "--connection-string", "127.0.0.1:" + std::to_string(Port), "--duration", "30"});
+	ASSERT_TRUE(Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "static"); }));
+	ASSERT_TRUE(SendDatagram(Port, WorkedExample));
+	const std::optional<json> Frame = Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "frame"); });
+	ASSERT_TRUE(Frame);
+	// Lens following is off on this route: the frame keeps the record's default lens, not the sender's 35 mm.
+	EXPECT_NE((*Frame)["lens"]["focalLength"], 35);
+	// Scene and take following is on: the slate arrives.
+	const std::optional<json> Slate = Host.FindOrWaitForEvent([](const json& Event) { return IsEvent(Event, "slate"); });
+	ASSERT_TRUE(Slate);
+	EXPECT_EQ((*Slate)["slate"], "Scene 4");
+	EXPECT_EQ((*Slate)["takeNumber"], 7);
+	Host.Signal(SIGTERM);
+	EXPECT_EQ(Host.Wait(), 0);
+	for (const json& Event : Host.Events)
+	{
+		EXPECT_FALSE(IsEvent(Event, "recording")) << "record following is off on this route";
+	}
+}
+} // namespace
