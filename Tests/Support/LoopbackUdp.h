@@ -23,6 +23,8 @@ public:
 	FLoopbackUdp(const FLoopbackUdp&) = delete;
 	FLoopbackUdp& operator=(const FLoopbackUdp&) = delete;
 
+	int GetDescriptor() const { return Descriptor; }
+
 	uint16_t GetPort() const
 	{
 		sockaddr_in Address{};

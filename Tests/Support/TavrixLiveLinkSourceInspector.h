@@ -55,6 +55,8 @@ public:
 		Source.DataMutex.unlock();
 		return true;
 	}
+	/** The lock's address, for tools that watch it from outside (the benchmark times how long the tick holds it). */
+	const void* GetDataMutexAddress() const { return &Source.DataMutex; }
 	bool GetPushStaticData() const { return Source.bPushStaticData; }
 	double GetFrameRate() const { return Source.FrameRate; }
 	int64 GetFrameOffset() const { return Source.FrameOffset; }
