@@ -1,5 +1,6 @@
 #include "HostProcess.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <csignal>
 #include <fcntl.h>
@@ -105,13 +106,14 @@ std::optional<std::string> FHostProcess::ReadLine(std::chrono::milliseconds Time
 			Pending.erase(0, End + 1);
 			return Line;
 		}
+		// A time-out of zero still looks once at what is already in the pipe.
 		const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - std::chrono::steady_clock::now());
-		if (Left.count() <= 0 || OutPipe < 0)
+		if (OutPipe < 0)
 		{
 			return std::nullopt;
 		}
 		pollfd Poll{OutPipe, POLLIN, 0};
-		if (::poll(&Poll, 1, static_cast<int>(Left.count())) <= 0)
+		if (::poll(&Poll, 1, static_cast<int>(std::max<int64_t>(0, Left.count()))) <= 0)
 		{
 			return std::nullopt;
 		}

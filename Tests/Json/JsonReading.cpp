@@ -136,7 +136,12 @@ TEST(JsonReading, EscapesDecodeToUtf16IncludingSurrogatePairs)
 	EXPECT_EQ(Text[9], 0xD83C);
 	EXPECT_EQ(Text[10], 0xDFAC);
 	EXPECT_EQ(Text[11], 0);
-	EXPECT_FALSE(ParseDatagramBytes(R"({"s":"\ud83c"})").IsValid()) << "a lone surrogate escape";
+	EXPECT_FALSE(ParseDatagramBytes(R"({"s":"\ud83c"})").IsValid()) << "a lone high surrogate escape";
+	// A lone low surrogate is kept as the code unit it names (the packaged reader asserts on it unless told).
+	const TSharedPtr<FJsonObject> Low = ParseDatagramBytes(R"({"s":"a\udc00"})");
+	ASSERT_TRUE(Low.IsValid());
+	ASSERT_EQ(Low->GetStringField(TEXT("s")).Len(), 2);
+	EXPECT_EQ(Low->GetStringField(TEXT("s"))[1], 0xDC00);
 }
 
 TEST(JsonReading, ATreeOutlivesItsReaderAndHoldsItsElements)

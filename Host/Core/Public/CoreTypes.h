@@ -23,6 +23,7 @@ using UTF8CHAR = char;
 #define TEXT(x) TEXT_PASTE(x)
 
 #define FORCEINLINE inline
+#define UE_ARRAY_COUNT(Array) (sizeof(Array) / sizeof((Array)[0]))
 #define DLLEXPORT __attribute__((visibility("default")))
 #define CORE_API DLLEXPORT
 

@@ -18,7 +18,7 @@ class FJsonArena
 {
 public:
 	/** Made with one reference, held by whoever builds the tree. */
-	static FJsonArena* Create() { return new FJsonArena(); }
+	static FJsonArena* Create() { return new FJsonArena; } // default-initialised: the inline block is not zeroed
 	void AddReference() { References.fetch_add(1, std::memory_order_relaxed); }
 	void Release()
 	{
@@ -115,8 +115,37 @@ private:
 	const Ch* End;
 };
 
+/**
+ * UTF-16 as the reader writes decoded strings, except that an escaped lone low surrogate (\uDC00-\uDFFF without a
+ * high surrogate before it) is kept as the one code unit it names: the packaged reader would otherwise assert on
+ * it, and an FString holds any code unit. A lone high surrogate is refused by the reader itself.
+ */
+struct FJsonTargetEncoding : rapidjson::UTF16<char16_t>
+{
+	template <typename OutputStream>
+	static void Encode(OutputStream& Stream, unsigned CodePoint)
+	{
+		if (CodePoint >= 0xD800 && CodePoint <= 0xDFFF)
+		{
+			Stream.Put(static_cast<char16_t>(CodePoint));
+			return;
+		}
+		rapidjson::UTF16<char16_t>::Encode(Stream, CodePoint);
+	}
+	template <typename OutputStream>
+	static void EncodeUnsafe(OutputStream& Stream, unsigned CodePoint)
+	{
+		if (CodePoint >= 0xD800 && CodePoint <= 0xDFFF)
+		{
+			rapidjson::PutUnsafe(Stream, static_cast<char16_t>(CodePoint));
+			return;
+		}
+		rapidjson::UTF16<char16_t>::EncodeUnsafe(Stream, CodePoint);
+	}
+};
+
 /** Builds the object model from the reader's events, refusing non-object tops and excessive depth as they come. */
-class FJsonTreeBuilder : public rapidjson::BaseReaderHandler<rapidjson::UTF16<char16_t>, FJsonTreeBuilder>
+class FJsonTreeBuilder : public rapidjson::BaseReaderHandler<FJsonTargetEncoding, FJsonTreeBuilder>
 {
 public:
 	using Ch = char16_t;
@@ -242,7 +271,7 @@ bool FJsonSerializer::Deserialize(const TSharedRef<TJsonReader<TCHAR>>& Reader, 
 	// Iterative: the reader's own stack is on the heap, so no input can exhaust a thread's stack. Full precision:
 	// every number is the double nearest to its text. A number beyond the double range makes the text invalid.
 	constexpr unsigned Flags = rapidjson::kParseIterativeFlag | rapidjson::kParseFullPrecisionFlag | rapidjson::kParseValidateEncodingFlag;
-	rapidjson::GenericReader<rapidjson::UTF16<char16_t>, rapidjson::UTF16<char16_t>> JsonReader;
+	rapidjson::GenericReader<rapidjson::UTF16<char16_t>, FJsonTargetEncoding> JsonReader;
 	const rapidjson::ParseResult Result = JsonReader.Parse<Flags>(Stream, Builder);
 	if (Result.IsError() || Stream.Tell() != static_cast<size_t>(Text.Len()) || !Builder.Root.IsValid())
 	{

@@ -259,17 +259,24 @@ void FTavrixLiveLinkSource::OnLiveLinkTick(FTavrixLiveLinkSource* InSource)
 
 bool FTavrixLiveLinkSource::ProcessReceivedData(TSharedPtr<TArray<uint8>, ESPMode::ThreadSafe> InData)
 {
-	// One byte is one character (ISO 8859-1); zero bytes are dropped wherever they stand.
+	// One byte is one character (ISO 8859-1); zero bytes are dropped wherever they stand. Widened a block at a
+	// time: appending character by character costs more than the parse of a typical message.
 	const TArray<uint8>& Bytes = *InData;
 	FString Text;
 	Text.Reserve(Bytes.Num());
+	TCHAR Block[256];
+	int32 BlockLength = 0;
 	for (const uint8 Byte : Bytes)
 	{
-		if (Byte != 0)
+		Block[BlockLength] = static_cast<TCHAR>(Byte);
+		BlockLength += Byte != 0 ? 1 : 0;
+		if (BlockLength == UE_ARRAY_COUNT(Block))
 		{
-			Text.AppendChar(static_cast<TCHAR>(Byte));
+			Text.AppendChars(Block, BlockLength);
+			BlockLength = 0;
 		}
 	}
+	Text.AppendChars(Block, BlockLength);
 
 	TSharedPtr<FJsonObject> Message;
 	TSharedRef<TJsonReader<TCHAR>> Reader = TJsonReaderFactory<TCHAR>::Create(MoveTemp(Text));
