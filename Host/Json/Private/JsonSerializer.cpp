@@ -4,8 +4,13 @@
 #include <rapidjson/reader.h>
 
 #include <atomic>
+#include <charconv>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace
@@ -91,28 +96,38 @@ struct TArenaAllocator
 	FJsonArena* Arena;
 };
 
-/** UTF-16 input with an explicit end, so that a zero character inside the text cannot pass for its end. */
+/**
+ * UTF-16 input with an explicit end, so that a zero character inside the text cannot pass for its end. Parsed in
+ * place: a string is decoded over its own text, which is never shorter, and a number is handed over as its text.
+ */
 class FTextStream
 {
 public:
 	using Ch = char16_t;
 
-	FTextStream(const Ch* InBegin, size_t InLength) : Begin(InBegin), Current(InBegin), End(InBegin + InLength) {}
+	FTextStream(Ch* InBegin, size_t InLength) : Begin(InBegin), Current(InBegin), End(InBegin + InLength) {}
 
 	Ch Peek() const { return Current < End ? *Current : Ch(0); }
 	Ch Take() { return Current < End ? *Current++ : Ch(0); }
 	size_t Tell() const { return static_cast<size_t>(Current - Begin); }
 
-	// Never written to: the reader does not parse in place.
-	Ch* PutBegin() { return nullptr; }
-	void Put(Ch) {}
+	Ch* PutBegin() { return Write = Current; }
+	void Put(Ch Character)
+	{
+		// Only a text that ends inside a surrogate pair gets the reader to write past what it read; it fails anyway.
+		if (Write < End)
+		{
+			*Write++ = Character;
+		}
+	}
 	void Flush() {}
-	size_t PutEnd(Ch*) { return 0; }
+	size_t PutEnd(Ch* Start) { return static_cast<size_t>(Write - Start); }
 
 private:
-	const Ch* Begin;
-	const Ch* Current;
-	const Ch* End;
+	Ch* Begin;
+	Ch* Current;
+	Ch* End;
+	Ch* Write = nullptr;
 };
 
 /**
@@ -144,6 +159,53 @@ struct FJsonTargetEncoding : rapidjson::UTF16<char16_t>
 	}
 };
 
+/**
+ * The double nearest to a number's text, which the reader has already checked against JSON's number form; false
+ * beyond the double range. A magnitude too small for a double reads as a zero of its sign.
+ */
+bool ReadNumberText(const char16_t* Text, size_t Length, double& OutValue)
+{
+	std::string Ascii(Length, '\0');
+	for (size_t Index = 0; Index < Length; ++Index)
+	{
+		Ascii[Index] = static_cast<char>(Text[Index]);
+	}
+	const char* const First = Ascii.data();
+	const char* const Last = First + Ascii.size();
+	const std::from_chars_result Result = std::from_chars(First, Last, OutValue);
+	if (Result.ec != std::errc::result_out_of_range)
+	{
+		return Result.ec == std::errc() && Result.ptr == Last;
+	}
+	// from_chars reports overflow and underflow alike; strtod in the C locale tells them apart.
+	static const locale_t CLocale = newlocale(LC_ALL_MASK, "C", locale_t(0));
+	if (CLocale == locale_t(0))
+	{
+		return false;
+	}
+	const double Value = strtod_l(First, nullptr, CLocale);
+	if (!std::isfinite(Value))
+	{
+		return false;
+	}
+	OutValue = Value;
+	return true;
+}
+} // namespace
+
+// The reader reads a number or a string through a copy of the stream, so that in place it can hand over the text
+// from where the token began.
+template <>
+struct rapidjson::StreamTraits<FTextStream>
+{
+	enum
+	{
+		copyOptimization = 1
+	};
+};
+
+namespace
+{
 /** Builds the object model from the reader's events, refusing non-object tops and excessive depth as they come. */
 class FJsonTreeBuilder : public rapidjson::BaseReaderHandler<FJsonTargetEncoding, FJsonTreeBuilder>
 {
@@ -161,11 +223,12 @@ public:
 
 	bool Null() { return AddValue(Make<FJsonValueNull>()); }
 	bool Bool(bool Value) { return AddValue(Make<FJsonValueBoolean>(Value)); }
-	bool Int(int Value) { return Number(static_cast<double>(Value)); }
-	bool Uint(unsigned Value) { return Number(static_cast<double>(Value)); }
-	bool Int64(int64_t Value) { return Number(static_cast<double>(Value)); }
-	bool Uint64(uint64_t Value) { return Number(static_cast<double>(Value)); }
-	bool Double(double Value) { return Number(Value); }
+	/** Every number, as its text (kParseNumbersAsStringsFlag). */
+	bool RawNumber(const Ch* Text, rapidjson::SizeType Length, bool)
+	{
+		double Value = 0.0;
+		return ReadNumberText(Text, Length, Value) && Number(Value);
+	}
 	bool String(const Ch* Text, rapidjson::SizeType Length, bool) { return AddValue(Make<FJsonValueString>(FString(static_cast<int32>(Length), Text))); }
 	bool Key(const Ch* Text, rapidjson::SizeType Length, bool)
 	{
@@ -265,15 +328,20 @@ private:
 bool FJsonSerializer::Deserialize(const TSharedRef<TJsonReader<TCHAR>>& Reader, TSharedPtr<FJsonObject>& OutObject)
 {
 	OutObject.Reset();
-	const FString& Text = Reader->GetText();
-	FTextStream Stream(*Text, static_cast<size_t>(Text.Len()));
+	std::u16string Text = Reader->GetText().GetStdString();
+	FTextStream Stream(Text.data(), Text.size());
 	FJsonTreeBuilder Builder;
-	// Iterative: the reader's own stack is on the heap, so no input can exhaust a thread's stack. Full precision:
-	// every number is the double nearest to its text. A number beyond the double range makes the text invalid.
-	constexpr unsigned Flags = rapidjson::kParseIterativeFlag | rapidjson::kParseFullPrecisionFlag | rapidjson::kParseValidateEncodingFlag;
-	rapidjson::GenericReader<rapidjson::UTF16<char16_t>, FJsonTargetEncoding> JsonReader;
+	// Iterative: the reader's own stack is on the heap, so no input can exhaust a thread's stack. Numbers come as
+	// their text and become the double nearest to it in RawNumber: the packaged reader's own conversion yields wrong
+	// values for some valid numbers (0e48, 1234e306, 1.8e308) and overflows an int on long exponents. A number beyond
+	// the double range makes the text invalid. In place (on a copy of the text), because outside it the packaged
+	// reader garbles a number's text while widening it to UTF-16; in place, strings are decoded from and to the
+	// source encoding, hence the same encoding twice.
+	constexpr unsigned Flags =
+		rapidjson::kParseIterativeFlag | rapidjson::kParseInsituFlag | rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseValidateEncodingFlag;
+	rapidjson::GenericReader<FJsonTargetEncoding, FJsonTargetEncoding> JsonReader;
 	const rapidjson::ParseResult Result = JsonReader.Parse<Flags>(Stream, Builder);
-	if (Result.IsError() || Stream.Tell() != static_cast<size_t>(Text.Len()) || !Builder.Root.IsValid())
+	if (Result.IsError() || Stream.Tell() != Text.size() || !Builder.Root.IsValid())
 	{
 		return false;
 	}
