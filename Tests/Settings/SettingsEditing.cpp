@@ -50,7 +50,7 @@ TEST_F(SettingsEditing, ListsSectionsWithWhatTheyShow)
 	const TArray<FSettingsPropertyInfo>& Properties = Sections[0].Properties;
 	ASSERT_EQ(Properties.Num(), 7);
 	const char* Expected[][3] = {{"Address", "FString", "0.0.0.0"}, {"Port", "int32", "9001"}, {"bAutoLens", "bool", "True"},
-		{"bAutoRecord", "bool", "False"}, {"Gain", "float", "1.5"}, {"Revision", "int32", "3"}, {"SessionOnly", "int32", "0"}};
+		{"bAutoRecord", "bool", "False"}, {"Gain", "float", "1.5"}, {"Revision", "int32", "3"}, {"Scratch", "int32", "0"}};
 	for (int32 Index = 0; Index < Properties.Num(); ++Index)
 	{
 		EXPECT_EQ(Properties[Index].Name.ToString().ToUtf8(), Expected[Index][0]);
@@ -148,10 +148,10 @@ TEST_F(SettingsEditing, ChangeThatCannotBeWrittenIsRolledBack)
 	EXPECT_NE(Error.find("DefaultGame.ini (the log says why); it keeps 1.5."), std::string::npos) << Error;
 }
 
-TEST_F(SettingsEditing, SessionOnlySettingIsNeverStored)
+TEST_F(SettingsEditing, ScratchSettingIsNeverStored)
 {
-	EXPECT_TRUE(Set("SessionOnly", "12"));
+	EXPECT_TRUE(Set("Scratch", "12"));
 
-	EXPECT_EQ(Settings->SessionOnly, 12);
-	EXPECT_EQ(Project.Read("Config/DefaultGame.ini").find("SessionOnly"), std::string::npos);
+	EXPECT_EQ(Settings->Scratch, 12);
+	EXPECT_EQ(Project.Read("Config/DefaultGame.ini").find("Scratch"), std::string::npos);
 }

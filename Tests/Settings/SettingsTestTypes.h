@@ -33,7 +33,7 @@ public:
 
 	/** Shown but never stored. */
 	UPROPERTY(EditAnywhere, Category = "Options")
-	int32 SessionOnly = 0;
+	int32 Scratch = 0;
 
 	/** Stored but not shown. */
 	UPROPERTY(config)

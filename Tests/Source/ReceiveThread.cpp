@@ -57,11 +57,24 @@ TEST(ReceiveThread, DestroyingUnderAFloodReturnsPromptly)
 	FTavrixLiveLinkSourceInspector Inspector(*Source);
 	const uint16_t Port = static_cast<uint16_t>(Inspector.GetBoundPort());
 
-	std::atomic<bool> bFlooding{true};
-	std::thread Flooder([&] {
+	// Joined on every way out of the test, a failed assertion included.
+	struct FFlooder
+	{
+		std::atomic<bool> bFlooding{true};
+		std::thread Thread;
+		~FFlooder()
+		{
+			bFlooding = false;
+			if (Thread.joinable())
+			{
+				Thread.join();
+			}
+		}
+	} Flooder;
+	Flooder.Thread = std::thread([&] {
 		FLoopbackUdp Sender;
 		const std::string Message = CameraMessageWithFrame(1);
-		while (bFlooding.load())
+		while (Flooder.bFlooding.load())
 		{
 			Sender.SendTo(Port, Message);
 		}
@@ -71,8 +84,6 @@ TEST(ReceiveThread, DestroyingUnderAFloodReturnsPromptly)
 	const auto Start = FClock::now();
 	Source.reset();
 	const auto Elapsed = FClock::now() - Start;
-	bFlooding = false;
-	Flooder.join();
 	EXPECT_LT(Elapsed, 2000ms);
 }
 

@@ -127,7 +127,8 @@ void GetDerivedClasses(const UClass* ClassToLookFor, TArray<UClass*>& Results, b
 	std::lock_guard Lock(Table.Mutex);
 	for (UClass* Class : Table.Classes)
 	{
-		const bool bDerived = bRecursive ? Class != ClassToLookFor && Class->IsChildOf(ClassToLookFor) : Class->GetSuperClass() == ClassToLookFor;
+		const bool bDerived =
+			bRecursive ? Class != ClassToLookFor && Class->IsChildOf(ClassToLookFor) : Class->GetSuperClass() == ClassToLookFor;
 		if (bDerived)
 		{
 			Results.Add(Class);

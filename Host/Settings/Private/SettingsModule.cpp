@@ -9,15 +9,15 @@ DEFINE_LOG_CATEGORY(LogSettings);
 FSettingsModule::FSettingsModule()
 {
 	FindOrAddContainer("Editor", LOCTEXT("EditorName", "Editor"), LOCTEXT("EditorDescription", "Configure the behavior of the editor."));
-	FindOrAddContainer("Project", LOCTEXT("ProjectName", "Project"), LOCTEXT("ProjectDescription", "Change the settings of the current project."));
+	FindOrAddContainer(
+		"Project", LOCTEXT("ProjectName", "Project"), LOCTEXT("ProjectDescription", "Change the settings of the current project."));
 }
 
 FSettingsModule::~FSettingsModule() = default;
 
 ISettingsContainerPtr FSettingsModule::GetContainer(const FName& ContainerName) const
 {
-	const TSharedRef<FSettingsContainer>* Found = Containers.FindByPredicate(
-		[&ContainerName](const TSharedRef<FSettingsContainer>& Container) { return Container->GetName() == ContainerName; });
+	const TSharedRef<FSettingsContainer>* Found = Containers.FindByPredicate(HasName(ContainerName));
 	return Found != nullptr ? ISettingsContainerPtr(*Found) : nullptr;
 }
 
@@ -58,8 +58,7 @@ void FSettingsModule::UnregisterSettingsSection(const FName& ContainerName, cons
 
 TSharedRef<FSettingsContainer> FSettingsModule::FindOrAddContainer(const FName& ContainerName, const FText& DisplayName, const FText& Description)
 {
-	const TSharedRef<FSettingsContainer>* Found = Containers.FindByPredicate(
-		[&ContainerName](const TSharedRef<FSettingsContainer>& Container) { return Container->GetName() == ContainerName; });
+	const TSharedRef<FSettingsContainer>* Found = Containers.FindByPredicate(HasName(ContainerName));
 	if (Found != nullptr)
 	{
 		return *Found;

@@ -74,7 +74,7 @@ ISettingsSectionPtr FSettingsCategory::AddSection(const TSharedRef<FSettingsCate
 
 void FSettingsCategory::RemoveSection(const FName& SectionName)
 {
-	Sections.RemoveAll([&SectionName](const TSharedRef<FSettingsSection>& Section) { return Section->GetName() == SectionName; });
+	Sections.RemoveAll(HasName(SectionName));
 }
 
 int32 FSettingsCategory::GetSections(TArray<ISettingsSectionPtr>& OutSections) const
@@ -88,8 +88,7 @@ int32 FSettingsCategory::GetSections(TArray<ISettingsSectionPtr>& OutSections) c
 
 ISettingsSectionPtr FSettingsCategory::GetSection(const FName& SectionName) const
 {
-	const TSharedRef<FSettingsSection>* Found =
-		Sections.FindByPredicate([&SectionName](const TSharedRef<FSettingsSection>& Section) { return Section->GetName() == SectionName; });
+	const TSharedRef<FSettingsSection>* Found = Sections.FindByPredicate(HasName(SectionName));
 	return Found != nullptr ? ISettingsSectionPtr(*Found) : nullptr;
 }
 
@@ -100,8 +99,7 @@ FSettingsContainer::FSettingsContainer(const FName& InName, const FText& InDispl
 
 TSharedRef<FSettingsCategory> FSettingsContainer::FindOrAddCategory(const FName& CategoryName)
 {
-	const TSharedRef<FSettingsCategory>* Found =
-		Categories.FindByPredicate([&CategoryName](const TSharedRef<FSettingsCategory>& Category) { return Category->GetName() == CategoryName; });
+	const TSharedRef<FSettingsCategory>* Found = Categories.FindByPredicate(HasName(CategoryName));
 	if (Found != nullptr)
 	{
 		return *Found;
@@ -127,7 +125,6 @@ int32 FSettingsContainer::GetCategories(TArray<ISettingsCategoryPtr>& OutCategor
 
 ISettingsCategoryPtr FSettingsContainer::GetCategory(const FName& CategoryName) const
 {
-	const TSharedRef<FSettingsCategory>* Found =
-		Categories.FindByPredicate([&CategoryName](const TSharedRef<FSettingsCategory>& Category) { return Category->GetName() == CategoryName; });
+	const TSharedRef<FSettingsCategory>* Found = Categories.FindByPredicate(HasName(CategoryName));
 	return Found != nullptr ? ISettingsCategoryPtr(*Found) : nullptr;
 }

@@ -6,6 +6,12 @@
 
 DECLARE_LOG_CATEGORY_EXTERN(LogSettings, Log, All);
 
+/** Matches a registry entry (container, category or section) by its name, ignoring ASCII case as FName does. */
+inline auto HasName(const FName& Name)
+{
+	return [&Name](const auto& Entry) { return Entry->GetName() == Name; };
+}
+
 /**
  * Stores Object where its class's configuration lives (the project's default file for a defaultconfig class, the
  * per-user file for another config class; nothing for a class without configuration). OutFilename names the file.
