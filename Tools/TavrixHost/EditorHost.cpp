@@ -1,6 +1,6 @@
 #include "EditorHost.h"
 
-#include "EditorSession.h"
+#include "EditorInstance.h"
 #include "Framework/SlateUser.h"
 #include "HostViews.h"
 #include "LiveLinkClient.h"
@@ -193,9 +193,9 @@ int RunEditorHost(const FHostOptions& Options)
 	Status.bDemo = Options.bDemo;
 	Status.Subject = "Tavrix - Camera";
 
-	FEditorSession Session;
+	FEditorInstance Editor;
 	std::string Error;
-	if (!Session.Start(Options.ProjectDir, Error))
+	if (!Editor.Start(Options.ProjectDir, Error))
 	{
 		View.reset();
 		std::fprintf(stderr, "tavrix-host: %s\n", Error.c_str());

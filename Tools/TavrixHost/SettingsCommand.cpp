@@ -1,6 +1,6 @@
 #include "SettingsCommand.h"
 
-#include "EditorSession.h"
+#include "EditorInstance.h"
 #include "ISettingsModule.h"
 #include "SettingsEditor.h"
 #include "UObject/Object.h"
@@ -9,14 +9,14 @@
 
 int RunSettingsCommand(const FHostOptions& Options)
 {
-	FEditorSession Session;
+	FEditorInstance Editor;
 	std::string Error;
-	if (!Session.Start(Options.ProjectDir, Error))
+	if (!Editor.Start(Options.ProjectDir, Error))
 	{
 		std::fprintf(stderr, "tavrix-host: %s\n", Error.c_str());
 		return 1;
 	}
-	ISettingsModule& SettingsModule = *Session.GetSettingsModule();
+	ISettingsModule& SettingsModule = *Editor.GetSettingsModule();
 	const ISettingsSectionPtr Section = FSettingsEditor::FindSection(SettingsModule, "Project", "Plugins", "Tavrix");
 	if (!Section.IsValid())
 	{

@@ -183,17 +183,17 @@ FString FString::VPrintf(const TCHAR* Format, va_list Args)
 			Out.push_back(*It);
 			continue;
 		}
-		std::string Spec = "%";
+		std::string FormatPiece = "%";
 		++It;
 		while (*It && std::u16string_view(u"-+ #0123456789.").find(*It) != std::u16string_view::npos)
 		{
-			Spec.push_back(static_cast<char>(*It++));
+			FormatPiece.push_back(static_cast<char>(*It++));
 		}
 		int LongCount = 0;
 		while (*It == u'l' || *It == u'h' || *It == u'z')
 		{
 			LongCount += (*It == u'l' || *It == u'z') ? 1 : 0;
-			Spec.push_back(static_cast<char>(*It++));
+			FormatPiece.push_back(static_cast<char>(*It++));
 		}
 		const TCHAR Conversion = *It;
 		if (Conversion == 0)
@@ -221,15 +221,15 @@ FString FString::VPrintf(const TCHAR* Format, va_list Args)
 		case u'u':
 		case u'x':
 		case u'X':
-			Spec.push_back(static_cast<char>(Conversion));
-			Written = LongCount > 0 ? std::snprintf(Buffer, sizeof(Buffer), Spec.c_str(), va_arg(Args, long long))
-									: std::snprintf(Buffer, sizeof(Buffer), Spec.c_str(), va_arg(Args, int));
+			FormatPiece.push_back(static_cast<char>(Conversion));
+			Written = LongCount > 0 ? std::snprintf(Buffer, sizeof(Buffer), FormatPiece.c_str(), va_arg(Args, long long))
+									: std::snprintf(Buffer, sizeof(Buffer), FormatPiece.c_str(), va_arg(Args, int));
 			break;
 		case u'f':
 		case u'g':
 		case u'e':
-			Spec.push_back(static_cast<char>(Conversion));
-			Written = std::snprintf(Buffer, sizeof(Buffer), Spec.c_str(), va_arg(Args, double));
+			FormatPiece.push_back(static_cast<char>(Conversion));
+			Written = std::snprintf(Buffer, sizeof(Buffer), FormatPiece.c_str(), va_arg(Args, double));
 			break;
 		default:
 			Out.push_back(u'%');

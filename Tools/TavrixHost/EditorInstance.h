@@ -10,13 +10,13 @@ class ISettingsModule;
  * The editor around the plug-in: the project folder, the Settings module, the plug-in's module loaded through its
  * exported entry point, and the configuration loaded over every config class. Unloads in reverse on destruction.
  */
-class FEditorSession
+class FEditorInstance
 {
 public:
-	FEditorSession() = default;
-	~FEditorSession();
-	FEditorSession(const FEditorSession&) = delete;
-	FEditorSession& operator=(const FEditorSession&) = delete;
+	FEditorInstance() = default;
+	~FEditorInstance();
+	FEditorInstance(const FEditorInstance&) = delete;
+	FEditorInstance& operator=(const FEditorInstance&) = delete;
 
 	/** False with OutError saying why the editor could not start. */
 	bool Start(const std::string& ProjectDir, std::string& OutError);

@@ -1,4 +1,4 @@
-#include "EditorSession.h"
+#include "EditorInstance.h"
 
 #include "Misc/Paths.h"
 #include "Modules/ModuleManager.h"
@@ -16,7 +16,7 @@ std::string FindPluginLibrary()
 	return (Executable.parent_path().parent_path() / "lib" / "libTavrixLiveLink.so").string();
 }
 
-bool FEditorSession::Start(const std::string& ProjectDir, std::string& OutError)
+bool FEditorInstance::Start(const std::string& ProjectDir, std::string& OutError)
 {
 	std::error_code Error;
 	const std::filesystem::path Project = std::filesystem::absolute(ProjectDir, Error);
@@ -52,7 +52,7 @@ bool FEditorSession::Start(const std::string& ProjectDir, std::string& OutError)
 	return true;
 }
 
-FEditorSession::~FEditorSession()
+FEditorInstance::~FEditorInstance()
 {
 	if (bPluginLoaded)
 	{
