@@ -1,8 +1,9 @@
 #include "JsonLine.h"
 
+#include "TavrixCameraMessage.h"
+
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace
 {
@@ -81,43 +82,9 @@ FJsonLine& FJsonLine::AddRaw(std::string_view Name, std::string_view Json)
 
 std::string FJsonLine::Quote(std::string_view Utf8)
 {
+	// The sender's escaping: plain ASCII out, everything else as \u escapes, so any reader gets the text back.
 	std::string Out;
-	Out.reserve(Utf8.size() + 2);
-	Out.push_back('"');
-	for (const char Character : Utf8)
-	{
-		const unsigned char Byte = static_cast<unsigned char>(Character);
-		switch (Character)
-		{
-		case '"':
-			Out += "\\\"";
-			break;
-		case '\\':
-			Out += "\\\\";
-			break;
-		case '\n':
-			Out += "\\n";
-			break;
-		case '\r':
-			Out += "\\r";
-			break;
-		case '\t':
-			Out += "\\t";
-			break;
-		default:
-			if (Byte < 0x20 || Byte == 0x7f)
-			{
-				char Escape[8];
-				std::snprintf(Escape, sizeof(Escape), "\\u%04x", Byte);
-				Out += Escape;
-			}
-			else
-			{
-				Out.push_back(Character);
-			}
-		}
-	}
-	Out.push_back('"');
+	TavrixSend::AppendJsonString(Out, Utf8);
 	return Out;
 }
 
