@@ -69,6 +69,92 @@ void ReportLatency(benchmark::State& State, const std::vector<FClock::time_point
 	State.counters["seen"] = static_cast<double>(Microseconds.size());
 }
 
+/**
+ * The baseline receiver: a thread in a bare poll + recvfrom loop that drains every waiting datagram, counts them
+ * and publishes the last sequence number through an atomic.
+ */
+class FBareReceiveLoop
+{
+public:
+	FBareReceiveLoop()
+		: Thread([this] {
+			char Buffer[65536];
+			pollfd Poll{Receiver.GetDescriptor(), POLLIN, 0};
+			while (!bDone.load(std::memory_order_relaxed))
+			{
+				if (::poll(&Poll, 1, 10) <= 0)
+				{
+					continue;
+				}
+				ssize_t Read = 0;
+				while ((Read = ::recv(Receiver.GetDescriptor(), Buffer, sizeof(Buffer) - 1, MSG_DONTWAIT)) > 0)
+				{
+					++Received;
+					if (Read > 39)
+					{
+						Buffer[Read] = 0;
+						Latest = std::atol(Buffer + 39); // the sequence number stands right after "Location":[
+					}
+				}
+			}
+		})
+	{
+	}
+	~FBareReceiveLoop()
+	{
+		bDone = true;
+		Thread.join();
+	}
+
+	uint16_t GetPort() const { return Receiver.GetPort(); }
+
+	std::atomic<int64_t> Latest{0};
+	std::atomic<int64_t> Received{0};
+
+private:
+	FLoopbackUdp Receiver;
+	std::atomic<bool> bDone{false};
+	std::thread Thread;
+};
+
+/** Notes when each sequence number first shows in Read, until stopped. */
+class FSequenceWatcher
+{
+public:
+	template <typename ReadType>
+	FSequenceWatcher(int Count, ReadType Read)
+		: Seen(static_cast<size_t>(Count) + 1), Thread([this, Count, Read] {
+			int64_t Last = 0;
+			while (!bDone.load(std::memory_order_relaxed))
+			{
+				const int64_t Current = Read();
+				if (Current > Last && Current <= Count)
+				{
+					Seen[static_cast<size_t>(Current)] = FClock::now();
+					Last = Current;
+				}
+			}
+		})
+	{
+	}
+	/** Stops watching and returns when each sequence was seen (a default time point when never). */
+	const std::vector<FClock::time_point>& Stop()
+	{
+		bDone = true;
+		if (Thread.joinable())
+		{
+			Thread.join();
+		}
+		return Seen;
+	}
+	~FSequenceWatcher() { Stop(); }
+
+private:
+	std::vector<FClock::time_point> Seen;
+	std::atomic<bool> bDone{false};
+	std::thread Thread;
+};
+
 /** Sent → decoded and in the received state, where the next tick reads it. */
 void BM_EndToEndLatency(benchmark::State& State)
 {
@@ -78,25 +164,10 @@ void BM_EndToEndLatency(benchmark::State& State)
 	{
 		FTavrixLiveLinkSource Source(FIPv4Endpoint(FIPv4Address::InternalLoopback, 0), true, false, false);
 		FTavrixLiveLinkSourceInspector Inspector(Source);
-		std::vector<FClock::time_point> Seen(static_cast<size_t>(Count) + 1);
-		std::atomic<bool> bDone{false};
-		std::thread Watcher([&] {
-			int64_t Last = 0;
-			while (!bDone.load(std::memory_order_relaxed))
-			{
-				const int64_t Current = static_cast<int64_t>(Inspector.GetReceivedState().Location.X);
-				if (Current > Last && Current <= Count)
-				{
-					Seen[static_cast<size_t>(Current)] = FClock::now();
-					Last = Current;
-				}
-			}
-		});
+		FSequenceWatcher Watcher(Count, [&Inspector] { return static_cast<int64_t>(Inspector.GetReceivedState().Location.X); });
 		const std::vector<FClock::time_point> Sent = SendPaced(static_cast<uint16_t>(Inspector.GetBoundPort()), Count, Interval);
 		std::this_thread::sleep_for(50ms);
-		bDone = true;
-		Watcher.join();
-		ReportLatency(State, Sent, Seen);
+		ReportLatency(State, Sent, Watcher.Stop());
 	}
 }
 BENCHMARK(BM_EndToEndLatency)->Arg(250)->Arg(16667)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
@@ -108,44 +179,11 @@ void BM_BareLoopLatency(benchmark::State& State)
 	const int Count = static_cast<int>(std::max<int64_t>(200, 1000000 / State.range(0)));
 	for (auto _ : State)
 	{
-		FLoopbackUdp Receiver;
-		std::atomic<int64_t> Latest{0};
-		std::atomic<bool> bDone{false};
-		std::thread Loop([&] {
-			char Buffer[65536];
-			pollfd Poll{Receiver.GetDescriptor(), POLLIN, 0};
-			while (!bDone.load(std::memory_order_relaxed))
-			{
-				if (::poll(&Poll, 1, 10) > 0)
-				{
-					const ssize_t Read = ::recv(Receiver.GetDescriptor(), Buffer, sizeof(Buffer) - 1, MSG_DONTWAIT);
-					if (Read > 30)
-					{
-						Buffer[Read] = 0;
-						Latest = std::atol(Buffer + 39); // the sequence number stands right after "Location":[
-					}
-				}
-			}
-		});
-		std::vector<FClock::time_point> Seen(static_cast<size_t>(Count) + 1);
-		std::thread Watcher([&] {
-			int64_t Last = 0;
-			while (!bDone.load(std::memory_order_relaxed))
-			{
-				const int64_t Current = Latest.load();
-				if (Current > Last && Current <= Count)
-				{
-					Seen[static_cast<size_t>(Current)] = FClock::now();
-					Last = Current;
-				}
-			}
-		});
-		const std::vector<FClock::time_point> Sent = SendPaced(Receiver.GetPort(), Count, Interval);
+		FBareReceiveLoop Loop;
+		FSequenceWatcher Watcher(Count, [&Loop] { return Loop.Latest.load(); });
+		const std::vector<FClock::time_point> Sent = SendPaced(Loop.GetPort(), Count, Interval);
 		std::this_thread::sleep_for(50ms);
-		bDone = true;
-		Loop.join();
-		Watcher.join();
-		ReportLatency(State, Sent, Seen);
+		ReportLatency(State, Sent, Watcher.Stop());
 	}
 }
 BENCHMARK(BM_BareLoopLatency)->Arg(250)->Arg(16667)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
@@ -209,39 +247,22 @@ void BM_BareLoopThroughput(benchmark::State& State)
 {
 	for (auto _ : State)
 	{
-		FLoopbackUdp Receiver;
-		std::atomic<int64_t> Received{0};
-		std::atomic<bool> bDone{false};
-		std::thread Loop([&] {
-			char Buffer[65536];
-			pollfd Poll{Receiver.GetDescriptor(), POLLIN, 0};
-			while (!bDone.load(std::memory_order_relaxed))
-			{
-				if (::poll(&Poll, 1, 10) > 0)
-				{
-					while (::recv(Receiver.GetDescriptor(), Buffer, sizeof(Buffer), MSG_DONTWAIT) > 0)
-					{
-						++Received;
-					}
-				}
-			}
-		});
+		FBareReceiveLoop Loop;
 		const FClock::time_point Start = FClock::now();
-		const int64_t Sent = Blast(Receiver.GetPort(), 1000ms);
+		const int64_t Sent = Blast(Loop.GetPort(), 1000ms);
 		int64_t Drained = 0;
 		for (int64_t Previous = -1; Previous != Drained; std::this_thread::sleep_for(20ms))
 		{
 			Previous = Drained;
-			Drained = Received.load();
+			Drained = Loop.Received.load();
 		}
 		const double Seconds = std::chrono::duration<double>(FClock::now() - Start).count();
-		bDone = true;
-		Loop.join();
 		State.counters["sent_per_s"] = static_cast<double>(Sent) / Seconds;
 		State.counters["drained_per_s"] = static_cast<double>(Drained) / Seconds;
 		State.counters["drained_share"] = static_cast<double>(Drained) / static_cast<double>(Sent);
 	}
 }
+
 BENCHMARK(BM_DrainThroughput)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareLoopThroughput)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
