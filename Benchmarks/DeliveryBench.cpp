@@ -162,7 +162,7 @@ void BM_EndToEndLatency(benchmark::State& State)
 	const int Count = static_cast<int>(std::max<int64_t>(200, 1000000 / State.range(0)));
 	for (auto _ : State)
 	{
-		FTavrixLiveLinkSource Source(FIPv4Endpoint(FIPv4Address::InternalLoopback, 0), true, false, false);
+		FTavrixLiveLinkSource Source(FIPv4Endpoint(FIPv4Address::InternalLoopback, FreeLoopbackPort()), true, false, false);
 		FTavrixLiveLinkSourceInspector Inspector(Source);
 		FSequenceWatcher Watcher(Count, [&Inspector] { return static_cast<int64_t>(Inspector.GetReceivedState().Location.X); });
 		const std::vector<FClock::time_point> Sent = SendPaced(static_cast<uint16_t>(Inspector.GetBoundPort()), Count, Interval);
@@ -221,7 +221,7 @@ void BM_DrainThroughput(benchmark::State& State)
 {
 	for (auto _ : State)
 	{
-		FTavrixLiveLinkSource Source(FIPv4Endpoint(FIPv4Address::InternalLoopback, 0), true, true, true);
+		FTavrixLiveLinkSource Source(FIPv4Endpoint(FIPv4Address::InternalLoopback, FreeLoopbackPort()), true, true, true);
 		FTavrixLiveLinkSourceInspector Inspector(Source);
 		const uint16_t Port = static_cast<uint16_t>(Inspector.GetBoundPort());
 		const FClock::time_point Start = FClock::now();
@@ -280,7 +280,7 @@ void BM_SixteenSourcesAt240Hz(benchmark::State& State)
 		std::vector<FGuid> Guids;
 		for (int Index = 0; Index < SourceCount; ++Index)
 		{
-			TSharedPtr<FTavrixLiveLinkSource> Source = MakeShared<FTavrixLiveLinkSource>(FIPv4Endpoint(FIPv4Address::InternalLoopback, 0), true, false, false);
+			TSharedPtr<FTavrixLiveLinkSource> Source = MakeShared<FTavrixLiveLinkSource>(FIPv4Endpoint(FIPv4Address::InternalLoopback, FreeLoopbackPort()), true, false, false);
 			Sources.push_back(Source.Get());
 			Ports.push_back(static_cast<uint16_t>(FTavrixLiveLinkSourceInspector(*Source).GetBoundPort()));
 			Guids.push_back(Client.AddSource(Source));

@@ -17,11 +17,6 @@ const UTavrixLiveLinkSourceFactory& Factory()
 	return *GetDefault<UTavrixLiveLinkSourceFactory>();
 }
 
-/** A loopback port that was free a moment ago. */
-uint16 FreeLoopbackPort()
-{
-	return FLoopbackUdp().GetPort();
-}
 
 TEST(SourceFactory, IsFoundByItsClassAndOffersTheTavrixEntry)
 {

@@ -27,19 +27,6 @@ FTempProject::~FTempProject()
 	std::filesystem::remove_all(Dir, Ignored);
 }
 
-uint16_t FreeLoopbackPort()
-{
-	const int Socket = ::socket(AF_INET, SOCK_DGRAM, 0);
-	sockaddr_in Address{};
-	Address.sin_family = AF_INET;
-	Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-	::bind(Socket, reinterpret_cast<sockaddr*>(&Address), sizeof(Address));
-	socklen_t Size = sizeof(Address);
-	::getsockname(Socket, reinterpret_cast<sockaddr*>(&Address), &Size);
-	::close(Socket);
-	return ntohs(Address.sin_port);
-}
-
 bool SendDatagram(uint16_t Port, const std::string& Payload)
 {
 	const int Socket = ::socket(AF_INET, SOCK_DGRAM, 0);

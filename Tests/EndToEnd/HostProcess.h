@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LoopbackUdp.h"
+
 #include <nlohmann/json.hpp>
 
 #include <chrono>
@@ -23,8 +25,6 @@ private:
 	std::filesystem::path Dir;
 };
 
-/** A loopback port that was free a moment ago. */
-uint16_t FreeLoopbackPort();
 /** Sends one datagram to 127.0.0.1:Port. */
 bool SendDatagram(uint16_t Port, const std::string& Payload);
 

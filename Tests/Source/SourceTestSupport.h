@@ -9,15 +9,15 @@
 #include <memory>
 #include <string>
 
-/** A receiving source on 127.0.0.1 with a port of the system's choosing. */
+/** A receiving source on 127.0.0.1, on a port nobody else holds. */
 inline std::shared_ptr<FTavrixLiveLinkSource> MakeLoopbackSource(bool bAutoLens = true, bool bAutoSceneTake = true, bool bAutoRecord = true)
 {
-	return std::make_shared<FTavrixLiveLinkSource>(FIPv4Endpoint(FIPv4Address::InternalLoopback, 0), bAutoLens, bAutoSceneTake, bAutoRecord);
+	return std::make_shared<FTavrixLiveLinkSource>(FIPv4Endpoint(FIPv4Address::InternalLoopback, FreeLoopbackPort()), bAutoLens, bAutoSceneTake, bAutoRecord);
 }
 
 inline TSharedPtr<FTavrixLiveLinkSource> MakeSharedLoopbackSource(bool bAutoLens = true, bool bAutoSceneTake = true, bool bAutoRecord = true)
 {
-	return MakeShared<FTavrixLiveLinkSource>(FIPv4Endpoint(FIPv4Address::InternalLoopback, 0), bAutoLens, bAutoSceneTake, bAutoRecord);
+	return MakeShared<FTavrixLiveLinkSource>(FIPv4Endpoint(FIPv4Address::InternalLoopback, FreeLoopbackPort()), bAutoLens, bAutoSceneTake, bAutoRecord);
 }
 
 /** A complete camera message whose timecode frame number identifies it. */

@@ -52,3 +52,14 @@ public:
 private:
 	int Descriptor = -1;
 };
+
+/**
+ * A port on 127.0.0.1 that no socket holds at this moment, for a source to bind. A source binds with address reuse,
+ * and the system may give a reusing socket that asks for port 0 a port another reusing socket already holds (in
+ * this process, or in a test running beside it), whose datagrams then go astray. A socket without reuse is only
+ * ever given a port nobody holds.
+ */
+inline uint16_t FreeLoopbackPort()
+{
+	return FLoopbackUdp().GetPort();
+}
