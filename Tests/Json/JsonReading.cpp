@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <chrono>
+#include <cstdlib>
+#include <random>
 #include <limits>
 #include <string>
 
@@ -154,5 +157,70 @@ TEST(JsonReading, ATreeOutlivesItsReaderAndHoldsItsElements)
 	}
 	// The element keeps what it needs alive after the document is gone.
 	EXPECT_EQ(Element->AsObject()->GetStringField(TEXT("b")).ToUtf8(), "kept");
+}
+
+TEST(JsonReading, NumbersReadAsTheDoubleNearestToTheirText)
+{
+	// Short numbers take a one-step exact path, the rest the full conversion: both must agree with strtod bit for
+	// bit, across the border between them (17 digits, 2^53, 10^22) and far from it.
+	std::vector<std::string> Texts = {"0", "-0", "0.0", "-0.0e5", "0e300", "9007199254740992", "9007199254740993",
+		"-9007199254740993", "1e22", "1e23", "123456789012345678", "0.1", "0.30000000000000004", "1.7976931348623157e308",
+		"4.9e-324", "2.2250738585072011e-308", "1.7777777777777777", "0.0130526", "120.53125", "1E+2", "1e-22", "7e-23",
+		"0.00000000000000000000000000001", "100000000000000000000000000000.5"};
+	std::mt19937_64 Random(20261208);
+	for (int Count = 0; Count < 4000; ++Count)
+	{
+		std::string Text = (Random() % 4 == 0) ? "-" : "";
+		const int IntegerDigits = static_cast<int>(Random() % 12);
+		Text += IntegerDigits == 0 ? "0" : std::to_string(1 + Random() % 9);
+		for (int Index = 1; Index < IntegerDigits; ++Index)
+		{
+			Text += static_cast<char>('0' + Random() % 10);
+		}
+		if (const int FractionDigits = static_cast<int>(Random() % 14); FractionDigits > 0)
+		{
+			Text += '.';
+			for (int Index = 0; Index < FractionDigits; ++Index)
+			{
+				Text += static_cast<char>('0' + Random() % 10);
+			}
+		}
+		if (Random() % 2 == 0)
+		{
+			Text += 'e' + std::to_string(static_cast<int>(Random() % 61) - 30);
+		}
+		Texts.push_back(Text);
+	}
+
+	std::string Document = R"({"n":[)";
+	for (size_t Index = 0; Index < Texts.size(); ++Index)
+	{
+		Document += (Index == 0 ? "" : ",") + Texts[Index];
+	}
+	Document += "]}";
+	const TSharedPtr<FJsonObject> Object = ParseDatagramBytes(Document);
+	ASSERT_TRUE(Object.IsValid());
+	const TArray<TSharedPtr<FJsonValue>>& Numbers = Object->TryGetField(TEXT("n"))->AsArray();
+	ASSERT_EQ(Numbers.Num(), static_cast<int32>(Texts.size()));
+	for (size_t Index = 0; Index < Texts.size(); ++Index)
+	{
+		const double Expected = std::strtod(Texts[Index].c_str(), nullptr);
+		EXPECT_EQ(std::bit_cast<uint64_t>(Numbers[static_cast<int32>(Index)]->AsNumber()), std::bit_cast<uint64_t>(Expected)) << Texts[Index];
+	}
+}
+
+TEST(JsonReading, AZeroCharacterInsideTheTextIsNeverTakenForItsEnd)
+{
+	const auto Parse = [](std::u16string Text) {
+		TSharedPtr<FJsonObject> Object;
+		const bool bParsed = FJsonSerializer::Deserialize(TJsonReaderFactory<TCHAR>::Create(FString(MoveTemp(Text))), Object);
+		EXPECT_EQ(bParsed, Object.IsValid());
+		return bParsed;
+	};
+	EXPECT_TRUE(Parse(u"{\"a\":1}"));
+	EXPECT_FALSE(Parse(std::u16string(u"{\"a\":1}\0{\"b\":2}", 15))) << "text after a zero character is still text";
+	EXPECT_FALSE(Parse(std::u16string(u"{\"a\":\"x\0y\"}", 11)));
+	EXPECT_FALSE(Parse(std::u16string(u"{\"a\":1\0}", 8)));
+	EXPECT_FALSE(Parse(u""));
 }
 } // namespace

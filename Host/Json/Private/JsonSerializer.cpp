@@ -24,7 +24,11 @@ class FJsonArena
 public:
 	/** Made with one reference, held by whoever builds the tree. */
 	static FJsonArena* Create() { return new FJsonArena; } // default-initialised: the inline block is not zeroed
-	void AddReference() { References.fetch_add(1, std::memory_order_relaxed); }
+	/**
+	 * Only the builder allocates, and until it hands the tree over no other thread can hold a node, so every change
+	 * to the count is made on its thread: a plain increment is enough, and saves a locked instruction per node.
+	 */
+	void AddReference() { References.store(References.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed); }
 	void Release()
 	{
 		if (References.fetch_sub(1, std::memory_order_acq_rel) == 1)
@@ -97,18 +101,20 @@ struct TArenaAllocator
 };
 
 /**
- * UTF-16 input with an explicit end, so that a zero character inside the text cannot pass for its end. Parsed in
- * place: a string is decoded over its own text, which is never shorter, and a number is handed over as its text.
+ * UTF-16 input that ends at its zero terminator, as the reader expects; a zero character inside the text also stops
+ * the reader, and the caller then refuses the text for not having been read to its end. Parsed in place: a string
+ * is decoded over its own text, which is never shorter, and a number is handed over as its text.
  */
 class FTextStream
 {
 public:
 	using Ch = char16_t;
 
+	/** InBegin[InLength] must be zero. */
 	FTextStream(Ch* InBegin, size_t InLength) : Begin(InBegin), Current(InBegin), End(InBegin + InLength) {}
 
-	Ch Peek() const { return Current < End ? *Current : Ch(0); }
-	Ch Take() { return Current < End ? *Current++ : Ch(0); }
+	Ch Peek() const { return *Current; }
+	Ch Take() { return *Current++; }
 	size_t Tell() const { return static_cast<size_t>(Current - Begin); }
 
 	Ch* PutBegin() { return Write = Current; }
@@ -160,18 +166,112 @@ struct FJsonTargetEncoding : rapidjson::UTF16<char16_t>
 };
 
 /**
+ * The exact value of a number's text when one rounding step gives it: at most 2^53 in its significant digits (as an
+ * integer) and a power of ten no larger than 10^22 to scale by, both held exactly by a double, so that the one
+ * multiplication or division is correctly rounded (Clinger). False when the text needs the full conversion.
+ */
+bool TryReadShortNumberText(const char16_t* Text, size_t Length, double& OutValue)
+{
+	static constexpr double ExactPowersOfTen[] = {
+		1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+	constexpr uint64_t MaxExactMantissa = uint64_t(1) << 53;
+	constexpr int MaxDigits = 17; // below 10^18: no overflow while gathering
+
+	const char16_t* Cursor = Text;
+	const char16_t* const End = Text + Length;
+	const bool bNegative = Cursor < End && *Cursor == u'-';
+	Cursor += bNegative ? 1 : 0;
+
+	uint64_t Mantissa = 0;
+	int Digits = 0; // significant digits gathered, leading zeros not counted
+	int Exponent = 0;
+	for (; Cursor < End && *Cursor >= u'0' && *Cursor <= u'9'; ++Cursor)
+	{
+		if (Mantissa != 0 || *Cursor != u'0')
+		{
+			if (++Digits > MaxDigits)
+			{
+				return false;
+			}
+			Mantissa = Mantissa * 10 + static_cast<uint64_t>(*Cursor - u'0');
+		}
+	}
+	if (Cursor < End && *Cursor == u'.')
+	{
+		for (++Cursor; Cursor < End && *Cursor >= u'0' && *Cursor <= u'9'; ++Cursor)
+		{
+			if (Mantissa != 0 || *Cursor != u'0')
+			{
+				if (++Digits > MaxDigits)
+				{
+					return false;
+				}
+				Mantissa = Mantissa * 10 + static_cast<uint64_t>(*Cursor - u'0');
+			}
+			--Exponent;
+		}
+	}
+	if (Cursor < End && (*Cursor == u'e' || *Cursor == u'E'))
+	{
+		++Cursor;
+		const bool bNegativeExponent = Cursor < End && *Cursor == u'-';
+		Cursor += (Cursor < End && (*Cursor == u'-' || *Cursor == u'+')) ? 1 : 0;
+		int Written = 0;
+		for (; Cursor < End && *Cursor >= u'0' && *Cursor <= u'9'; ++Cursor)
+		{
+			if (Written > 1000)
+			{
+				return false;
+			}
+			Written = Written * 10 + (*Cursor - u'0');
+		}
+		Exponent += bNegativeExponent ? -Written : Written;
+	}
+	if (Cursor != End)
+	{
+		return false;
+	}
+	if (Mantissa == 0)
+	{
+		OutValue = bNegative ? -0.0 : 0.0;
+		return true;
+	}
+	if (Mantissa > MaxExactMantissa || Exponent < -22 || Exponent > 22)
+	{
+		return false;
+	}
+	const double Magnitude = Exponent < 0 ? static_cast<double>(Mantissa) / ExactPowersOfTen[-Exponent]
+										  : static_cast<double>(Mantissa) * ExactPowersOfTen[Exponent];
+	OutValue = bNegative ? -Magnitude : Magnitude;
+	return true;
+}
+
+/**
  * The double nearest to a number's text, which the reader has already checked against JSON's number form; false
  * beyond the double range. A magnitude too small for a double reads as a zero of its sign.
  */
 bool ReadNumberText(const char16_t* Text, size_t Length, double& OutValue)
 {
-	std::string Ascii(Length, '\0');
+	if (TryReadShortNumberText(Text, Length, OutValue))
+	{
+		return true;
+	}
+	// Narrowed on the stack: a message is mostly numbers, and a heap copy of each cost more than reading it.
+	char Inline[64];
+	std::string Long;
+	char* Ascii = Inline;
+	if (Length >= sizeof(Inline))
+	{
+		Long.resize(Length);
+		Ascii = Long.data();
+	}
 	for (size_t Index = 0; Index < Length; ++Index)
 	{
 		Ascii[Index] = static_cast<char>(Text[Index]);
 	}
-	const char* const First = Ascii.data();
-	const char* const Last = First + Ascii.size();
+	Ascii[Length] = '\0'; // strtod_l below reads up to a terminator
+	const char* const First = Ascii;
+	const char* const Last = First + Length;
 	const std::from_chars_result Result = std::from_chars(First, Last, OutValue);
 	if (Result.ec != std::errc::result_out_of_range)
 	{
@@ -206,15 +306,32 @@ struct rapidjson::StreamTraits<FTextStream>
 
 namespace
 {
-/** Builds the object model from the reader's events, refusing non-object tops and excessive depth as they come. */
+/**
+ * Builds the object model from the reader's events, refusing non-object tops and excessive depth as they come.
+ * An open object's members and an open array's elements wait on scratch stacks, and move into an array of exactly
+ * their number when it closes: one allocation per container, none to grow it. The stacks belong to the thread and
+ * keep their room from one parse to the next, unless a large text made them large.
+ */
 class FJsonTreeBuilder : public rapidjson::BaseReaderHandler<FJsonTargetEncoding, FJsonTreeBuilder>
 {
 public:
 	using Ch = char16_t;
 
-	FJsonTreeBuilder() : Arena(FJsonArena::Create()) {}
+	FJsonTreeBuilder() : Arena(FJsonArena::Create()), PendingMembers(ThreadScratch.Members), PendingElements(ThreadScratch.Elements) {}
 	~FJsonTreeBuilder()
 	{
+		// Before the arena: the scratch stacks of a refused text still hold nodes that live in it.
+		PendingMembers.clear();
+		PendingElements.clear();
+		constexpr size_t KeptCapacity = 1024;
+		if (PendingMembers.capacity() > KeptCapacity)
+		{
+			std::vector<FJsonObjectMember>().swap(PendingMembers);
+		}
+		if (PendingElements.capacity() > KeptCapacity)
+		{
+			std::vector<TSharedPtr<FJsonValue>>().swap(PendingElements);
+		}
 		Root.Reset();
 		Arena->Release();
 	}
@@ -252,10 +369,21 @@ public:
 		{
 			return false;
 		}
-		Stack[Depth++] = FFrame{Raw, nullptr};
+		Stack[Depth++] = FFrame{Raw, nullptr, PendingMembers.size()};
 		return true;
 	}
-	bool EndObject(rapidjson::SizeType) { return Leave(); }
+	bool EndObject(rapidjson::SizeType)
+	{
+		const FFrame& Top = Stack[--Depth];
+		TArray<FJsonObjectMember>& Members = Top.Object->Values;
+		Members.Reserve(static_cast<int32>(PendingMembers.size() - Top.FirstPending));
+		for (size_t Index = Top.FirstPending; Index < PendingMembers.size(); ++Index)
+		{
+			Members.Add(MoveTemp(PendingMembers[Index]));
+		}
+		PendingMembers.resize(Top.FirstPending);
+		return true;
+	}
 
 	bool StartArray()
 	{
@@ -266,15 +394,25 @@ public:
 		}
 		TSharedPtr<FJsonValueArray> Array = Make<FJsonValueArray>();
 		TArray<TSharedPtr<FJsonValue>>* Elements = &Array->Value;
-		Elements->Reserve(4); // a camera message's arrays hold three or four elements
 		if (!AddValue(MoveTemp(Array)))
 		{
 			return false;
 		}
-		Stack[Depth++] = FFrame{nullptr, Elements};
+		Stack[Depth++] = FFrame{nullptr, Elements, PendingElements.size()};
 		return true;
 	}
-	bool EndArray(rapidjson::SizeType) { return Leave(); }
+	bool EndArray(rapidjson::SizeType)
+	{
+		const FFrame& Top = Stack[--Depth];
+		TArray<TSharedPtr<FJsonValue>>& Elements = *Top.Array;
+		Elements.Reserve(static_cast<int32>(PendingElements.size() - Top.FirstPending));
+		for (size_t Index = Top.FirstPending; Index < PendingElements.size(); ++Index)
+		{
+			Elements.Add(MoveTemp(PendingElements[Index]));
+		}
+		PendingElements.resize(Top.FirstPending);
+		return true;
+	}
 
 	TSharedPtr<FJsonObject> Root;
 
@@ -283,6 +421,7 @@ private:
 	{
 		FJsonObject* Object;
 		TArray<TSharedPtr<FJsonValue>>* Array;
+		size_t FirstPending;
 	};
 
 	bool Number(double Value) { return AddValue(Make<FJsonValueNumber>(Value)); }
@@ -294,11 +433,6 @@ private:
 	}
 
 	bool Enter() const { return Depth < FJsonSerializer::MaxDepth; }
-	bool Leave()
-	{
-		--Depth;
-		return true;
-	}
 
 	bool AddValue(TSharedPtr<FJsonValue> Value)
 	{
@@ -306,14 +440,13 @@ private:
 		{
 			return false;
 		}
-		FFrame& Top = Stack[Depth - 1];
-		if (Top.Object != nullptr)
+		if (Stack[Depth - 1].Object != nullptr)
 		{
-			Top.Object->Values.Add(FJsonObjectMember{MoveTemp(PendingKey), MoveTemp(Value)});
+			PendingMembers.push_back(FJsonObjectMember{MoveTemp(PendingKey), MoveTemp(Value)});
 		}
 		else
 		{
-			Top.Array->Add(MoveTemp(Value));
+			PendingElements.push_back(MoveTemp(Value));
 		}
 		return true;
 	}
@@ -322,26 +455,44 @@ private:
 	FFrame Stack[FJsonSerializer::MaxDepth];
 	int32 Depth = 0;
 	FString PendingKey;
+
+	struct FScratch
+	{
+		std::vector<FJsonObjectMember> Members;
+		std::vector<TSharedPtr<FJsonValue>> Elements;
+	};
+	static thread_local FScratch ThreadScratch;
+	std::vector<FJsonObjectMember>& PendingMembers;
+	std::vector<TSharedPtr<FJsonValue>>& PendingElements;
 };
+
+thread_local FJsonTreeBuilder::FScratch FJsonTreeBuilder::ThreadScratch;
 } // namespace
 
 bool FJsonSerializer::Deserialize(const TSharedRef<TJsonReader<TCHAR>>& Reader, TSharedPtr<FJsonObject>& OutObject)
 {
 	OutObject.Reset();
-	std::u16string Text = Reader->GetText().GetStdString();
-	FTextStream Stream(Text.data(), Text.size());
+	// Reading consumes the reader's text, as reading the engine's stream does: it is parsed in place.
+	FString Text = Reader->TakeText();
+	const size_t Length = static_cast<size_t>(Text.Len());
+	if (Length == 0)
+	{
+		return false;
+	}
+	FTextStream Stream(&Text[0], Length); // an FString's buffer is zero-terminated
 	FJsonTreeBuilder Builder;
-	// Iterative: the reader's own stack is on the heap, so no input can exhaust a thread's stack. Numbers come as
-	// their text and become the double nearest to it in RawNumber: the packaged reader's own conversion yields wrong
-	// values for some valid numbers (0e48, 1234e306, 1.8e308) and overflows an int on long exponents. A number beyond
-	// the double range makes the text invalid. In place (on a copy of the text), because outside it the packaged
-	// reader garbles a number's text while widening it to UTF-16; in place, strings are decoded from and to the
-	// source encoding, hence the same encoding twice.
+	// Recursive, as deep as the builder lets it: it refuses the 65th level of nesting before the reader descends
+	// into it, so no input takes more than a few kilobytes of a thread's stack. Numbers come as their text and become
+	// the double nearest to it in RawNumber: the packaged reader's own conversion yields wrong values for some valid
+	// numbers (0e48, 1234e306, 1.8e308) and overflows an int on long exponents. A number beyond the double range makes
+	// the text invalid. In place (over the text the reader handed over), because outside it the packaged reader
+	// garbles a number's text while widening it to UTF-16; in place, strings are decoded from and to the source
+	// encoding, hence the same encoding twice.
 	constexpr unsigned Flags =
-		rapidjson::kParseIterativeFlag | rapidjson::kParseInsituFlag | rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseValidateEncodingFlag;
+		rapidjson::kParseInsituFlag | rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseValidateEncodingFlag;
 	rapidjson::GenericReader<FJsonTargetEncoding, FJsonTargetEncoding> JsonReader;
 	const rapidjson::ParseResult Result = JsonReader.Parse<Flags>(Stream, Builder);
-	if (Result.IsError() || Stream.Tell() != Text.size() || !Builder.Root.IsValid())
+	if (Result.IsError() || Stream.Tell() != Length || !Builder.Root.IsValid())
 	{
 		return false;
 	}

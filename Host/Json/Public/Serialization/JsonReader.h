@@ -15,6 +15,8 @@ class TJsonReader
 public:
 	explicit TJsonReader(FString InText) : Text(MoveTemp(InText)) {}
 	const FString& GetText() const { return Text; }
+	/** Hands the text over to whoever reads it; the reader is then at its end, with nothing left to read. */
+	FString TakeText() { return MoveTemp(Text); }
 
 private:
 	FString Text;
