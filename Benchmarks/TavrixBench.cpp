@@ -1,6 +1,10 @@
 // The performance record: the decoder and the tick against baselines measured in the same run.
+#include "Dom/JsonObject.h"
 #include "LiveLinkClient.h"
 #include "LockHoldProbe.h"
+#include "LoopbackUdp.h"
+#include "Serialization/JsonReader.h"
+#include "Serialization/JsonSerializer.h"
 #include "TavrixLiveLinkSource.h"
 #include "TavrixLiveLinkSourceInspector.h"
 
@@ -32,7 +36,7 @@ TSharedPtr<TArray<uint8>, ESPMode::ThreadSafe> MakeDatagram(const std::string& B
 /** The decoder as the receive loop runs it: a fresh shared array per datagram, all options on. */
 void BM_ProcessReceivedData(benchmark::State& State)
 {
-	FTavrixLiveLinkSource Source(FIPv4Endpoint(FIPv4Address::InternalLoopback, 0), true, true, true);
+	FTavrixLiveLinkSource Source(FIPv4Endpoint(FIPv4Address::InternalLoopback, FreeLoopbackPort()), true, true, true);
 	for (auto _ : State)
 	{
 		Source.ProcessReceivedData(MakeDatagram(RepresentativeMessage));
@@ -56,6 +60,19 @@ void BM_RapidJsonDomParse(benchmark::State& State)
 }
 BENCHMARK(BM_RapidJsonDomParse);
 
+/** Where the decoder's time goes: the JSON object model alone, from the text the decoder makes of the bytes. */
+void BM_JsonDeserialize(benchmark::State& State)
+{
+	const FString Text(RepresentativeMessage.c_str());
+	for (auto _ : State)
+	{
+		TSharedPtr<FJsonObject> Object;
+		benchmark::DoNotOptimize(FJsonSerializer::Deserialize(TJsonReaderFactory<TCHAR>::Create(Text), Object));
+	}
+	State.SetItemsProcessed(State.iterations());
+}
+BENCHMARK(BM_JsonDeserialize);
+
 #if TAVRIX_BENCH_NLOHMANN
 /** What a typical C++ project would reach for: nlohmann::json::parse alone. */
 void BM_NlohmannParse(benchmark::State& State)
@@ -74,7 +91,7 @@ BENCHMARK(BM_NlohmannParse);
 void BM_LiveLinkTick(benchmark::State& State)
 {
 	FLiveLinkClient Client;
-	TSharedPtr<FTavrixLiveLinkSource> Source = MakeShared<FTavrixLiveLinkSource>(FIPv4Endpoint(FIPv4Address::InternalLoopback, 0), true, false, false);
+	TSharedPtr<FTavrixLiveLinkSource> Source = MakeShared<FTavrixLiveLinkSource>(FIPv4Endpoint(FIPv4Address::InternalLoopback, FreeLoopbackPort()), true, false, false);
 	FTavrixLiveLinkSource* Raw = Source.Get();
 	const FGuid Guid = Client.AddSource(Source);
 	Source.Reset();
