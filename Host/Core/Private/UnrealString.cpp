@@ -92,7 +92,7 @@ bool EqualsIgnoreCase(std::u16string_view A, std::u16string_view B)
 }
 } // namespace
 
-bool FString::Equals(const FString& Other, ESearchCase::Type SearchCase) const
+bool FString::EqualsSameLength(const FString& Other, ESearchCase::Type SearchCase) const
 {
 	return SearchCase == ESearchCase::CaseSensitive ? Data == Other.Data : EqualsIgnoreCase(Data, Other.Data);
 }

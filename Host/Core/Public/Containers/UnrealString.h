@@ -50,7 +50,11 @@ public:
 	friend CORE_API FString operator+(const FString& Lhs, const TCHAR* Rhs);
 	friend CORE_API FString operator+(const TCHAR* Lhs, const FString& Rhs);
 
-	bool Equals(const FString& Other, ESearchCase::Type SearchCase = ESearchCase::CaseSensitive) const;
+	bool Equals(const FString& Other, ESearchCase::Type SearchCase = ESearchCase::CaseSensitive) const
+	{
+		// Inline for the common answer: looking a member up by name compares against names of other lengths.
+		return Data.size() == Other.Data.size() && EqualsSameLength(Other, SearchCase);
+	}
 	/** Ignores ASCII letter case, as the engine's FString equality does. */
 	friend CORE_API bool operator==(const FString& Lhs, const FString& Rhs);
 	friend CORE_API bool operator==(const FString& Lhs, const TCHAR* Rhs);
@@ -72,6 +76,8 @@ public:
 	const std::u16string& GetStdString() const { return Data; }
 
 private:
+	bool EqualsSameLength(const FString& Other, ESearchCase::Type SearchCase) const;
+
 	std::u16string Data;
 };
 
