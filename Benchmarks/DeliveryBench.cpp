@@ -1,6 +1,8 @@
 // Delivery from the socket to the tick: latency, throughput and many sources, each against a bare socket loop
 // measured in the same run.
 #include "LiveLinkClient.h"
+#include "LockHoldProbe.h"
+#include "PollWakeProbe.h"
 #include "LoopbackUdp.h"
 #include "Roles/LiveLinkCameraTypes.h"
 #include "TavrixLiveLinkSource.h"
@@ -54,20 +56,49 @@ std::vector<FClock::time_point> SendPaced(uint16_t Port, int Count, std::chrono:
 	return Sent;
 }
 
-void ReportLatency(benchmark::State& State, const std::vector<FClock::time_point>& Sent, const std::vector<FClock::time_point>& Seen)
+/**
+ * When each sequence number became visible, noted by the thread that published it at the moment it did (the bare
+ * loop after its store, the source inside its release of DataMutex): no watcher polls, so nothing samples late and
+ * nothing competes for the lock or for a core.
+ */
+class FPublicationLog
 {
-	std::vector<double> Microseconds;
-	for (size_t Sequence = 1; Sequence < Sent.size(); ++Sequence)
+public:
+	explicit FPublicationLog(int Count) : Times(static_cast<size_t>(Count) + 1) { WakeToVisible.reserve(Times.size()); }
+
+	/**
+	 * Notes Sequence as visible now, the first time it is, with the time since the thread's wake from poll; the
+	 * publishing thread only.
+	 */
+	void Note(int64_t Sequence)
 	{
-		if (Seen[Sequence] != FClock::time_point())
+		if (Sequence > 0 && Sequence < static_cast<int64_t>(Times.size()) && Times[static_cast<size_t>(Sequence)] == FClock::time_point())
 		{
-			Microseconds.push_back(std::chrono::duration<double, std::micro>(Seen[Sequence] - Sent[Sequence]).count());
+			Times[static_cast<size_t>(Sequence)] = FClock::now();
+			WakeToVisible.push_back(PollWakeProbe::MicrosecondsSinceLastWake());
 		}
 	}
-	State.counters["p50_us"] = Percentile(Microseconds, 0.50);
-	State.counters["p99_us"] = Percentile(Microseconds, 0.99);
-	State.counters["seen"] = static_cast<double>(Microseconds.size());
-}
+	/** Read after the publishing thread has stopped or been joined. */
+	const std::vector<FClock::time_point>& GetTimes() const { return Times; }
+	const std::vector<double>& GetWakeToVisible() const { return WakeToVisible; }
+
+private:
+	std::vector<FClock::time_point> Times;
+	std::vector<double> WakeToVisible;
+};
+
+/** One measurement: sent → visible for each datagram, and the part of it after the receiver woke. */
+struct FLatencySamples
+{
+	std::vector<double> Latency;
+	std::vector<double> WakeToVisible;
+
+	void Append(const FLatencySamples& Other)
+	{
+		Latency.insert(Latency.end(), Other.Latency.begin(), Other.Latency.end());
+		WakeToVisible.insert(WakeToVisible.end(), Other.WakeToVisible.begin(), Other.WakeToVisible.end());
+	}
+};
 
 /**
  * The baseline receiver: a thread in a bare poll + recvfrom loop that drains every waiting datagram, counts them
@@ -76,8 +107,9 @@ void ReportLatency(benchmark::State& State, const std::vector<FClock::time_point
 class FBareReceiveLoop
 {
 public:
-	FBareReceiveLoop()
-		: Thread([this] {
+	/** Log, when given, must outlive the loop. */
+	explicit FBareReceiveLoop(FPublicationLog* InLog = nullptr)
+		: Log(InLog), Thread([this] {
 			char Buffer[65536];
 			pollfd Poll{Receiver.GetDescriptor(), POLLIN, 0};
 			while (!bDone.load(std::memory_order_relaxed))
@@ -94,6 +126,10 @@ public:
 					{
 						Buffer[Read] = 0;
 						Latest = std::atol(Buffer + 39); // the sequence number stands right after "Location":[
+						if (Log != nullptr)
+						{
+							Log->Note(Latest.load(std::memory_order_relaxed));
+						}
 					}
 				}
 			}
@@ -113,80 +149,116 @@ public:
 
 private:
 	FLoopbackUdp Receiver;
+	FPublicationLog* Log;
 	std::atomic<bool> bDone{false};
 	std::thread Thread;
 };
 
-/** Notes when each sequence number first shows in Read, until stopped. */
-class FSequenceWatcher
+/** How long after its sending each datagram became visible, in microseconds, for those that did. */
+void CollectLatencies(const std::vector<FClock::time_point>& Sent, const std::vector<FClock::time_point>& Seen, std::vector<double>& OutMicroseconds)
 {
-public:
-	template <typename ReadType>
-	FSequenceWatcher(int Count, ReadType Read)
-		: Seen(static_cast<size_t>(Count) + 1), Thread([this, Count, Read] {
-			int64_t Last = 0;
-			while (!bDone.load(std::memory_order_relaxed))
-			{
-				const int64_t Current = Read();
-				if (Current > Last && Current <= Count)
-				{
-					Seen[static_cast<size_t>(Current)] = FClock::now();
-					Last = Current;
-				}
-			}
-		})
+	for (size_t Sequence = 1; Sequence < Sent.size(); ++Sequence)
 	{
-	}
-	/** Stops watching and returns when each sequence was seen (a default time point when never). */
-	const std::vector<FClock::time_point>& Stop()
-	{
-		bDone = true;
-		if (Thread.joinable())
+		if (Seen[Sequence] != FClock::time_point())
 		{
-			Thread.join();
+			OutMicroseconds.push_back(std::chrono::duration<double, std::micro>(Seen[Sequence] - Sent[Sequence]).count());
 		}
-		return Seen;
 	}
-	~FSequenceWatcher() { Stop(); }
+}
 
-private:
-	std::vector<FClock::time_point> Seen;
-	std::atomic<bool> bDone{false};
-	std::thread Thread;
-};
-
-/** Sent → decoded and in the received state, where the next tick reads it. */
-void BM_EndToEndLatency(benchmark::State& State)
+/** Sent → decoded and in the source's received state, where the next tick reads it. */
+FLatencySamples MeasureSourceLatency(int Count, std::chrono::microseconds Interval)
 {
-	const std::chrono::microseconds Interval(State.range(0));
-	const int Count = static_cast<int>(std::max<int64_t>(200, 1000000 / State.range(0)));
-	for (auto _ : State)
+	FPublicationLog Log(Count);
+	std::vector<FClock::time_point> Sent;
 	{
 		FTavrixLiveLinkSource Source(FIPv4Endpoint(FIPv4Address::InternalLoopback, FreeLoopbackPort()), true, false, false);
 		FTavrixLiveLinkSourceInspector Inspector(Source);
-		FSequenceWatcher Watcher(Count, [&Inspector] { return static_cast<int64_t>(Inspector.GetReceivedState().Location.X); });
-		const std::vector<FClock::time_point> Sent = SendPaced(static_cast<uint16_t>(Inspector.GetBoundPort()), Count, Interval);
+		struct FContext
+		{
+			FTavrixLiveLinkSourceInspector* Inspector;
+			FPublicationLog* Log;
+		} Context{&Inspector, &Log};
+		// Only the receive thread takes DataMutex here (no client ticks this source), once per decoded camera.
+		LockHoldProbe::CallBeforeRelease(
+			Inspector.GetDataMutexAddress(),
+			[](void* Opaque)
+			{
+				FContext& Held = *static_cast<FContext*>(Opaque);
+				Held.Log->Note(static_cast<int64_t>(Held.Inspector->GetReceivedLocationXWhileLocked()));
+			},
+			&Context);
+		Sent = SendPaced(static_cast<uint16_t>(Inspector.GetBoundPort()), Count, Interval);
 		std::this_thread::sleep_for(50ms);
-		ReportLatency(State, Sent, Watcher.Stop());
+		LockHoldProbe::CallBeforeRelease(nullptr, nullptr, nullptr);
+	}
+	FLatencySamples Samples;
+	CollectLatencies(Sent, Log.GetTimes(), Samples.Latency);
+	Samples.WakeToVisible = Log.GetWakeToVisible();
+	return Samples;
+}
+
+/** The baseline: sent → published by a bare poll + recvfrom loop through an atomic. */
+FLatencySamples MeasureBareLoopLatency(int Count, std::chrono::microseconds Interval)
+{
+	FPublicationLog Log(Count);
+	std::vector<FClock::time_point> Sent;
+	{
+		FBareReceiveLoop Loop(&Log);
+		Sent = SendPaced(Loop.GetPort(), Count, Interval);
+		std::this_thread::sleep_for(50ms);
+	}
+	FLatencySamples Samples;
+	CollectLatencies(Sent, Log.GetTimes(), Samples.Latency);
+	Samples.WakeToVisible = Log.GetWakeToVisible();
+	return Samples;
+}
+
+/**
+ * End-to-end latency of the source against the bare loop at one sending interval (the argument, in µs). The two
+ * take turns in rounds, in alternating order, so that whatever else the machine does in the meantime falls on both
+ * alike; the percentiles are over every datagram of every round.
+ */
+void BM_EndToEndLatency(benchmark::State& State)
+{
+	constexpr int Rounds = 6;
+	const std::chrono::microseconds Interval(State.range(0));
+	const int CountPerRound = static_cast<int>(std::max<int64_t>(100, 1000000 / State.range(0) / Rounds));
+	for (auto _ : State)
+	{
+		FLatencySamples Source;
+		FLatencySamples Bare;
+		for (int Round = 0; Round < Rounds; ++Round)
+		{
+			if (Round % 2 == 0)
+			{
+				Source.Append(MeasureSourceLatency(CountPerRound, Interval));
+				Bare.Append(MeasureBareLoopLatency(CountPerRound, Interval));
+			}
+			else
+			{
+				Bare.Append(MeasureBareLoopLatency(CountPerRound, Interval));
+				Source.Append(MeasureSourceLatency(CountPerRound, Interval));
+			}
+		}
+		const double SourceP50 = Percentile(Source.Latency, 0.50);
+		const double SourceP99 = Percentile(Source.Latency, 0.99);
+		const double BareP50 = Percentile(Bare.Latency, 0.50);
+		const double BareP99 = Percentile(Bare.Latency, 0.99);
+		State.counters["p50_us"] = SourceP50;
+		State.counters["p99_us"] = SourceP99;
+		State.counters["bare_p50_us"] = BareP50;
+		State.counters["bare_p99_us"] = BareP99;
+		State.counters["p50_ratio"] = BareP50 > 0.0 ? SourceP50 / BareP50 : 0.0;
+		State.counters["p99_ratio"] = BareP99 > 0.0 ? SourceP99 / BareP99 : 0.0;
+		// After the wake: receive and decode for the source, receive and parse for the bare loop.
+		State.counters["wake_to_visible_p50_us"] = Percentile(Source.WakeToVisible, 0.50);
+		State.counters["bare_wake_to_visible_p50_us"] = Percentile(Bare.WakeToVisible, 0.50);
+		State.counters["seen"] = static_cast<double>(Source.Latency.size());
+		State.counters["bare_seen"] = static_cast<double>(Bare.Latency.size());
 	}
 }
 BENCHMARK(BM_EndToEndLatency)->Arg(250)->Arg(16667)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
-
-/** Baseline: a bare poll + recvfrom loop publishing the sequence through an atomic. */
-void BM_BareLoopLatency(benchmark::State& State)
-{
-	const std::chrono::microseconds Interval(State.range(0));
-	const int Count = static_cast<int>(std::max<int64_t>(200, 1000000 / State.range(0)));
-	for (auto _ : State)
-	{
-		FBareReceiveLoop Loop;
-		FSequenceWatcher Watcher(Count, [&Loop] { return Loop.Latest.load(); });
-		const std::vector<FClock::time_point> Sent = SendPaced(Loop.GetPort(), Count, Interval);
-		std::this_thread::sleep_for(50ms);
-		ReportLatency(State, Sent, Watcher.Stop());
-	}
-}
-BENCHMARK(BM_BareLoopLatency)->Arg(250)->Arg(16667)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 /** Sends as fast as the sender can for Duration; returns how many datagrams went out. */
 int64_t Blast(uint16_t Port, std::chrono::milliseconds Duration)

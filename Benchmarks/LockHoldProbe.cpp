@@ -10,6 +10,9 @@ std::atomic<const void*> Watched{nullptr};
 std::atomic<uint64_t> Held{0};
 std::atomic<uint64_t> Taken{0};
 thread_local uint64_t AcquiredAt = 0;
+std::atomic<const void*> Announced{nullptr};
+std::atomic<void (*)(void*)> AnnounceFunction{nullptr};
+std::atomic<void*> AnnounceContext{nullptr};
 
 uint64_t NowNanoseconds()
 {
@@ -40,6 +43,10 @@ extern "C" int pthread_mutex_lock(pthread_mutex_t* Mutex)
 extern "C" int pthread_mutex_unlock(pthread_mutex_t* Mutex)
 {
 	static const FMutexFunction RealUnlock = Real("pthread_mutex_unlock");
+	if (Mutex == Announced.load(std::memory_order_acquire))
+	{
+		AnnounceFunction.load(std::memory_order_relaxed)(AnnounceContext.load(std::memory_order_relaxed));
+	}
 	if (Mutex == Watched.load(std::memory_order_relaxed) && AcquiredAt != 0)
 	{
 		Held.fetch_add(NowNanoseconds() - AcquiredAt, std::memory_order_relaxed);
@@ -66,5 +73,17 @@ uint64_t HeldNanoseconds()
 uint64_t Acquisitions()
 {
 	return Taken.load();
+}
+
+void CallBeforeRelease(const void* Mutex, void (*OnRelease)(void* Context), void* Context)
+{
+	if (Mutex == nullptr)
+	{
+		Announced.store(nullptr, std::memory_order_release);
+		return;
+	}
+	AnnounceFunction.store(OnRelease, std::memory_order_relaxed);
+	AnnounceContext.store(Context, std::memory_order_relaxed);
+	Announced.store(Mutex, std::memory_order_release);
 }
 } // namespace LockHoldProbe

@@ -14,4 +14,11 @@ void Watch(const void* Mutex);
 /** Total nanoseconds the watched mutex was held, and how many times it was taken, since Watch. */
 uint64_t HeldNanoseconds();
 uint64_t Acquisitions();
+
+/**
+ * Calls OnRelease(Context) whenever Mutex is about to be released, on the releasing thread, which still holds it:
+ * whatever that thread published under the lock can be read there, at the moment it becomes visible. A null Mutex
+ * stops it. Independent of Watch.
+ */
+void CallBeforeRelease(const void* Mutex, void (*OnRelease)(void* Context), void* Context);
 } // namespace LockHoldProbe

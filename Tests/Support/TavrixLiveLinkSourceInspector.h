@@ -34,6 +34,8 @@ public:
 		std::lock_guard Lock(Source.DataMutex);
 		return Source.ReceivedState;
 	}
+	/** The received location's X, for a caller that already holds DataMutex (a probe inside its release). */
+	float GetReceivedLocationXWhileLocked() const { return Source.ReceivedState.Location.X; }
 	void SetReceivedState(const FTavrixReceivedState& State) const
 	{
 		std::lock_guard Lock(Source.DataMutex);
