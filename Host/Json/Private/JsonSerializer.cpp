@@ -185,30 +185,32 @@ bool TryReadShortNumberText(const char16_t* Text, size_t Length, double& OutValu
 	uint64_t Mantissa = 0;
 	int Digits = 0; // significant digits gathered, leading zeros not counted
 	int Exponent = 0;
-	for (; Cursor < End && *Cursor >= u'0' && *Cursor <= u'9'; ++Cursor)
+	const auto IsDigit = [&Cursor, End] { return Cursor < End && *Cursor >= u'0' && *Cursor <= u'9'; };
+	/** Gathers one more digit; false once there are too many to hold exactly. */
+	const auto Gather = [&]
 	{
 		if (Mantissa != 0 || *Cursor != u'0')
 		{
-			if (++Digits > MaxDigits)
-			{
-				return false;
-			}
 			Mantissa = Mantissa * 10 + static_cast<uint64_t>(*Cursor - u'0');
+			return ++Digits <= MaxDigits;
+		}
+		return true;
+	};
+	for (; IsDigit(); ++Cursor)
+	{
+		if (!Gather())
+		{
+			return false;
 		}
 	}
 	if (Cursor < End && *Cursor == u'.')
 	{
-		for (++Cursor; Cursor < End && *Cursor >= u'0' && *Cursor <= u'9'; ++Cursor)
+		for (++Cursor; IsDigit(); ++Cursor, --Exponent)
 		{
-			if (Mantissa != 0 || *Cursor != u'0')
+			if (!Gather())
 			{
-				if (++Digits > MaxDigits)
-				{
-					return false;
-				}
-				Mantissa = Mantissa * 10 + static_cast<uint64_t>(*Cursor - u'0');
+				return false;
 			}
-			--Exponent;
 		}
 	}
 	if (Cursor < End && (*Cursor == u'e' || *Cursor == u'E'))
@@ -217,7 +219,7 @@ bool TryReadShortNumberText(const char16_t* Text, size_t Length, double& OutValu
 		const bool bNegativeExponent = Cursor < End && *Cursor == u'-';
 		Cursor += (Cursor < End && (*Cursor == u'-' || *Cursor == u'+')) ? 1 : 0;
 		int Written = 0;
-		for (; Cursor < End && *Cursor >= u'0' && *Cursor <= u'9'; ++Cursor)
+		for (; IsDigit(); ++Cursor)
 		{
 			if (Written > 1000)
 			{
@@ -375,13 +377,7 @@ public:
 	bool EndObject(rapidjson::SizeType)
 	{
 		const FFrame& Top = Stack[--Depth];
-		TArray<FJsonObjectMember>& Members = Top.Object->Values;
-		Members.Reserve(static_cast<int32>(PendingMembers.size() - Top.FirstPending));
-		for (size_t Index = Top.FirstPending; Index < PendingMembers.size(); ++Index)
-		{
-			Members.Add(MoveTemp(PendingMembers[Index]));
-		}
-		PendingMembers.resize(Top.FirstPending);
+		MoveClosed(PendingMembers, Top.FirstPending, Top.Object->Values);
 		return true;
 	}
 
@@ -404,13 +400,7 @@ public:
 	bool EndArray(rapidjson::SizeType)
 	{
 		const FFrame& Top = Stack[--Depth];
-		TArray<TSharedPtr<FJsonValue>>& Elements = *Top.Array;
-		Elements.Reserve(static_cast<int32>(PendingElements.size() - Top.FirstPending));
-		for (size_t Index = Top.FirstPending; Index < PendingElements.size(); ++Index)
-		{
-			Elements.Add(MoveTemp(PendingElements[Index]));
-		}
-		PendingElements.resize(Top.FirstPending);
+		MoveClosed(PendingElements, Top.FirstPending, *Top.Array);
 		return true;
 	}
 
@@ -433,6 +423,18 @@ private:
 	}
 
 	bool Enter() const { return Depth < FJsonSerializer::MaxDepth; }
+
+	/** Moves what waits on Pending from First on into Container, sized once, and takes it off the stack. */
+	template <typename ItemType>
+	static void MoveClosed(std::vector<ItemType>& Pending, size_t First, TArray<ItemType>& Container)
+	{
+		Container.Reserve(static_cast<int32>(Pending.size() - First));
+		for (size_t Index = First; Index < Pending.size(); ++Index)
+		{
+			Container.Add(MoveTemp(Pending[Index]));
+		}
+		Pending.resize(First);
+	}
 
 	bool AddValue(TSharedPtr<FJsonValue> Value)
 	{
