@@ -64,7 +64,11 @@ std::vector<FClock::time_point> SendPaced(uint16_t Port, int Count, std::chrono:
 class FPublicationLog
 {
 public:
-	explicit FPublicationLog(int Count) : Times(static_cast<size_t>(Count) + 1) { WakeToVisible.reserve(Times.size()); }
+	explicit FPublicationLog(int Count)
+		: Times(static_cast<size_t>(Count) + 1)
+	{
+		WakeToVisible.reserve(Times.size());
+	}
 
 	/**
 	 * Notes Sequence as visible now, the first time it is, with the time since the thread's wake from poll; the
@@ -109,7 +113,8 @@ class FBareReceiveLoop
 public:
 	/** Log, when given, must outlive the loop. */
 	explicit FBareReceiveLoop(FPublicationLog* InLog = nullptr)
-		: Log(InLog), Thread([this] {
+		: Log(InLog)
+		, Thread([this] {
 			char Buffer[65536];
 			pollfd Poll{Receiver.GetDescriptor(), POLLIN, 0};
 			while (!bDone.load(std::memory_order_relaxed))
@@ -155,7 +160,8 @@ private:
 };
 
 /** How long after its sending each datagram became visible, in microseconds, for those that did. */
-void CollectLatencies(const std::vector<FClock::time_point>& Sent, const std::vector<FClock::time_point>& Seen, std::vector<double>& OutMicroseconds)
+void CollectLatencies(
+	const std::vector<FClock::time_point>& Sent, const std::vector<FClock::time_point>& Seen, std::vector<double>& OutMicroseconds)
 {
 	for (size_t Sequence = 1; Sequence < Sent.size(); ++Sequence)
 	{
@@ -182,8 +188,7 @@ FLatencySamples MeasureSourceLatency(int Count, std::chrono::microseconds Interv
 		// Only the receive thread takes DataMutex here (no client ticks this source), once per decoded camera.
 		LockHoldProbe::CallBeforeRelease(
 			Inspector.GetDataMutexAddress(),
-			[](void* Opaque)
-			{
+			[](void* Opaque) {
 				FContext& Held = *static_cast<FContext*>(Opaque);
 				Held.Log->Note(static_cast<int64_t>(Held.Inspector->GetReceivedLocationXWhileLocked()));
 			},
@@ -352,7 +357,8 @@ void BM_SixteenSourcesAt240Hz(benchmark::State& State)
 		std::vector<FGuid> Guids;
 		for (int Index = 0; Index < SourceCount; ++Index)
 		{
-			TSharedPtr<FTavrixLiveLinkSource> Source = MakeShared<FTavrixLiveLinkSource>(FIPv4Endpoint(FIPv4Address::InternalLoopback, FreeLoopbackPort()), true, false, false);
+			TSharedPtr<FTavrixLiveLinkSource> Source =
+				MakeShared<FTavrixLiveLinkSource>(FIPv4Endpoint(FIPv4Address::InternalLoopback, FreeLoopbackPort()), true, false, false);
 			Sources.push_back(Source.Get());
 			Ports.push_back(static_cast<uint16_t>(FTavrixLiveLinkSourceInspector(*Source).GetBoundPort()));
 			Guids.push_back(Client.AddSource(Source));
@@ -394,9 +400,12 @@ void BM_SixteenSourcesAt240Hz(benchmark::State& State)
 		Client.Tick();
 		for (int Index = 0; Index < SourceCount; ++Index)
 		{
-			const FLiveLinkFrameDataStruct Frame = Client.GetLatestFrame(FLiveLinkSubjectKey(Guids[static_cast<size_t>(Index)], FName("Tavrix - Camera")));
+			const FLiveLinkFrameDataStruct Frame =
+				Client.GetLatestFrame(FLiveLinkSubjectKey(Guids[static_cast<size_t>(Index)], FName("Tavrix - Camera")));
 			const FLiveLinkCameraFrameData* Camera = Frame.Cast<FLiveLinkCameraFrameData>();
-			LostLatest += (Camera != nullptr && static_cast<int64_t>(Camera->Transform.Translation.X) == LastSent[static_cast<size_t>(Index)]) ? 0 : 1;
+			LostLatest +=
+				(Camera != nullptr && static_cast<int64_t>(Camera->Transform.Translation.X) == LastSent[static_cast<size_t>(Index)]) ? 0
+																																	 : 1;
 		}
 		State.counters["tick_us_per_source"] = TickSeconds / static_cast<double>(Ticks) / SourceCount * 1e6;
 		State.counters["lost_latest"] = LostLatest;

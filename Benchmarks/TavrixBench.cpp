@@ -91,7 +91,8 @@ BENCHMARK(BM_NlohmannParse);
 void BM_LiveLinkTick(benchmark::State& State)
 {
 	FLiveLinkClient Client;
-	TSharedPtr<FTavrixLiveLinkSource> Source = MakeShared<FTavrixLiveLinkSource>(FIPv4Endpoint(FIPv4Address::InternalLoopback, FreeLoopbackPort()), true, false, false);
+	TSharedPtr<FTavrixLiveLinkSource> Source =
+		MakeShared<FTavrixLiveLinkSource>(FIPv4Endpoint(FIPv4Address::InternalLoopback, FreeLoopbackPort()), true, false, false);
 	FTavrixLiveLinkSource* Raw = Source.Get();
 	const FGuid Guid = Client.AddSource(Source);
 	Source.Reset();
@@ -103,13 +104,13 @@ void BM_LiveLinkTick(benchmark::State& State)
 		benchmark::DoNotOptimize(Raw->LiveLinkTick());
 	}
 	// Measured from inside the lock, so the clock reads that do the measuring count too (some 20 ns).
-	State.counters["lock_held_ns"] = static_cast<double>(LockHoldProbe::HeldNanoseconds()) / static_cast<double>(std::max<uint64_t>(1, LockHoldProbe::Acquisitions()));
+	State.counters["lock_held_ns"] =
+		static_cast<double>(LockHoldProbe::HeldNanoseconds()) / static_cast<double>(std::max<uint64_t>(1, LockHoldProbe::Acquisitions()));
 	LockHoldProbe::Watch(nullptr);
 	State.SetItemsProcessed(State.iterations());
 	Client.RemoveSource(Guid);
 }
 BENCHMARK(BM_LiveLinkTick);
 } // namespace
-
 
 BENCHMARK_MAIN();

@@ -138,8 +138,7 @@ bool EqualsIgnoringAsciiCase(const std::u16string& A, std::u16string_view B)
 bool IsBeyondExponentLimit(const std::string& NumberText)
 {
 	size_t Pos = 0;
-	const auto IsDigitAt = [&NumberText](size_t At)
-	{ return At < NumberText.size() && NumberText[At] >= '0' && NumberText[At] <= '9'; };
+	const auto IsDigitAt = [&NumberText](size_t At) { return At < NumberText.size() && NumberText[At] >= '0' && NumberText[At] <= '9'; };
 	if (Pos < NumberText.size() && NumberText[Pos] == '-')
 	{
 		++Pos;
@@ -279,7 +278,10 @@ std::optional<std::string> MoveLoneLowSurrogates(const std::string& Text, bool& 
 class FTreeBuilder final : public nlohmann::json_sax<nlohmann::json>
 {
 public:
-	explicit FTreeBuilder(bool bInRestoreLoneLowSurrogates) : bRestoreLoneLowSurrogates(bInRestoreLoneLowSurrogates) {}
+	explicit FTreeBuilder(bool bInRestoreLoneLowSurrogates)
+		: bRestoreLoneLowSurrogates(bInRestoreLoneLowSurrogates)
+	{
+	}
 
 	FValue Root;
 
@@ -292,10 +294,7 @@ public:
 	}
 	bool number_integer(number_integer_t Number) override { return AddNumber(static_cast<double>(Number)); }
 	bool number_unsigned(number_unsigned_t Number) override { return AddNumber(static_cast<double>(Number)); }
-	bool number_float(number_float_t Number, const string_t& Text) override
-	{
-		return !IsBeyondExponentLimit(Text) && AddNumber(Number);
-	}
+	bool number_float(number_float_t Number, const string_t& Text) override { return !IsBeyondExponentLimit(Text) && AddNumber(Number); }
 	bool string(string_t& Utf8) override
 	{
 		FValue Value = MakeValue(EKind::String);
@@ -381,8 +380,7 @@ private:
 bool IsStrictJsonNumber(std::string_view Text)
 {
 	size_t Pos = 0;
-	const auto Digits = [&Text, &Pos]()
-	{
+	const auto Digits = [&Text, &Pos]() {
 		const size_t Start = Pos;
 		while (Pos < Text.size() && Text[Pos] >= '0' && Text[Pos] <= '9')
 		{
@@ -436,8 +434,7 @@ FNumberExpectation ReadTextAsNumber(const std::u16string& Text)
 	for (const char16_t Character : Text)
 	{
 		const bool bDigit = Character >= u'0' && Character <= u'9';
-		if (!bDigit && Character != u'+' && Character != u'-' && Character != u'.' && Character != u'e' &&
-			Character != u'E')
+		if (!bDigit && Character != u'+' && Character != u'-' && Character != u'.' && Character != u'e' && Character != u'E')
 		{
 			return FNumberExpectation{};
 		}
@@ -508,12 +505,10 @@ const FValue* FindMember(const FValue& Object, std::u16string_view Name)
 const std::vector<FValue>* FindArray(const FValue& Object, std::u16string_view Name, size_t MinCount)
 {
 	const FValue* Member = FindMember(Object, Name);
-	return Member != nullptr && Member->Kind == EKind::Array && Member->Elements.size() >= MinCount ? &Member->Elements
-																									: nullptr;
+	return Member != nullptr && Member->Kind == EKind::Array && Member->Elements.size() >= MinCount ? &Member->Elements : nullptr;
 }
 
-template <size_t Count>
-void ReadNumbers(const FValue& Camera, std::u16string_view Name, double Default, FNumberExpectation (&Out)[Count])
+template <size_t Count> void ReadNumbers(const FValue& Camera, std::u16string_view Name, double Default, FNumberExpectation (&Out)[Count])
 {
 	const std::vector<FValue>* Elements = FindArray(Camera, Name, Count);
 	for (size_t Index = 0; Index < Count; ++Index)
@@ -566,8 +561,7 @@ FMessageExpectation Read(std::string_view Bytes)
 			continue;
 		}
 		// Anything but a non-empty array whose first element is an object is passed over.
-		if (Member.Value.Kind != EKind::Array || Member.Value.Elements.empty() ||
-			Member.Value.Elements[0].Kind != EKind::Object)
+		if (Member.Value.Kind != EKind::Array || Member.Value.Elements.empty() || Member.Value.Elements[0].Kind != EKind::Object)
 		{
 			continue;
 		}
@@ -587,8 +581,7 @@ float ToNearestFloat(double Value)
 	// Between the largest float and the midpoint to 2^128 the nearest float is the largest; from the midpoint on
 	// (a tie goes to the even neighbour, 2^128) it is infinity.
 	const double Midpoint = std::ldexp(1.0, 128) - std::ldexp(1.0, 103);
-	const float Magnitude =
-		std::fabs(Value) < Midpoint ? std::numeric_limits<float>::max() : std::numeric_limits<float>::infinity();
+	const float Magnitude = std::fabs(Value) < Midpoint ? std::numeric_limits<float>::max() : std::numeric_limits<float>::infinity();
 	return Value < 0.0 ? -Magnitude : Magnitude;
 }
 
@@ -620,8 +613,7 @@ bool IsDecimalFormOf(const std::u16string& Text, double Value)
 	std::string Ascii;
 	for (const char16_t Character : Text)
 	{
-		if (!((Character >= u'0' && Character <= u'9') || Character == u'-' || Character == u'+' || Character == u'.' ||
-			  Character == u'e'))
+		if (!((Character >= u'0' && Character <= u'9') || Character == u'-' || Character == u'+' || Character == u'.' || Character == u'e'))
 		{
 			return false;
 		}

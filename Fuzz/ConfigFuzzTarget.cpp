@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 
 const TCHAR* const Section = TEXT("/Script/TavrixLiveLink.TavrixLiveLinkRuntimeSettings");
 const TCHAR* const Keys[] = {TEXT("NetworkServerAddressByDefault"), TEXT("NetworkPortIdByDefault"), TEXT("bAutoLens"),
-							 TEXT("bAutoSceneTakeUpdate"), TEXT("bAutoRecord")};
+	TEXT("bAutoSceneTakeUpdate"), TEXT("bAutoRecord")};
 constexpr int32 AddressKey = 0;
 constexpr int32 PortKey = 1;
 constexpr int32 FirstFlagKey = 2;
@@ -58,8 +58,8 @@ struct FSettingsValues
 
 	bool operator==(const FSettingsValues& Other) const
 	{
-		return Address.Equals(Other.Address, ESearchCase::CaseSensitive) && Port == Other.Port &&
-			   bFlags[0] == Other.bFlags[0] && bFlags[1] == Other.bFlags[1] && bFlags[2] == Other.bFlags[2];
+		return Address.Equals(Other.Address, ESearchCase::CaseSensitive) && Port == Other.Port && bFlags[0] == Other.bFlags[0] &&
+			bFlags[1] == Other.bFlags[1] && bFlags[2] == Other.bFlags[2];
 	}
 };
 
@@ -206,15 +206,13 @@ private:
 	static void CheckLoadedValues(const FSettingsValues& Values, const std::optional<FString> (&Stored)[5])
 	{
 		const FString& ExpectedAddress = Stored[AddressKey] ? *Stored[AddressKey] : Defaults.Address;
-		TrapUnless(Values.Address.Equals(ExpectedAddress, ESearchCase::CaseSensitive),
-				   "the address is not the text stored");
+		TrapUnless(Values.Address.Equals(ExpectedAddress, ESearchCase::CaseSensitive), "the address is not the text stored");
 		const std::optional<int32> Port = Stored[PortKey] ? ExpectedPort(*Stored[PortKey]) : Defaults.Port;
 		TrapUnless(!Port || Values.Port == *Port, "the port is not the number stored");
 		for (int32 Flag = 0; Flag < 3; ++Flag)
 		{
 			const std::optional<FString>& Text = Stored[FirstFlagKey + Flag];
-			const std::optional<bool> Expected =
-				Text ? ExpectedFlag(*Text, Defaults.bFlags[Flag]) : Defaults.bFlags[Flag];
+			const std::optional<bool> Expected = Text ? ExpectedFlag(*Text, Defaults.bFlags[Flag]) : Defaults.bFlags[Flag];
 			TrapUnless(!Expected || Values.bFlags[Flag] == *Expected, "a flag is not the value stored");
 		}
 	}
@@ -251,8 +249,7 @@ private:
 			FString After;
 			const bool bFound = Reread.GetString(Section, Keys[Index], After);
 			TrapUnless(bFound == Stored[Index].has_value(), "setting one key added or removed another");
-			TrapUnless(!bFound || After.Equals(*Stored[Index], ESearchCase::CaseSensitive),
-					   "setting one key changed another");
+			TrapUnless(!bFound || After.Equals(*Stored[Index], ESearchCase::CaseSensitive), "setting one key changed another");
 		}
 	}
 

@@ -61,17 +61,15 @@ bool SameTransform(const FTransform& Transform, const FTavrixReceivedState& Stat
 	const FQuat& Rotation = Transform.GetRotation();
 	const FVector& Translation = Transform.GetTranslation();
 	const FVector& Scale = Transform.GetScale3D();
-	return SameFloat(Rotation.X, State.Rotation.X) && SameFloat(Rotation.Y, State.Rotation.Y) &&
-		   SameFloat(Rotation.Z, State.Rotation.Z) && SameFloat(Rotation.W, State.Rotation.W) &&
-		   SameFloat(Translation.X, State.Location.X) && SameFloat(Translation.Y, State.Location.Y) &&
-		   SameFloat(Translation.Z, State.Location.Z) && SameFloat(Scale.X, State.Scale.X) &&
-		   SameFloat(Scale.Y, State.Scale.Y) && SameFloat(Scale.Z, State.Scale.Z);
+	return SameFloat(Rotation.X, State.Rotation.X) && SameFloat(Rotation.Y, State.Rotation.Y) && SameFloat(Rotation.Z, State.Rotation.Z) &&
+		SameFloat(Rotation.W, State.Rotation.W) && SameFloat(Translation.X, State.Location.X) &&
+		SameFloat(Translation.Y, State.Location.Y) && SameFloat(Translation.Z, State.Location.Z) && SameFloat(Scale.X, State.Scale.X) &&
+		SameFloat(Scale.Y, State.Scale.Y) && SameFloat(Scale.Z, State.Scale.Z);
 }
 
 bool MatchesFloat(float Stored, const FNumberExpectation& Expected)
 {
-	return Stored == ToNearestFloat(Expected.Value) ||
-		   (Expected.Alternative && Stored == ToNearestFloat(*Expected.Alternative));
+	return Stored == ToNearestFloat(Expected.Value) || (Expected.Alternative && Stored == ToNearestFloat(*Expected.Alternative));
 }
 
 bool MatchesDouble(double Stored, const FNumberExpectation& Expected)
@@ -81,8 +79,7 @@ bool MatchesDouble(double Stored, const FNumberExpectation& Expected)
 
 bool MatchesInt(int32 Stored, const FNumberExpectation& Expected)
 {
-	return Stored == TruncateSaturated(Expected.Value) ||
-		   (Expected.Alternative && Stored == TruncateSaturated(*Expected.Alternative));
+	return Stored == TruncateSaturated(Expected.Value) || (Expected.Alternative && Stored == TruncateSaturated(*Expected.Alternative));
 }
 
 bool MatchesText(const FString& Stored, const FTextExpectation& Expected)
@@ -117,17 +114,16 @@ void CheckDecodedCamera(const FTavrixReceivedState& State, const FCameraExpectat
 void CheckUnchanged(const FTavrixReceivedState& State, const FTavrixReceivedState& Marker)
 {
 	TrapUnless(State.Location == Marker.Location && State.Rotation == Marker.Rotation && State.Scale == Marker.Scale,
-			   "a message without a decoded camera changed the transform");
+		"a message without a decoded camera changed the transform");
 	for (int32 Index = 0; Index < 4; ++Index)
 	{
 		TrapUnless(State.Lens[Index] == Marker.Lens[Index], "a message without a decoded camera changed the lens");
 	}
 	for (int32 Index = 0; Index < 3; ++Index)
 	{
-		TrapUnless(State.Timecode[Index] == Marker.Timecode[Index],
-				   "a message without a decoded camera changed the timecode");
+		TrapUnless(State.Timecode[Index] == Marker.Timecode[Index], "a message without a decoded camera changed the timecode");
 		TrapUnless(State.Metadata[Index].Equals(Marker.Metadata[Index], ESearchCase::CaseSensitive),
-				   "a message without a decoded camera changed the metadata");
+			"a message without a decoded camera changed the metadata");
 	}
 	TrapUnless(State.State == Marker.State, "a message without a decoded camera changed the state");
 }
@@ -142,7 +138,7 @@ public:
 	void Serialize(const TCHAR* Text, ELogVerbosity::Type Verbosity, const FName& Category) override
 	{
 		const bool bUnknownData = Category == FName("ModuleLog") && Verbosity == ELogVerbosity::Error &&
-								  FString(Text).Equals(TEXT("Unknow data received"), ESearchCase::CaseSensitive);
+			FString(Text).Equals(TEXT("Unknow data received"), ESearchCase::CaseSensitive);
 		(bUnknownData ? UnknownDataLines : OtherLines).fetch_add(1);
 	}
 
@@ -159,20 +155,18 @@ class FDecoderRig
 {
 public:
 	FDecoderRig()
-		: Source(MakeShared<FTavrixLiveLinkSource>(FIPv4Endpoint(FIPv4Address::InternalLoopback, 0), true, true, true)),
-		  Inspector(*Source)
+		: Source(MakeShared<FTavrixLiveLinkSource>(FIPv4Endpoint(FIPv4Address::InternalLoopback, 0), true, true, true))
+		, Inspector(*Source)
 	{
-		Client.OnFrameDataReceived.AddLambda(
-			[this](const FLiveLinkSubjectKey& Key, const FLiveLinkFrameDataStruct& Frame)
+		Client.OnFrameDataReceived.AddLambda([this](const FLiveLinkSubjectKey& Key, const FLiveLinkFrameDataStruct& Frame) {
+			if (Key == FLiveLinkSubjectKey(SourceGuid, FName("Tavrix - Camera")))
 			{
-				if (Key == FLiveLinkSubjectKey(SourceGuid, FName("Tavrix - Camera")))
-				{
-					const FLiveLinkCameraFrameData* Camera = Frame.Cast<FLiveLinkCameraFrameData>();
-					TrapUnless(Camera != nullptr, "the camera subject got a frame that is not a camera frame");
-					LastTransform = Camera->Transform;
-					++FramesSeen;
-				}
-			});
+				const FLiveLinkCameraFrameData* Camera = Frame.Cast<FLiveLinkCameraFrameData>();
+				TrapUnless(Camera != nullptr, "the camera subject got a frame that is not a camera frame");
+				LastTransform = Camera->Transform;
+				++FramesSeen;
+			}
+		});
 		SourceGuid = Client.AddSource(Source);
 	}
 
@@ -194,8 +188,8 @@ public:
 		const FMessageExpectation Expected = Read(Bytes);
 		if (Expected.bDetermined)
 		{
-			CheckAgainstModel(Expected, Marker, Inspector.GetDecodedCameraCount() - CamerasBefore,
-							  Log.UnknownDataLines.load() - UnknownDataBefore);
+			CheckAgainstModel(
+				Expected, Marker, Inspector.GetDecodedCameraCount() - CamerasBefore, Log.UnknownDataLines.load() - UnknownDataBefore);
 		}
 		TrapUnless(Log.OtherLines.load() == OtherLinesBefore, "decoding logged something else");
 
@@ -205,8 +199,7 @@ public:
 		if (Inspector.HasReceivedData())
 		{
 			TrapUnless(FramesSeen == FramesBefore + 1, "a tick after decoded data published no camera frame");
-			TrapUnless(SameTransform(LastTransform, Inspector.GetReceivedState()),
-					   "the published transform differs from ReceivedState");
+			TrapUnless(SameTransform(LastTransform, Inspector.GetReceivedState()), "the published transform differs from ReceivedState");
 		}
 		else
 		{
@@ -215,14 +208,14 @@ public:
 	}
 
 private:
-	void CheckAgainstModel(const FMessageExpectation& Expected, const FTavrixReceivedState& Marker,
-						   uint64 CamerasDecoded, int64 UnknownDataLines) const
+	void CheckAgainstModel(
+		const FMessageExpectation& Expected, const FTavrixReceivedState& Marker, uint64 CamerasDecoded, int64 UnknownDataLines) const
 	{
 		TrapUnless(Expected.bAccepted || CamerasDecoded == 0, "a message the model refuses changed the state");
-		TrapUnless(CamerasDecoded == static_cast<uint64>(Expected.CameraCount),
-				   "decoded another number of camera objects than the message holds");
+		TrapUnless(
+			CamerasDecoded == static_cast<uint64>(Expected.CameraCount), "decoded another number of camera objects than the message holds");
 		TrapUnless(UnknownDataLines == Expected.OtherMemberCount,
-				   "\"Unknow data received\" was not logged once for each top-level member of another name");
+			"\"Unknow data received\" was not logged once for each top-level member of another name");
 		const FTavrixReceivedState State = Inspector.GetReceivedState();
 		if (Expected.CameraCount > 0)
 		{

@@ -95,8 +95,8 @@ std::optional<FIPv4Endpoint> ReadEndpoint(std::u16string_view Text)
 
 std::u16string CanonicalText(const FIPv4Address& Address)
 {
-	const std::string Text = std::to_string(Address.A) + "." + std::to_string(Address.B) + "." +
-							 std::to_string(Address.C) + "." + std::to_string(Address.D);
+	const std::string Text =
+		std::to_string(Address.A) + "." + std::to_string(Address.B) + "." + std::to_string(Address.C) + "." + std::to_string(Address.D);
 	return std::u16string(Text.begin(), Text.end());
 }
 
@@ -107,8 +107,7 @@ void CheckAddress(const FString& Text)
 	FIPv4Address Parsed = Untouched;
 	const bool bAccepted = FIPv4Address::Parse(Text, Parsed);
 	const std::optional<FIPv4Address> Expected = ReadAddress(Text.GetStdString());
-	TrapUnless(bAccepted == Expected.has_value(),
-			   "FIPv4Address::Parse accepts other texts than the dotted-quad grammar");
+	TrapUnless(bAccepted == Expected.has_value(), "FIPv4Address::Parse accepts other texts than the dotted-quad grammar");
 	if (!bAccepted)
 	{
 		TrapUnless(Parsed == Untouched, "FIPv4Address::Parse changed its output on failure");
@@ -118,8 +117,7 @@ void CheckAddress(const FString& Text)
 	const FString Written = Parsed.ToString();
 	TrapUnless(Written.GetStdString() == CanonicalText(Parsed), "FIPv4Address::ToString is not the plain dotted quad");
 	FIPv4Address Reparsed;
-	TrapUnless(FIPv4Address::Parse(Written, Reparsed) && Reparsed == Parsed,
-			   "FIPv4Address::ToString does not parse back");
+	TrapUnless(FIPv4Address::Parse(Written, Reparsed) && Reparsed == Parsed, "FIPv4Address::ToString does not parse back");
 }
 
 void CheckEndpoint(const FString& Text)
@@ -138,10 +136,9 @@ void CheckEndpoint(const FString& Text)
 	const FString Written = Parsed.ToString();
 	const std::string Port = ":" + std::to_string(Parsed.Port);
 	TrapUnless(Written.GetStdString() == CanonicalText(Parsed.Address) + std::u16string(Port.begin(), Port.end()),
-			   "FIPv4Endpoint::ToString is not A.B.C.D:PORT");
+		"FIPv4Endpoint::ToString is not A.B.C.D:PORT");
 	FIPv4Endpoint Reparsed;
-	TrapUnless(FIPv4Endpoint::Parse(Written, Reparsed) && Reparsed == Parsed,
-			   "FIPv4Endpoint::ToString does not parse back");
+	TrapUnless(FIPv4Endpoint::Parse(Written, Reparsed) && Reparsed == Parsed, "FIPv4Endpoint::ToString does not parse back");
 }
 } // namespace
 

@@ -16,7 +16,10 @@ namespace
 class FScopedSettingsModule
 {
 public:
-	FScopedSettingsModule() : Module(static_cast<ISettingsModule*>(FModuleManager::Get().AddModule("Settings", MakeUnique<FSettingsModule>()))) {}
+	FScopedSettingsModule()
+		: Module(static_cast<ISettingsModule*>(FModuleManager::Get().AddModule("Settings", MakeUnique<FSettingsModule>())))
+	{
+	}
 	~FScopedSettingsModule() { FModuleManager::Get().UnloadModule("Settings"); }
 	ISettingsModule& operator*() const { return *Module; }
 	ISettingsModule* Module;

@@ -17,7 +17,6 @@ const UTavrixLiveLinkSourceFactory& Factory()
 	return *GetDefault<UTavrixLiveLinkSourceFactory>();
 }
 
-
 TEST(SourceFactory, IsFoundByItsClassAndOffersTheTavrixEntry)
 {
 	TArray<UClass*> Factories;
@@ -64,9 +63,8 @@ TEST(SourceFactory, PanelRouteHandsTheHostTheSourceAndItsConnectionString)
 	const uint16 Port = FreeLoopbackPort();
 	TSharedPtr<ILiveLinkSource> Created;
 	FString Connection;
-	const TSharedPtr<SWidget> Panel = Factory().BuildSourcePanel(FOnLiveLinkSourceCreated::CreateLambda(
-		[&](TSharedPtr<ILiveLinkSource> Source, FString ConnectionString)
-		{
+	const TSharedPtr<SWidget> Panel = Factory().BuildSourcePanel(
+		FOnLiveLinkSourceCreated::CreateLambda([&](TSharedPtr<ILiveLinkSource> Source, FString ConnectionString) {
 			Created = Source;
 			Connection = ConnectionString;
 		}));

@@ -114,7 +114,8 @@ std::optional<std::string> FHostProcess::ReadLine(std::chrono::milliseconds Time
 	}
 }
 
-std::optional<nlohmann::json> FHostProcess::FindOrWaitForEvent(const std::function<bool(const nlohmann::json&)>& Predicate, std::chrono::milliseconds Timeout)
+std::optional<nlohmann::json> FHostProcess::FindOrWaitForEvent(
+	const std::function<bool(const nlohmann::json&)>& Predicate, std::chrono::milliseconds Timeout)
 {
 	for (const nlohmann::json& Event : Events)
 	{
@@ -126,7 +127,8 @@ std::optional<nlohmann::json> FHostProcess::FindOrWaitForEvent(const std::functi
 	return WaitForEvent(Predicate, Timeout);
 }
 
-std::optional<nlohmann::json> FHostProcess::WaitForEvent(const std::function<bool(const nlohmann::json&)>& Predicate, std::chrono::milliseconds Timeout)
+std::optional<nlohmann::json> FHostProcess::WaitForEvent(
+	const std::function<bool(const nlohmann::json&)>& Predicate, std::chrono::milliseconds Timeout)
 {
 	const auto Deadline = std::chrono::steady_clock::now() + Timeout;
 	while (std::chrono::steady_clock::now() < Deadline)
@@ -167,8 +169,7 @@ int FHostProcess::Wait(std::chrono::milliseconds Timeout)
 	}
 	const auto Deadline = std::chrono::steady_clock::now() + Timeout;
 	int Status = 0;
-	const auto Drain = [this]
-	{
+	const auto Drain = [this] {
 		// Both pipes are emptied so a chatty process never blocks on a full pipe; events are kept.
 		while (const std::optional<std::string> Line = ReadLine(std::chrono::milliseconds(0)))
 		{
@@ -214,7 +215,8 @@ int FHostProcess::Wait(std::chrono::milliseconds Timeout)
 
 std::vector<std::string> HostArguments(const FTempProject& Project, uint16_t Port, std::vector<std::string> Extra)
 {
-	std::vector<std::string> Arguments = {"--project", Project.Path().string(), "--jsonl", "--endpoint", "127.0.0.1:" + std::to_string(Port)};
+	std::vector<std::string> Arguments = {
+		"--project", Project.Path().string(), "--jsonl", "--endpoint", "127.0.0.1:" + std::to_string(Port)};
 	Arguments.insert(Arguments.end(), Extra.begin(), Extra.end());
 	return Arguments;
 }

@@ -40,11 +40,11 @@ public:
 	/** The next standard-output line, or nothing when none came within Timeout or the output ended. */
 	std::optional<std::string> ReadLine(std::chrono::milliseconds Timeout = std::chrono::seconds(10));
 	/** Reads events until one satisfies Predicate; every event read is kept in Events. */
-	std::optional<nlohmann::json> WaitForEvent(const std::function<bool(const nlohmann::json&)>& Predicate,
-		std::chrono::milliseconds Timeout = std::chrono::seconds(15));
+	std::optional<nlohmann::json> WaitForEvent(
+		const std::function<bool(const nlohmann::json&)>& Predicate, std::chrono::milliseconds Timeout = std::chrono::seconds(15));
 	/** The first event read so far that satisfies Predicate, else the next one to come. */
-	std::optional<nlohmann::json> FindOrWaitForEvent(const std::function<bool(const nlohmann::json&)>& Predicate,
-		std::chrono::milliseconds Timeout = std::chrono::seconds(15));
+	std::optional<nlohmann::json> FindOrWaitForEvent(
+		const std::function<bool(const nlohmann::json&)>& Predicate, std::chrono::milliseconds Timeout = std::chrono::seconds(15));
 	void Signal(int SignalNumber);
 	/** Waits for the exit (killing the process after Timeout); the exit status, or -1 when it had to be killed. */
 	int Wait(std::chrono::milliseconds Timeout = std::chrono::seconds(15));

@@ -14,9 +14,8 @@ namespace
 using namespace std::chrono_literals;
 using nlohmann::json;
 
-const std::string WorkedExample =
-	R"({"TVKCamera":[{"Version":1,"Location":[120.5,-30,150],"Rotation":[0,0,0,1],"Scale":[1,1,1],)"
-	R"("Lens":[35,300,1.5,60],"Timecode":[250,25,1],"Metadata":["","Scene 4","7"],"State":2}]})";
+const std::string WorkedExample = R"({"TVKCamera":[{"Version":1,"Location":[120.5,-30,150],"Rotation":[0,0,0,1],"Scale":[1,1,1],)"
+								  R"("Lens":[35,300,1.5,60],"Timecode":[250,25,1],"Metadata":["","Scene 4","7"],"State":2}]})";
 
 bool IsEvent(const json& Event, const char* Name)
 {
@@ -67,7 +66,8 @@ TEST(HostRuns, WorkedExampleArrivesAsAFrameOfTheCameraSubject)
 	EXPECT_GT((*Frame)["worldTime"].get<double>(), 16777216.0);
 
 	// Every tick publishes the latest state, without new datagrams.
-	const std::optional<json> Next = Host.WaitForEvent([&](const json& Event) { return IsEvent(Event, "frame") && Event["tick"] != (*Frame)["tick"]; });
+	const std::optional<json> Next =
+		Host.WaitForEvent([&](const json& Event) { return IsEvent(Event, "frame") && Event["tick"] != (*Frame)["tick"]; });
 	ASSERT_TRUE(Next);
 	EXPECT_EQ((*Next)["location"], (*Frame)["location"]);
 
@@ -82,8 +82,8 @@ TEST(HostRuns, MalformedDatagramsChangeNothingAndForeignMembersAreLogged)
 	FHostProcess Host(HostArguments(Project, Port, {"--no-take-recorder"}));
 	ASSERT_TRUE(Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "static"); }));
 
-	for (const std::string& Garbage : {std::string("{\"TVKCamera\":[{\"Location\":[9,9,9]}]"), std::string("\xEF\xBB\xBF{}"), std::string("[1,2]"),
-			 std::string(70, '['), std::string()})
+	for (const std::string& Garbage : {std::string("{\"TVKCamera\":[{\"Location\":[9,9,9]}]"), std::string("\xEF\xBB\xBF{}"),
+			 std::string("[1,2]"), std::string(70, '['), std::string()})
 	{
 		ASSERT_TRUE(SendDatagram(Port, Garbage));
 	}
@@ -99,7 +99,8 @@ TEST(HostRuns, MalformedDatagramsChangeNothingAndForeignMembersAreLogged)
 	int UnknownData = 0;
 	for (const json& Event : Host.Events)
 	{
-		if (IsEvent(Event, "log") && Event["category"] == "ModuleLog" && Event["verbosity"] == "Error" && Event["text"] == "Unknow data received")
+		if (IsEvent(Event, "log") && Event["category"] == "ModuleLog" && Event["verbosity"] == "Error" &&
+			Event["text"] == "Unknow data received")
 		{
 			++UnknownData;
 		}
@@ -137,13 +138,12 @@ TEST(HostRuns, RecordTogglingWritesTakesWithThePublishedFramesAndNeverOverwrites
 		ASSERT_TRUE(Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "static"); }));
 		// The host's output is read while the sender runs, so that the host never waits on a full pipe.
 		std::atomic<int> SenderExit{-2};
-		std::thread SenderThread([&]
-			{
-				FHostProcess Sender({"--endpoint", "127.0.0.1:" + std::to_string(Port), "--rate", "50", "--duration", "3.2", "--scene", "Scene 4",
-										"--take", "7", "--record", "toggle:0.7", "--quiet"},
-					TAVRIX_SEND_EXECUTABLE);
-				SenderExit = Sender.Wait(30s);
-			});
+		std::thread SenderThread([&] {
+			FHostProcess Sender({"--endpoint", "127.0.0.1:" + std::to_string(Port), "--rate", "50", "--duration", "3.2", "--scene",
+									"Scene 4", "--take", "7", "--record", "toggle:0.7", "--quiet"},
+				TAVRIX_SEND_EXECUTABLE);
+			SenderExit = Sender.Wait(30s);
+		});
 		while (SenderExit.load() == -2)
 		{
 			Host.WaitForEvent([](const json&) { return false; }, 50ms);
@@ -154,7 +154,8 @@ TEST(HostRuns, RecordTogglingWritesTakesWithThePublishedFramesAndNeverOverwrites
 		const std::optional<json> Last = Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "frame"); });
 		ASSERT_TRUE(Last);
 		const uint64_t StopTick = (*Last)["tick"].get<uint64_t>() + 6;
-		ASSERT_TRUE(Host.WaitForEvent([&](const json& Event) { return IsEvent(Event, "frame") && Event["tick"].get<uint64_t>() >= StopTick; }));
+		ASSERT_TRUE(
+			Host.WaitForEvent([&](const json& Event) { return IsEvent(Event, "frame") && Event["tick"].get<uint64_t>() >= StopTick; }));
 		Host.Signal(SIGINT);
 		ASSERT_EQ(Host.Wait(), 0) << Host.GetErrors();
 
@@ -201,7 +202,8 @@ TEST(HostRuns, InterruptDuringARecordingLeavesACompleteTake)
 	FHostProcess Host(HostArguments(Project, Port, {"--auto-record"}));
 	ASSERT_TRUE(Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "static"); }));
 	ASSERT_TRUE(SendDatagram(Port, WorkedExample));
-	const std::optional<json> Started = Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "recording") && Event["recording"] == true; });
+	const std::optional<json> Started =
+		Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "recording") && Event["recording"] == true; });
 	ASSERT_TRUE(Started);
 	ASSERT_TRUE(Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "frame"); }));
 
@@ -218,8 +220,9 @@ TEST(HostRuns, InterruptDuringARecordingLeavesACompleteTake)
 
 TEST(HostRuns, ABadArgumentPrintsUsageAndExitsTwo)
 {
-	for (const std::vector<std::string>& Arguments : {std::vector<std::string>{"--tick-hz", "0"}, std::vector<std::string>{"--endpoint", "host:9001"},
-			 std::vector<std::string>{"--frobnicate"}, std::vector<std::string>{"--connection-string", "1.2.3.4:5", "--auto-lens"}})
+	for (const std::vector<std::string>& Arguments :
+		{std::vector<std::string>{"--tick-hz", "0"}, std::vector<std::string>{"--endpoint", "host:9001"},
+			std::vector<std::string>{"--frobnicate"}, std::vector<std::string>{"--connection-string", "1.2.3.4:5", "--auto-lens"}})
 	{
 		FHostProcess Host(Arguments);
 		EXPECT_EQ(Host.Wait(), 2);
@@ -231,7 +234,8 @@ TEST(HostRuns, ConnectionStringRouteUsesTheFixedOptions)
 {
 	FTempProject Project;
 	const uint16_t Port = FreeLoopbackPort();
-	FHostProcess Host({"--project", Project.Path().string(), "--jsonl", "--connection-string", "127.0.0.1:" + std::to_string(Port), "--duration", "30"});
+	FHostProcess Host(
+		{"--project", Project.Path().string(), "--jsonl", "--connection-string", "127.0.0.1:" + std::to_string(Port), "--duration", "30"});
 	ASSERT_TRUE(Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "static"); }));
 	ASSERT_TRUE(SendDatagram(Port, WorkedExample));
 	const std::optional<json> Frame = Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "frame"); });

@@ -56,7 +56,8 @@ TEST(HostSettings, SavedSettingsAreWhereTheNextPanelStarts)
 	ASSERT_TRUE(Source);
 	EXPECT_EQ((*Source)["connection"], "127.0.0.1:" + std::to_string(Port));
 	ASSERT_TRUE(SendDatagram(Port, R"({"TVKCamera":[{"Metadata":["","Saved","3"],"State":2}]})"));
-	EXPECT_TRUE(Host.WaitForEvent([](const json& Event) { return Event.value("event", "") == "recording"; })) << "Auto Record came from the settings";
+	EXPECT_TRUE(Host.WaitForEvent([](const json& Event) { return Event.value("event", "") == "recording"; }))
+		<< "Auto Record came from the settings";
 	Host.Signal(SIGINT);
 	EXPECT_EQ(Host.Wait(), 0);
 }

@@ -23,10 +23,27 @@ TEST(EndpointText, ValidEndpointsParseToTheirAddressAndPort)
 TEST(EndpointText, AnythingButADottedQuadColonAndPortIsRejectedAndLeavesTheOutputAlone)
 {
 	const TCHAR* Invalid[] = {
-		TEXT(""), TEXT("abc"), TEXT("1.2.3.4"), TEXT("1.2.3.4:"), TEXT(":9001"), TEXT("host:9001"), TEXT("1.2.3.4:99999"),
-		TEXT("1.2.3.4:65536"), TEXT("1.2.3.4:9001x"), TEXT(" 1.2.3.4:9001"), TEXT("1.2.3.4:9001 "), TEXT("1.2.3:9001"),
-		TEXT("1.2.3.4.5:9001"), TEXT("256.0.0.1:9001"), TEXT("1.2.3.4:+9001"), TEXT("1.2.3.4:-1"), TEXT("1..3.4:9001"),
-		TEXT("0x7f.0.0.1:9001"), TEXT("1.2.3.4:900001"), TEXT("1.2.3.4::9001"), TEXT("1234.2.3.4:1"),
+		TEXT(""),
+		TEXT("abc"),
+		TEXT("1.2.3.4"),
+		TEXT("1.2.3.4:"),
+		TEXT(":9001"),
+		TEXT("host:9001"),
+		TEXT("1.2.3.4:99999"),
+		TEXT("1.2.3.4:65536"),
+		TEXT("1.2.3.4:9001x"),
+		TEXT(" 1.2.3.4:9001"),
+		TEXT("1.2.3.4:9001 "),
+		TEXT("1.2.3:9001"),
+		TEXT("1.2.3.4.5:9001"),
+		TEXT("256.0.0.1:9001"),
+		TEXT("1.2.3.4:+9001"),
+		TEXT("1.2.3.4:-1"),
+		TEXT("1..3.4:9001"),
+		TEXT("0x7f.0.0.1:9001"),
+		TEXT("1.2.3.4:900001"),
+		TEXT("1.2.3.4::9001"),
+		TEXT("1234.2.3.4:1"),
 	};
 	for (const TCHAR* Text : Invalid)
 	{

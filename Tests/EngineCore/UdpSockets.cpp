@@ -8,7 +8,13 @@ namespace
 {
 FSocket* BuildLoopbackSocket(uint16 Port = 0)
 {
-	return FUdpSocketBuilder(TEXT("test")).AsNonBlocking().AsReusable().BoundToAddress(FIPv4Address::InternalLoopback).BoundToPort(Port).WithReceiveBufferSize(1 << 20).Build();
+	return FUdpSocketBuilder(TEXT("test"))
+		.AsNonBlocking()
+		.AsReusable()
+		.BoundToAddress(FIPv4Address::InternalLoopback)
+		.BoundToPort(Port)
+		.WithReceiveBufferSize(1 << 20)
+		.Build();
 }
 
 TEST(UdpSockets, EveryPlatformNameGivesThisMachinesSubsystem)

@@ -53,8 +53,7 @@ std::string MaximumSizeMessageWithMember(int Marker, const std::string& MemberNa
 	}
 	if (Inspector.GetDecodedCameraCount() != DecodedBefore)
 	{
-		return ::testing::AssertionFailure()
-			   << "a camera was decoded from a datagram of " << Payload.size() << " bytes";
+		return ::testing::AssertionFailure() << "a camera was decoded from a datagram of " << Payload.size() << " bytes";
 	}
 	if (!SameState(Inspector.GetReceivedState(), Before))
 	{
@@ -143,8 +142,7 @@ TEST(HostileInput, MaximumSizeInvalidDatagramsAreDroppedAndTrafficFlowsOn)
 	EXPECT_TRUE(SendChangesNothing(Rig, Trailing));
 
 	// A text cut off by the datagram's end.
-	const std::string Unterminated =
-		MaximumSizeMessageWithMember(3, "\"Other\"").substr(0, MaxDatagramSize - 3) + "\t\t\t";
+	const std::string Unterminated = MaximumSizeMessageWithMember(3, "\"Other\"").substr(0, MaxDatagramSize - 3) + "\t\t\t";
 	EXPECT_TRUE(SendChangesNothing(Rig, Unterminated));
 
 	std::mt19937 Random(20260);
@@ -224,8 +222,7 @@ TEST(HostileInput, MillionsOfDistinctMemberNamesLeaveMemoryFlat)
 	int Datagrams = 0;
 	// Each datagram: as many fresh names as fit, then a camera marked with the datagram's number, so that its
 	// arrival can be awaited.
-	const auto SendNames = [&](int64_t Count) -> ::testing::AssertionResult
-	{
+	const auto SendNames = [&](int64_t Count) -> ::testing::AssertionResult {
 		const int64_t End = NextName + Count;
 		while (NextName < End)
 		{
@@ -236,8 +233,7 @@ TEST(HostileInput, MillionsOfDistinctMemberNamesLeaveMemoryFlat)
 			char Name[32];
 			while (NextName < End)
 			{
-				const int Length =
-					std::snprintf(Name, sizeof(Name), "\"n%llx\":0,", static_cast<unsigned long long>(NextName));
+				const int Length = std::snprintf(Name, sizeof(Name), "\"n%llx\":0,", static_cast<unsigned long long>(NextName));
 				if (Message.size() + static_cast<size_t>(Length) + Tail.size() > MaxDatagramSize)
 				{
 					break;
@@ -292,10 +288,9 @@ TEST(HostileInput, HugeNumbersSaturateOrBecomeInfinite)
 	char Scale[128];
 	std::snprintf(Scale, sizeof(Scale), "[%.17g,%.17g,-1e-400]", std::nextafter(Halfway, 0.0), Halfway);
 
-	ASSERT_TRUE(Rig.Send(
-		std::string("{\"TVKCamera\":[{\"Location\":[1e308,-1e308,1e-400],"
-					"\"Rotation\":[123456789012345678901234567890,-123456789012345678901234567890,1e-400,1e39],"
-					"\"Scale\":") +
+	ASSERT_TRUE(Rig.Send(std::string("{\"TVKCamera\":[{\"Location\":[1e308,-1e308,1e-400],"
+									 "\"Rotation\":[123456789012345678901234567890,-123456789012345678901234567890,1e-400,1e39],"
+									 "\"Scale\":") +
 		Scale +
 		",\"Lens\":[1e308,-1e308,1e-400,123456789012345678901234567890],"
 		"\"Timecode\":[1e308,25,1],\"Metadata\":[\"\",\"S\",\"99999999999999999999\"],\"State\":1e308}]}"));
@@ -535,8 +530,8 @@ TEST(HostileInput, EveryKindOfEscapeIsDecodedOrSpoilsTheMessage)
 	for (const FEscapeCase& Case : Cases)
 	{
 		++Marker;
-		const std::string Message = "{\"TVKCamera\":[{\"Location\":[" + std::to_string(Marker) +
-									",0,0],\"Metadata\":[\"\",\"" + Case.Escaped + "\",\"1\"]}]}";
+		const std::string Message =
+			"{\"TVKCamera\":[{\"Location\":[" + std::to_string(Marker) + ",0,0],\"Metadata\":[\"\",\"" + Case.Escaped + "\",\"1\"]}]}";
 		const uint64 DecodedBefore = Inspector.GetDecodedCameraCount();
 		ASSERT_TRUE(Rig.Send(Message));
 		ASSERT_TRUE(Rig.Settle());
@@ -580,10 +575,9 @@ TEST(HostileInput, EveryKindOfEscapeIsDecodedOrSpoilsTheMessage)
 	ASSERT_TRUE(Rig.Send(Escapes));
 	ASSERT_TRUE(Rig.AwaitPublication(102));
 	const FTavrixReceivedState Decoded = Inspector.GetReceivedState();
-	EXPECT_EQ(std::u16string(*Decoded.Metadata[0], static_cast<size_t>(Decoded.Metadata[0].Len())),
-			  u"\U0001F600\u00e9\"\\");
+	EXPECT_EQ(std::u16string(*Decoded.Metadata[0], static_cast<size_t>(Decoded.Metadata[0].Len())), u"\U0001F600\u00e9\"\\");
 	EXPECT_EQ(std::u16string(*Decoded.Metadata[1], static_cast<size_t>(Decoded.Metadata[1].Len())),
-			  std::u16string(u"S") + char16_t(0) + u"\U0010FFFF");
+		std::u16string(u"S") + char16_t(0) + u"\U0010FFFF");
 }
 
 TEST(HostileInput, EveryTruncationOfAMessageChangesNothing)
@@ -628,13 +622,11 @@ TEST(HostileInput, FloodIsPublishedAsItComesAndEndsWithTheLastDatagram)
 	float Previous = 0.0f;
 	bool bInOrder = true;
 	const bool bAdvanced = WaitUntil(
-		[&]
-		{
+		[&] {
 			const float Decoded = Inspector.GetReceivedState().Location.X;
 			Rig.Client.Tick();
 			const float Published = Rig.LatestFrame()->Transform.GetTranslation().X;
-			bInOrder = bInOrder && Published >= Decoded && Published >= Previous &&
-					   Published <= static_cast<float>(Flooder.GetLastSent());
+			bInOrder = bInOrder && Published >= Decoded && Published >= Previous && Published <= static_cast<float>(Flooder.GetLastSent());
 			Previous = Published;
 			Seen.insert(Published);
 			return Seen.size() >= 10;
@@ -669,8 +661,7 @@ TEST(HostileInput, ShutdownDuringAFloodEndsTheReceiveThreadPromptly)
 		EXPECT_TRUE(Rig.Source->RequestSourceShutdown());
 		EXPECT_FALSE(Rig.Source->IsSourceStillValid());
 		const bool bEnded = WaitUntil(
-			[&]
-			{
+			[&] {
 				Rig.Client.Tick();
 				return !Rig.Client.TickNotification().IsBound();
 			},

@@ -70,15 +70,18 @@ constexpr size_t MaxDatagramSize = 65507;
 class FErrorLineCounter : public FOutputDevice
 {
 public:
-	FErrorLineCounter() : ModuleLogName("ModuleLog") { GLog->AddOutputDevice(this); }
+	FErrorLineCounter()
+		: ModuleLogName("ModuleLog")
+	{
+		GLog->AddOutputDevice(this);
+	}
 	~FErrorLineCounter() override { GLog->RemoveOutputDevice(this); }
 	FErrorLineCounter(const FErrorLineCounter&) = delete;
 	FErrorLineCounter& operator=(const FErrorLineCounter&) = delete;
 
 	void Serialize(const TCHAR* Text, ELogVerbosity::Type Verbosity, const FName& Category) override
 	{
-		if (Category == ModuleLogName && Verbosity == ELogVerbosity::Error &&
-			std::u16string_view(Text) == u"Unknow data received")
+		if (Category == ModuleLogName && Verbosity == ELogVerbosity::Error && std::u16string_view(Text) == u"Unknow data received")
 		{
 			Count.fetch_add(1);
 		}
@@ -95,8 +98,8 @@ private:
 inline std::string CameraMessage(int Marker)
 {
 	return "{\"TVKCamera\":[{\"Location\":[" + std::to_string(Marker) +
-		   ",2,3],\"Rotation\":[0,0,0,1],\"Scale\":[1,1,1],\"Lens\":[35,300,1.5,60],\"Timecode\":[250,25,1],"
-		   "\"Metadata\":[\"\",\"Scene\",\"1\"],\"State\":0}]}";
+		",2,3],\"Rotation\":[0,0,0,1],\"Scale\":[1,1,1],\"Lens\":[35,300,1.5,60],\"Timecode\":[250,25,1],"
+		"\"Metadata\":[\"\",\"Scene\",\"1\"],\"State\":0}]}";
 }
 
 /**
@@ -140,8 +143,7 @@ public:
 	bool AwaitPublication(int Marker)
 	{
 		return WaitUntil(
-			[&]
-			{
+			[&] {
 				Client.Tick();
 				const std::optional<FLiveLinkCameraFrameData> Frame = LatestFrame();
 				return Frame.has_value() && Frame->Transform.GetTranslation().X == static_cast<float>(Marker);
@@ -175,22 +177,20 @@ class FFlooder
 {
 public:
 	explicit FFlooder(uint16_t Port, std::chrono::seconds MaxDuration = 20s)
-		: Thread(
-			  [this, Port, MaxDuration]
-			  {
-				  FLoopbackUdp Sender;
-				  std::string Message = MakeTemplate();
-				  const auto Deadline = std::chrono::steady_clock::now() + MaxDuration;
-				  for (int Marker = 1; bFlooding.load() && std::chrono::steady_clock::now() < Deadline; ++Marker)
-				  {
-					  // Right-aligned in its slot: white space may stand before a number, leading zeros may not.
-					  char Digits[MarkerWidth + 1];
-					  std::snprintf(Digits, sizeof(Digits), "%*d", MarkerWidth, Marker);
-					  Message.replace(MarkerOffset, MarkerWidth, Digits);
-					  LastSent.store(Marker);
-					  Sender.SendTo(Port, Message);
-				  }
-			  })
+		: Thread([this, Port, MaxDuration] {
+			FLoopbackUdp Sender;
+			std::string Message = MakeTemplate();
+			const auto Deadline = std::chrono::steady_clock::now() + MaxDuration;
+			for (int Marker = 1; bFlooding.load() && std::chrono::steady_clock::now() < Deadline; ++Marker)
+			{
+				// Right-aligned in its slot: white space may stand before a number, leading zeros may not.
+				char Digits[MarkerWidth + 1];
+				std::snprintf(Digits, sizeof(Digits), "%*d", MarkerWidth, Marker);
+				Message.replace(MarkerOffset, MarkerWidth, Digits);
+				LastSent.store(Marker);
+				Sender.SendTo(Port, Message);
+			}
+		})
 	{
 	}
 	~FFlooder() { Stop(); }

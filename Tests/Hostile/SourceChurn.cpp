@@ -26,8 +26,8 @@ using FClock = std::chrono::steady_clock;
 	{
 		return ::testing::AssertionSuccess() << "without a device";
 	}
-	return ::testing::AssertionFailure() << "status \"" << Status << "\", valid " << bValid << ", socket "
-										 << Inspector.HasSocket() << ", thread " << Inspector.HasThread();
+	return ::testing::AssertionFailure() << "status \"" << Status << "\", valid " << bValid << ", socket " << Inspector.HasSocket()
+										 << ", thread " << Inspector.HasThread();
 }
 
 /** The location X of the frame the client holds for this source's camera, if any. */
@@ -73,8 +73,7 @@ TEST(SourceChurn, TwoSourcesOnOnePortStaySafe)
 		First.Reset();
 		Second.Reset();
 
-		const auto DecodedByBoth = [&]
-		{
+		const auto DecodedByBoth = [&] {
 			uint64 Count = 0;
 			for (FTavrixLiveLinkSource* Source : Sources)
 			{
@@ -87,8 +86,7 @@ TEST(SourceChurn, TwoSourcesOnOnePortStaySafe)
 		{
 			const uint64 Before = DecodedByBoth();
 			ASSERT_TRUE(Sender.SendTo(Port, CameraMessage(Marker)));
-			ASSERT_TRUE(WaitUntil([&] { return DecodedByBoth() > Before; }, 30s))
-				<< "datagram " << Marker << " reached neither source";
+			ASSERT_TRUE(WaitUntil([&] { return DecodedByBoth() > Before; }, 30s)) << "datagram " << Marker << " reached neither source";
 			Client.Tick();
 			// Whoever got it publishes it; nobody publishes what it did not get.
 			bool bPublished = false;
@@ -114,8 +112,7 @@ TEST(SourceChurn, TwoSourcesOnOnePortStaySafe)
 		{
 			ASSERT_TRUE(Sender.SendTo(Port, CameraMessage(100)));
 			EXPECT_TRUE(WaitUntil(
-				[&]
-				{
+				[&] {
 					Client.Tick();
 					return PublishedMarker(Client, Guids[Kept]) == 100.0f;
 				},
@@ -135,8 +132,8 @@ TEST(SourceChurn, PortTakenExclusivelyGivesAQuietSourceThatGoesAtOnce)
 	FLiveLinkClient Client;
 	FLogCapture Log;
 
-	TSharedPtr<FTavrixLiveLinkSource> Shared = MakeShared<FTavrixLiveLinkSource>(
-		FIPv4Endpoint(FIPv4Address::InternalLoopback, Holder.GetPort()), true, true, false);
+	TSharedPtr<FTavrixLiveLinkSource> Shared =
+		MakeShared<FTavrixLiveLinkSource>(FIPv4Endpoint(FIPv4Address::InternalLoopback, Holder.GetPort()), true, true, false);
 	FTavrixLiveLinkSource& Source = *Shared;
 	const TWeakPtr<FTavrixLiveLinkSource> Weak = Shared;
 	EXPECT_EQ(Source.GetSourceStatus().ToString().ToUtf8(), "Device Not Found");
@@ -149,8 +146,7 @@ TEST(SourceChurn, PortTakenExclusivelyGivesAQuietSourceThatGoesAtOnce)
 	bool bBindFailureLogged = false;
 	for (const FLogCapture::FLine& Line : Log.GetLines())
 	{
-		bBindFailureLogged =
-			bBindFailureLogged || (Line.Category == "LogSockets" && Line.Verbosity == ELogVerbosity::Error);
+		bBindFailureLogged = bBindFailureLogged || (Line.Category == "LogSockets" && Line.Verbosity == ELogVerbosity::Error);
 	}
 	EXPECT_TRUE(bBindFailureLogged);
 
@@ -194,8 +190,7 @@ public:
 	bool AwaitPublishing()
 	{
 		return WaitUntil(
-			[&]
-			{
+			[&] {
 				Client.Tick();
 				return Client.GetFrameCount(Key()) >= 5;
 			},
@@ -239,18 +234,16 @@ TEST(SourceChurn, RemovalFromInsideTheTickUnderTrafficTakesEffectAfterIt)
 
 	bool bRemoveNow = false;
 	int ObserverTicks = 0;
-	const FDelegateHandle Observer = Rig.Client.TickNotification().AddLambda(
-		[&]
+	const FDelegateHandle Observer = Rig.Client.TickNotification().AddLambda([&] {
+		++ObserverTicks;
+		if (bRemoveNow)
 		{
-			++ObserverTicks;
-			if (bRemoveNow)
-			{
-				bRemoveNow = false;
-				Rig.Client.RemoveSource(Rig.Guid);
-				// Carried out after the notification: the source is still whole while the tick runs.
-				EXPECT_TRUE(Rig.Weak.IsValid());
-			}
-		});
+			bRemoveNow = false;
+			Rig.Client.RemoveSource(Rig.Guid);
+			// Carried out after the notification: the source is still whole while the tick runs.
+			EXPECT_TRUE(Rig.Weak.IsValid());
+		}
+	});
 	Rig.Client.Tick();
 	ASSERT_TRUE(Rig.Weak.IsValid());
 	bRemoveNow = true;
@@ -278,8 +271,7 @@ TEST(SourceChurn, ThousandSourcesComeAndGoWithoutLeaking)
 	FLiveLinkClient Client;
 	FLoopbackUdp Sender;
 	int Published = 0;
-	const auto Cycle = [&](int Index)
-	{
+	const auto Cycle = [&](int Index) {
 		TSharedPtr<FTavrixLiveLinkSource> Shared = MakeSharedLoopbackSource(true, false, false);
 		const TWeakPtr<FTavrixLiveLinkSource> Weak = Shared;
 		const FTavrixLiveLinkSourceInspector Inspector(*Shared);

@@ -36,7 +36,8 @@ TEST(JsonReading, MembersAreWalkedInDocumentOrderAndLookedUpIgnoringCase)
 TEST(JsonReading, OnlyOneObjectWithWhiteSpaceAroundItIsAccepted)
 {
 	EXPECT_TRUE(ParseDatagramBytes(" \t\r\n{\"a\":[]} \n").IsValid());
-	for (const char* Text : {"", " ", "[]", "1", "\"x\"", "null", "{} {}", "{}x", "{}\f", "\f{}", "{\"a\":1,}", "{\"a\":NaN}", "{\"a\":1e400}", "{\"a\":01}"})
+	for (const char* Text :
+		{"", " ", "[]", "1", "\"x\"", "null", "{} {}", "{}x", "{}\f", "\f{}", "{\"a\":1,}", "{\"a\":NaN}", "{\"a\":1e400}", "{\"a\":01}"})
 	{
 		EXPECT_FALSE(ParseDatagramBytes(Text).IsValid()) << Text;
 	}
@@ -61,7 +62,7 @@ class FSmallStackParser : public FRunnable
 public:
 	uint32 Run() override
 	{
-		for (const std::string& Text : {Nested(100000, '[', ']'), "{\"a\":" + std::string(100000, '[') , std::string(50000, '{'),
+		for (const std::string& Text : {Nested(100000, '[', ']'), "{\"a\":" + std::string(100000, '['), std::string(50000, '{'),
 				 "{\"a\":" + std::string(30000, '{') + "}"})
 		{
 			bAllRejected = bAllRejected && !ParseDatagramBytes(Text).IsValid();
@@ -92,7 +93,8 @@ TEST(JsonReading, HostileNestingIsSafeOnASmallThreadStack)
 
 TEST(JsonReading, ValuesConvertBetweenKinds)
 {
-	const TSharedPtr<FJsonObject> Object = ParseDatagramBytes(R"({"v":["2.5","-7","x","1e3"," 1","inf",true,false,null,[1],{},7,0.1,1e21,-0.0]})");
+	const TSharedPtr<FJsonObject> Object =
+		ParseDatagramBytes(R"({"v":["2.5","-7","x","1e3"," 1","inf",true,false,null,[1],{},7,0.1,1e21,-0.0]})");
 	ASSERT_TRUE(Object.IsValid());
 	const TArray<TSharedPtr<FJsonValue>>* Values = nullptr;
 	ASSERT_TRUE(Object->TryGetArrayField(TEXT("V"), Values));
@@ -163,10 +165,10 @@ TEST(JsonReading, NumbersReadAsTheDoubleNearestToTheirText)
 {
 	// Short numbers take a one-step exact path, the rest the full conversion: both must agree with strtod bit for
 	// bit, across the border between them (17 digits, 2^53, 10^22) and far from it.
-	std::vector<std::string> Texts = {"0", "-0", "0.0", "-0.0e5", "0e300", "9007199254740992", "9007199254740993",
-		"-9007199254740993", "1e22", "1e23", "123456789012345678", "0.1", "0.30000000000000004", "1.7976931348623157e308",
-		"4.9e-324", "2.2250738585072011e-308", "1.7777777777777777", "0.0130526", "120.53125", "1E+2", "1e-22", "7e-23",
-		"0.00000000000000000000000000001", "100000000000000000000000000000.5"};
+	std::vector<std::string> Texts = {"0", "-0", "0.0", "-0.0e5", "0e300", "9007199254740992", "9007199254740993", "-9007199254740993",
+		"1e22", "1e23", "123456789012345678", "0.1", "0.30000000000000004", "1.7976931348623157e308", "4.9e-324", "2.2250738585072011e-308",
+		"1.7777777777777777", "0.0130526", "120.53125", "1E+2", "1e-22", "7e-23", "0.00000000000000000000000000001",
+		"100000000000000000000000000000.5"};
 	std::mt19937_64 Random(20261208);
 	for (int Count = 0; Count < 4000; ++Count)
 	{
@@ -205,7 +207,8 @@ TEST(JsonReading, NumbersReadAsTheDoubleNearestToTheirText)
 	for (size_t Index = 0; Index < Texts.size(); ++Index)
 	{
 		const double Expected = std::strtod(Texts[Index].c_str(), nullptr);
-		EXPECT_EQ(std::bit_cast<uint64_t>(Numbers[static_cast<int32>(Index)]->AsNumber()), std::bit_cast<uint64_t>(Expected)) << Texts[Index];
+		EXPECT_EQ(std::bit_cast<uint64_t>(Numbers[static_cast<int32>(Index)]->AsNumber()), std::bit_cast<uint64_t>(Expected))
+			<< Texts[Index];
 	}
 }
 

@@ -204,16 +204,21 @@ TEST(HeaderToolParsing, RefusesUnknownSpecifiersNamingThem)
 
 TEST(HeaderToolParsing, RefusesClassesItCannotRegister)
 {
-	EXPECT_NE(ParseError(Prologue + "UCLASS()\nclass USample : public UObject\n{\n};\n").find("Sample.h:4: error: class USample has no GENERATED_BODY()"),
+	EXPECT_NE(ParseError(Prologue + "UCLASS()\nclass USample : public UObject\n{\n};\n")
+				  .find("Sample.h:4: error: class USample has no GENERATED_BODY()"),
 		std::string::npos);
-	EXPECT_NE(ParseError(Prologue + "UCLASS()\nclass FSample : public UObject { GENERATED_BODY() };\n").find("starting with U"), std::string::npos);
+	EXPECT_NE(ParseError(Prologue + "UCLASS()\nclass FSample : public UObject { GENERATED_BODY() };\n").find("starting with U"),
+		std::string::npos);
 	EXPECT_NE(ParseError(Prologue + "UCLASS()\nclass USample { GENERATED_BODY() };\n").find("must derive"), std::string::npos);
 	EXPECT_NE(ParseError(Prologue + "UCLASS()\nclass USample : public TBase<int> { GENERATED_BODY() };\n").find("plain reflected base"),
 		std::string::npos);
-	EXPECT_NE(ParseError(Prologue + "UCLASS()\nclass USample : public UObject\n{\n\tGENERATED_BODY()\n").find("is not closed"), std::string::npos);
-	EXPECT_NE(ParseError(Prologue + "USTRUCT()\nstruct FSample { GENERATED_BODY() };\n").find("Sample.h:4: error: USTRUCT is not supported"),
+	EXPECT_NE(ParseError(Prologue + "UCLASS()\nclass USample : public UObject\n{\n\tGENERATED_BODY()\n").find("is not closed"),
 		std::string::npos);
-	EXPECT_NE(ParseError(ClassWith("\tUFUNCTION()\n\tvoid Run();\n")).find("Sample.h:8: error: UFUNCTION is not supported"), std::string::npos);
+	EXPECT_NE(
+		ParseError(Prologue + "USTRUCT()\nstruct FSample { GENERATED_BODY() };\n").find("Sample.h:4: error: USTRUCT is not supported"),
+		std::string::npos);
+	EXPECT_NE(
+		ParseError(ClassWith("\tUFUNCTION()\n\tvoid Run();\n")).find("Sample.h:8: error: UFUNCTION is not supported"), std::string::npos);
 	EXPECT_NE(ParseError(Prologue + "UPROPERTY()\nint32 Loose;\n").find("Sample.h:4: error: UPROPERTY outside"), std::string::npos);
 }
 
@@ -232,7 +237,8 @@ TEST(HeaderToolParsing, RefusesAMissingOrMisplacedGeneratedInclude)
 TEST(HeaderToolParsing, RefusesUnclosedCommentsAndLiterals)
 {
 	EXPECT_NE(ParseError(Prologue + "/* open\n\nUCLASS()\n").find("Sample.h:4: error: comment is not closed"), std::string::npos);
-	EXPECT_NE(ParseError(ClassWith("\tUPROPERTY(meta = (ToolTip = \"open))\n\tint32 A;\n")).find("Sample.h:8: error: string literal is not closed"),
+	EXPECT_NE(ParseError(ClassWith("\tUPROPERTY(meta = (ToolTip = \"open))\n\tint32 A;\n"))
+				  .find("Sample.h:8: error: string literal is not closed"),
 		std::string::npos);
 	EXPECT_NE(ParseError(ClassWith("\tUPROPERTY(meta = (ToolTip = \"\\q\"))\n\tint32 A;\n")).find("unknown escape \\q"), std::string::npos);
 }

@@ -85,8 +85,8 @@ TEST_F(PropertyTextConversion, IntRefusesMalformedAndOutOfRangeText)
 
 TEST_F(PropertyTextConversion, FloatTextReadsBackBitForBit)
 {
-	for (const float Value : {0.1f, 1.5f, -0.0f, 1e-30f, 3.4028235e38f, std::numeric_limits<float>::denorm_min(),
-			 std::numeric_limits<float>::infinity()})
+	for (const float Value :
+		{0.1f, 1.5f, -0.0f, 1e-30f, 3.4028235e38f, std::numeric_limits<float>::denorm_min(), std::numeric_limits<float>::infinity()})
 	{
 		Object->Gain = Value;
 		const FString Text = Property("Gain").ExportText(Object.get());

@@ -1,5 +1,7 @@
 #include "ReflectionTestTypes.h"
 
-UReflectionTestSettings::UReflectionTestSettings() : Address(TEXT("0.0.0.0")), bEnabled(true)
+UReflectionTestSettings::UReflectionTestSettings()
+	: Address(TEXT("0.0.0.0"))
+	, bEnabled(true)
 {
 }

@@ -21,16 +21,16 @@ public:
 	FString Address;
 
 	UPROPERTY(config, EditAnywhere, Category = "Network",
-		meta = (
-			ToolTip = "Say \"hi\" to C:\\Temp // not a comment",
-			ClampMin = "0", ClampMax = 65535))
+		meta = (ToolTip = "Say \"hi\" to C:\\Temp // not a comment", ClampMin = "0", ClampMax = 65535))
 	int32 Port = 9001;
 
 	UPROPERTY(config, VisibleAnywhere, Category = Flags) // a comment after the specifiers
 	bool bEnabled;
 
 	/** Editable but kept out of the configuration. */
-	UPROPERTY(EditAnywhere, Category = "Tuning", meta = (ToolTip = "Joined " "literals"))
+	UPROPERTY(EditAnywhere, Category = "Tuning",
+		meta = (ToolTip = "Joined "
+						  "literals"))
 	float Gain{1.5f};
 
 	FString NotReflected = TEXT("UPROPERTY(config) int32 InString;");

@@ -88,8 +88,8 @@ TEST(CameraMotion, OrbitMovesSmoothlyAlongItsCircle)
 	for (int Index = 1; Index <= 2000; ++Index)
 	{
 		const FTavrixCameraPose Pose = EvaluateMotion(ETavrixMotion::Orbit, Orbit, Seconds(Index * Step));
-		const FVec Moved{Pose.Location[0] - Previous.Location[0], Pose.Location[1] - Previous.Location[1],
-						 Pose.Location[2] - Previous.Location[2]};
+		const FVec Moved{
+			Pose.Location[0] - Previous.Location[0], Pose.Location[1] - Previous.Location[1], Pose.Location[2] - Previous.Location[2]};
 		ASSERT_NEAR(Length(Moved), ExpectedChord, 1e-3) << "at " << Index * Step << " s";
 		const FVec FromCenter = Between(Pose.Location, Orbit.Center);
 		ASSERT_NEAR(std::hypot(FromCenter.X, FromCenter.Y), Orbit.Radius, 1e-3);

@@ -51,15 +51,14 @@ float RandomFiniteFloat(std::mt19937& InRandom)
 TEST(MessageBuilding, WorkedExampleIsOneCompactAsciiObject)
 {
 	EXPECT_EQ(BuildCameraMessage(WorkedExample()),
-			  R"({"TVKCamera":[{"Version":1,"Location":[120.5,-30,150],"Rotation":[0,0,0,1],"Scale":[1,1,1],)"
-			  R"("Lens":[35,300,1.5,60],"Timecode":[250,25,1],"Metadata":["","Scene 4","7"],"State":2}]})");
+		R"({"TVKCamera":[{"Version":1,"Location":[120.5,-30,150],"Rotation":[0,0,0,1],"Scale":[1,1,1],)"
+		R"("Lens":[35,300,1.5,60],"Timecode":[250,25,1],"Metadata":["","Scene 4","7"],"State":2}]})");
 }
 
 TEST(MessageBuilding, EveryNumberReadsBackExactly)
 {
 	std::mt19937 Random(20240611);
-	std::uniform_int_distribution<int32_t> AnyInt(std::numeric_limits<int32_t>::min(),
-												  std::numeric_limits<int32_t>::max());
+	std::uniform_int_distribution<int32_t> AnyInt(std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
 	for (int Round = 0; Round < 5000; ++Round)
 	{
 		FTavrixCameraMessage Message;
@@ -92,17 +91,13 @@ TEST(MessageBuilding, EveryNumberReadsBackExactly)
 		const nlohmann::json Camera = CameraOf(nlohmann::json::parse(Text));
 		for (size_t Index = 0; Index < 3; ++Index)
 		{
-			ASSERT_EQ(ReceivedFloatBits(Camera["Location"][Index]), std::bit_cast<uint32_t>(Message.Location[Index]))
-				<< Text;
+			ASSERT_EQ(ReceivedFloatBits(Camera["Location"][Index]), std::bit_cast<uint32_t>(Message.Location[Index])) << Text;
 			ASSERT_EQ(ReceivedFloatBits(Camera["Scale"][Index]), std::bit_cast<uint32_t>(Message.Scale[Index])) << Text;
 		}
 		for (size_t Index = 0; Index < 4; ++Index)
 		{
-			ASSERT_EQ(ReceivedFloatBits(Camera["Rotation"][Index]), std::bit_cast<uint32_t>(Message.Rotation[Index]))
-				<< Text;
-			ASSERT_EQ(std::bit_cast<uint64_t>(Camera["Lens"][Index].get<double>()),
-					  std::bit_cast<uint64_t>(Message.Lens[Index]))
-				<< Text;
+			ASSERT_EQ(ReceivedFloatBits(Camera["Rotation"][Index]), std::bit_cast<uint32_t>(Message.Rotation[Index])) << Text;
+			ASSERT_EQ(std::bit_cast<uint64_t>(Camera["Lens"][Index].get<double>()), std::bit_cast<uint64_t>(Message.Lens[Index])) << Text;
 		}
 		ASSERT_EQ(Camera["Timecode"][0].get<int64_t>(), Message.TimecodeFrame);
 		ASSERT_EQ(Camera["Timecode"][1].get<int64_t>(), Message.TimecodeNumerator);
@@ -116,9 +111,8 @@ TEST(MessageBuilding, FloatsWhoseShortestFormMisleadsADoubleReaderStillReadBackE
 {
 	// The shortest text of this float, read as a double and rounded to float, lands on its neighbour.
 	const float Tricky = std::bit_cast<float>(0x15AE43FDu);
-	for (const float Value :
-		 {Tricky, -Tricky, std::numeric_limits<float>::denorm_min(), std::numeric_limits<float>::min(),
-		  std::numeric_limits<float>::max(), -std::numeric_limits<float>::max()})
+	for (const float Value : {Tricky, -Tricky, std::numeric_limits<float>::denorm_min(), std::numeric_limits<float>::min(),
+			 std::numeric_limits<float>::max(), -std::numeric_limits<float>::max()})
 	{
 		std::string Text;
 		AppendJsonNumber(Text, Value);
@@ -139,8 +133,8 @@ TEST(MessageBuilding, SmallFloatsUseTheirShortestForm)
 TEST(MessageBuilding, NonFiniteNumbersStillGiveValidJson)
 {
 	FTavrixCameraMessage Message;
-	Message.Location = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
-						-std::numeric_limits<float>::infinity()};
+	Message.Location = {
+		std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()};
 	Message.Lens[0] = std::numeric_limits<double>::quiet_NaN();
 	const nlohmann::json Camera = CameraOf(nlohmann::json::parse(BuildCameraMessage(Message)));
 	for (const nlohmann::json& Element : Camera["Location"])

@@ -50,8 +50,8 @@ TEST(RecordSchedule, ToggleStartsIdleAndSwitchesOnEachBoundary)
 TEST(RecordSchedule, EachNewRecordingAnnouncesTheNextTake)
 {
 	const FTavrixRecordPlan Plan = TogglePlan(3s, 7);
-	const std::pair<FTavrixDuration, int32_t> Expected[] = {{0s, 7}, {3s, 7},  {6s, 7},	 {9s - 1ns, 7},
-															{9s, 8}, {12s, 8}, {15s, 9}, {3s * 21, 17}};
+	const std::pair<FTavrixDuration, int32_t> Expected[] = {
+		{0s, 7}, {3s, 7}, {6s, 7}, {9s - 1ns, 7}, {9s, 8}, {12s, 8}, {15s, 9}, {3s * 21, 17}};
 	for (const auto& [Elapsed, Take] : Expected)
 	{
 		EXPECT_EQ(RecordStatusAt(Plan, Elapsed).Take, Take) << Elapsed.count() << " ns";

@@ -209,8 +209,7 @@ TEST(SendPacing, StopFromAnotherThreadEndsALongWaitPromptly)
 	ASSERT_TRUE(Socket) << Error.message();
 
 	// One send every 100 s: only the stop request can end the wait after the first.
-	FTavrixSendThread Thread(std::make_unique<FTavrixCameraPayloads>(FTavrixCameraScript{}), std::move(Socket),
-							 Pacing(0.01));
+	FTavrixSendThread Thread(std::make_unique<FTavrixCameraPayloads>(FTavrixCameraScript{}), std::move(Socket), Pacing(0.01));
 	ASSERT_TRUE(Receiver.Receive(10s).has_value());
 	const auto StopTime = std::chrono::steady_clock::now();
 	Thread.RequestStop();

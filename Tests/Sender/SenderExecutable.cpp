@@ -50,9 +50,8 @@ TEST(SenderExecutable, SendsCountedCameraMessagesAndSummarises)
 {
 	FLoopbackReceiver Receiver;
 	ASSERT_TRUE(Receiver.IsBound());
-	const FProcessResult Result =
-		RunSender({"--endpoint", Destination(Receiver), "--count", "5", "--rate", "100", "--scene", "Caf\xC3\xA9",
-				   "--take", "12", "--record", "on", "--timecode-rate", "30000/1001", "--start-frame", "900"});
+	const FProcessResult Result = RunSender({"--endpoint", Destination(Receiver), "--count", "5", "--rate", "100", "--scene", "Caf\xC3\xA9",
+		"--take", "12", "--record", "on", "--timecode-rate", "30000/1001", "--start-frame", "900"});
 	ASSERT_EQ(Result.ExitCode, 0) << Result.Err;
 	EXPECT_NE(Result.Out.find("5 datagrams sent to " + Destination(Receiver)), std::string::npos) << Result.Out;
 
@@ -90,8 +89,7 @@ TEST(SenderExecutable, ReplaySendsEachLineVerbatim)
 	Content.pop_back();
 	const std::string Path = WriteTempFile("TavrixSendReplay.txt", Content);
 
-	const FProcessResult Result =
-		RunSender({"--endpoint", Destination(Receiver), "--replay", Path, "--rate", "200", "--quiet"});
+	const FProcessResult Result = RunSender({"--endpoint", Destination(Receiver), "--replay", Path, "--rate", "200", "--quiet"});
 	ASSERT_EQ(Result.ExitCode, 0) << Result.Err;
 	EXPECT_TRUE(Result.Out.empty()) << Result.Out;
 	for (const std::string& Line : Lines)
@@ -105,8 +103,7 @@ TEST(SenderExecutable, ReplaySendsEachLineVerbatim)
 
 TEST(SenderExecutable, MissingReplayFileExitsWithStatusOne)
 {
-	const FProcessResult Result =
-		RunSender({"--replay", ::testing::TempDir() + "TavrixSendDoesNotExist.txt", "--count", "1"});
+	const FProcessResult Result = RunSender({"--replay", ::testing::TempDir() + "TavrixSendDoesNotExist.txt", "--count", "1"});
 	EXPECT_EQ(Result.ExitCode, 1);
 	EXPECT_NE(Result.Err.find("TavrixSendDoesNotExist.txt"), std::string::npos) << Result.Err;
 }

@@ -133,8 +133,7 @@ FProcessResult FChildProcess::Finish(std::chrono::milliseconds InTimeout)
 	int Pipes[2] = {OutPipe, ErrPipe};
 	while (Pipes[0] >= 0 || Pipes[1] >= 0 || (ProcessHandle >= 0 && !bExited))
 	{
-		const auto Left =
-			std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - std::chrono::steady_clock::now());
+		const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - std::chrono::steady_clock::now());
 		if (Left.count() <= 0)
 		{
 			Result.bTimedOut = true;

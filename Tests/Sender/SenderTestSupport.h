@@ -60,5 +60,4 @@ private:
 };
 
 /** Runs the built tavrix-send with InArguments, bounded by InTimeout. */
-FProcessResult RunSender(const std::vector<std::string>& InArguments,
-						 std::chrono::milliseconds InTimeout = std::chrono::seconds(30));
+FProcessResult RunSender(const std::vector<std::string>& InArguments, std::chrono::milliseconds InTimeout = std::chrono::seconds(30));

@@ -58,8 +58,7 @@ TEST(TextEscaping, MalformedUtf8BecomesOneReplacementPerByte)
 	EXPECT_EQ(Escaped("\xC3("), "\"" + Replacement + "(\"");
 	EXPECT_EQ(Escaped("\xC0\xAF"), "\"" + Replacement + Replacement + "\"") << "overlong";
 	EXPECT_EQ(Escaped("\xED\xA0\x80"), "\"" + Replacement + Replacement + Replacement + "\"") << "encoded surrogate";
-	EXPECT_EQ(Escaped("\xF4\x90\x80\x80"), "\"" + Replacement + Replacement + Replacement + Replacement + "\"")
-		<< "beyond U+10FFFF";
+	EXPECT_EQ(Escaped("\xF4\x90\x80\x80"), "\"" + Replacement + Replacement + Replacement + Replacement + "\"") << "beyond U+10FFFF";
 	EXPECT_EQ(Escaped("a\xE2\x82"), "\"a" + Replacement + Replacement + "\"") << "cut short at the end";
 	EXPECT_EQ(Escaped("\xFF\xFE"), "\"" + Replacement + Replacement + "\"");
 }

@@ -55,8 +55,7 @@ TEST(TimecodeGeneration, SaturatesInsteadOfWrapping)
 {
 	constexpr int32_t Max = std::numeric_limits<int32_t>::max();
 	EXPECT_EQ(TimecodeFrameAt(Ntsc, Max - 10, 1h), Max);
-	EXPECT_EQ(TimecodeFrameAt(FTavrixFrameRate{std::numeric_limits<int32_t>::max(), 1}, 0, FTavrixDuration::max()),
-			  Max);
+	EXPECT_EQ(TimecodeFrameAt(FTavrixFrameRate{std::numeric_limits<int32_t>::max(), 1}, 0, FTavrixDuration::max()), Max);
 }
 
 TEST(TimecodeGeneration, MessageCarriesFrameAndRate)

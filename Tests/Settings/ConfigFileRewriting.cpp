@@ -68,7 +68,8 @@ TEST_F(ConfigFileRewriting, ReadsValuesIgnoringCaseSpacingAndQuotes)
 
 TEST_F(ConfigFileRewriting, ChangingAValueRewritesOnlyItsLine)
 {
-	const std::string Written = RoundTrip(HandWritten, [](FConfigFile& File) { File.SetString(TEXT("/Script/Engine.Renderer"), TEXT("r.quality"), TEXT("Low")); });
+	const std::string Written =
+		RoundTrip(HandWritten, [](FConfigFile& File) { File.SetString(TEXT("/Script/Engine.Renderer"), TEXT("r.quality"), TEXT("Low")); });
 
 	std::string Expected = HandWritten;
 	Expected.replace(Expected.find("  r.Quality   =   High  "), 24, "  r.Quality   =   Low");
@@ -77,7 +78,8 @@ TEST_F(ConfigFileRewriting, ChangingAValueRewritesOnlyItsLine)
 
 TEST_F(ConfigFileRewriting, MissingKeyGoesAfterTheLastKeyOfTheFirstSection)
 {
-	const std::string Written = RoundTrip(HandWritten, [](FConfigFile& File) { File.SetString(TEXT("/Script/Sample.Settings"), TEXT("Added"), TEXT("1")); });
+	const std::string Written =
+		RoundTrip(HandWritten, [](FConfigFile& File) { File.SetString(TEXT("/Script/Sample.Settings"), TEXT("Added"), TEXT("1")); });
 
 	std::string Expected = HandWritten;
 	Expected.insert(Expected.find("\r\n; belongs to the next section"), "Added=1\r\n");

@@ -16,7 +16,8 @@ protected:
 	SettingsEditing()
 	{
 		Module.GetContainer("Project")->SetCategoryTexts("Plugins", FText::FromString(TEXT("Plug-ins")), FText());
-		Section = Module.RegisterSettingsSection("Project", "Plugins", "Tavrix", FText::FromString(TEXT("Tavrix")), FText(), Settings.get());
+		Section =
+			Module.RegisterSettingsSection("Project", "Plugins", "Tavrix", FText::FromString(TEXT("Tavrix")), FText(), Settings.get());
 	}
 
 	/** SetPropertyValue's result, with its error text. */
@@ -88,8 +89,9 @@ TEST_F(SettingsEditing, ValueSetFromTextIsStoredAndSaved)
 
 	EXPECT_EQ(Settings->Port, 5000);
 	EXPECT_TRUE(Settings->bAutoRecord);
-	EXPECT_EQ(Project.Read("Config/DefaultGame.ini"), "[/Script/SettingsTests.SettingsTestSettings]\nAddress=studio-host.local\n"
-													  "Port=5000\nbAutoLens=True\nbAutoRecord=True\nGain=1.5\nRevision=3\nInternal=internal\n");
+	EXPECT_EQ(Project.Read("Config/DefaultGame.ini"),
+		"[/Script/SettingsTests.SettingsTestSettings]\nAddress=studio-host.local\n"
+		"Port=5000\nbAutoLens=True\nbAutoRecord=True\nGain=1.5\nRevision=3\nInternal=internal\n");
 }
 
 TEST_F(SettingsEditing, UnparsableNumberOrFlagChangesNothing)

@@ -96,7 +96,8 @@ TEST_F(SettingsPersistence, UnparsableValueKeepsTheDefaultAndWarns)
 		EXPECT_EQ(Line.Verbosity, ELogVerbosity::Warning);
 		EXPECT_NE(Line.Text.find("DefaultGame.ini"), std::string::npos) << Line.Text;
 	}
-	EXPECT_NE(Lines[0].Text.find("Port: \"90o1\" is not a whole decimal number. The value 9001 is kept."), std::string::npos) << Lines[0].Text;
+	EXPECT_NE(Lines[0].Text.find("Port: \"90o1\" is not a whole decimal number. The value 9001 is kept."), std::string::npos)
+		<< Lines[0].Text;
 	EXPECT_NE(Lines[1].Text.find("bAutoLens: \"sometimes\" is not a bool"), std::string::npos) << Lines[1].Text;
 }
 
@@ -106,14 +107,16 @@ TEST_F(SettingsPersistence, SavingWritesEveryStoredPropertyInDeclarationOrder)
 
 	ASSERT_TRUE(Settings->TryUpdateDefaultConfigFile());
 
-	EXPECT_EQ(Project.Read("Config/DefaultGame.ini"), Section +
-			"\nAddress=0.0.0.0\nPort=9001\nbAutoLens=True\nbAutoRecord=False\nGain=1.5\nRevision=3\nInternal=internal\n");
+	EXPECT_EQ(Project.Read("Config/DefaultGame.ini"),
+		Section + "\nAddress=0.0.0.0\nPort=9001\nbAutoLens=True\nbAutoRecord=False\nGain=1.5\nRevision=3\nInternal=internal\n");
 }
 
 TEST_F(SettingsPersistence, SavingAChangeRewritesOnlyItsLine)
 {
 	const std::string Before = "; shared with the team\r\n[/Script/Engine.Renderer]\r\nQuality=High\r\n\r\n" + Section +
-		"\r\nAddress = 0.0.0.0\r\nPort=9001\r\nbAutoLens=true\r\nbAutoRecord=no\r\nGain=1.50\r\nRevision=3\r\nInternal=internal\r\n\r\n[Last]\r\nKey=Value";
+		"\r\nAddress = "
+		"0.0.0.0\r\nPort=9001\r\nbAutoLens=true\r\nbAutoRecord=no\r\nGain=1.50\r\nRevision=3\r\nInternal=internal\r\n\r\n[Last]\r\nKey="
+		"Value";
 	Project.Write("Config/DefaultGame.ini", Before);
 	std::unique_ptr<USettingsTestSettings> Settings = Load();
 
@@ -134,7 +137,8 @@ TEST_F(SettingsPersistence, SavingAddsMissingKeysToTheSection)
 
 	ASSERT_TRUE(Settings->TryUpdateDefaultConfigFile());
 
-	EXPECT_EQ(Project.Read("Config/DefaultGame.ini"), Section +
+	EXPECT_EQ(Project.Read("Config/DefaultGame.ini"),
+		Section +
 			"\nPort=5000\nAddress=0.0.0.0\nbAutoLens=True\nbAutoRecord=False\nGain=1.5\nRevision=3\nInternal=internal\n\n[Other]\nA=1\n");
 }
 

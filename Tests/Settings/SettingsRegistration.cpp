@@ -41,7 +41,8 @@ TEST_F(SettingsRegistration, StartsWithTheProjectAndEditorContainers)
 
 TEST_F(SettingsRegistration, RegisteredSectionIsFoundUnderItsDescribedCategory)
 {
-	Module.GetContainer("Project")->SetCategoryTexts("Plugins", LOCTEXT("CategoryName", "Plugins"), LOCTEXT("CategoryDescription", "Plug-ins"));
+	Module.GetContainer("Project")->SetCategoryTexts(
+		"Plugins", LOCTEXT("CategoryName", "Plugins"), LOCTEXT("CategoryDescription", "Plug-ins"));
 
 	const ISettingsSectionPtr Section = RegisterTavrix();
 

@@ -15,7 +15,8 @@
 class FTemporaryProject
 {
 public:
-	FTemporaryProject() : PreviousProjectDir(FPaths::ProjectDir())
+	FTemporaryProject()
+		: PreviousProjectDir(FPaths::ProjectDir())
 	{
 		std::random_device Random;
 		Root = std::filesystem::temp_directory_path() / ("TavrixSettingsTest-" + std::to_string(Random()) + std::to_string(Random()));

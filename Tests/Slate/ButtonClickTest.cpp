@@ -23,8 +23,10 @@ TEST(ButtonClick, OkReportsWhatTheUserEnteredAndTicked)
 {
 	TArray<FMockConnectionChoice> Choices;
 	TArray<int32> Tags;
+	// clang-format off
 	const TSharedRef<SMockConnectionPanel> Panel = SNew(SMockConnectionPanel)
 		.OnOk(FOnMockConnectionChoice::CreateLambda([&Choices](FMockConnectionChoice InChoice) { Choices.Add(InChoice); }));
+	// clang-format on
 	const TSharedPtr<SButton> Ok = FSlateUser::FindButton(Panel, TEXT("Ok"));
 	const TSharedPtr<SEditableTextBox> Address = FSlateUser::FindEditableTextBoxByLabel(Panel, TEXT("Address"));
 	const TSharedPtr<SCheckBox> Verbose = FSlateUser::FindCheckBoxByLabel(Panel, TEXT("Verbose"));
@@ -51,9 +53,11 @@ TEST(ButtonClick, OkEventCarriesTheBindingPayload)
 		void HandleOk(FMockConnectionChoice InChoice, FString InTag) { Received.Add(InTag + TEXT(":") + InChoice.Address); }
 		TArray<FString> Received;
 	} Receiver;
+	// clang-format off
 	const TSharedRef<SMockConnectionPanel> Panel = SNew(SMockConnectionPanel)
 		.InitialAddress(TEXT("10.0.0.7"))
 		.OnOk(FOnMockConnectionChoice::CreateRaw(&Receiver, &FReceiver::HandleOk, FString(TEXT("first"))));
+	// clang-format on
 
 	FSlateUser::Click(FSlateUser::FindButton(Panel, TEXT("Ok")).ToSharedRef());
 	FSlateUser::Click(FSlateUser::FindButton(Panel, TEXT("Ok")).ToSharedRef());

@@ -59,9 +59,11 @@ TEST(CheckBoxState, SetIsCheckedRaisesNoEvent)
 TEST(CheckBoxState, TickingClicksOnlyWhenTheStateDiffers)
 {
 	FStateLog Log;
+	// clang-format off
 	const TSharedRef<SCheckBox> Box = SNew(SCheckBox)
 		.IsChecked(ECheckBoxState::Undetermined)
 		.OnCheckStateChanged_Raw(&Log, &FStateLog::HandleChanged);
+	// clang-format on
 
 	EXPECT_TRUE(FSlateUser::SetCheckBoxTicked(Box, false));
 	EXPECT_EQ(Box->GetCheckedState(), ECheckBoxState::Unchecked);
@@ -75,9 +77,11 @@ TEST(CheckBoxState, TickingClicksOnlyWhenTheStateDiffers)
 TEST(CheckBoxState, StateBoundToAGetterIsLeftToTheGetter)
 {
 	FStateLog Log;
+	// clang-format off
 	const TSharedRef<SCheckBox> Box = SNew(SCheckBox)
 		.IsChecked_Lambda([]() { return ECheckBoxState::Unchecked; })
 		.OnCheckStateChanged_Raw(&Log, &FStateLog::HandleChanged);
+	// clang-format on
 
 	FSlateUser::ClickCheckBox(Box);
 	EXPECT_FALSE(Box->IsChecked());

@@ -7,6 +7,7 @@
 
 namespace
 {
+// clang-format off
 /** A widget with extra Construct arguments, as SNew(SWidget, A, B) passes them. */
 class SLabelledCounter : public SCompoundWidget
 {
@@ -22,6 +23,7 @@ public:
 
 	int32 Start = 0;
 };
+// clang-format on
 
 /** A plain object, not a widget: a method binding to it is raw. */
 struct FClickCounter
@@ -109,14 +111,15 @@ TEST(DeclarativeSyntax, EveryEventFormBindsWithItsPayload)
 
 	const TSharedRef<SButton> Raw = SNew(SButton).OnClicked(&Counter, &FClickCounter::HandleClick, 5);
 	const TSharedRef<SButton> RawExplicit = SNew(SButton).OnClicked_Raw(&Counter, &FClickCounter::HandleClick, 10);
-	const TSharedRef<SButton> Delegate =
-		SNew(SButton).OnClicked(FOnClicked::CreateRaw(&Counter, &FClickCounter::HandleClick, 100));
+	const TSharedRef<SButton> Delegate = SNew(SButton).OnClicked(FOnClicked::CreateRaw(&Counter, &FClickCounter::HandleClick, 100));
 	const TSharedRef<SButton> Shared = SNew(SButton).OnClicked(Owner, &FReplyOwner::HandleClick);
+	// clang-format off
 	const TSharedRef<SButton> Lambda = SNew(SButton).OnClicked_Lambda([&LambdaClicks]()
 		{
 			++LambdaClicks;
 			return FReply::Handled();
 		});
+	// clang-format on
 	const TSharedRef<SButton> Static = SNew(SButton).OnClicked_Static(&HandleStaticClick, 3);
 
 	for (const TSharedRef<SButton>& Button : {Raw, RawExplicit, Delegate, Shared, Lambda, Static})
@@ -134,8 +137,7 @@ TEST(DeclarativeSyntax, AttributeBoundToAGetterIsReadOnEveryQuery)
 	FClickCounter Source;
 	int32 Reads = 0;
 	const TSharedRef<STextBlock> Bound = SNew(STextBlock).Text(&Source, &FClickCounter::GetLabel);
-	const TSharedRef<STextBlock> Lambda =
-		SNew(STextBlock).Text_Lambda([&Reads]() { return FText::FromString(FString::FromInt(++Reads)); });
+	const TSharedRef<STextBlock> Lambda = SNew(STextBlock).Text_Lambda([&Reads]() { return FText::FromString(FString::FromInt(++Reads)); });
 
 	EXPECT_EQ(Bound->GetText().ToString().ToUtf8(), "first");
 	Source.Label = TEXT("second");
@@ -147,10 +149,12 @@ TEST(DeclarativeSyntax, AttributeBoundToAGetterIsReadOnEveryQuery)
 TEST(DeclarativeSyntax, ButtonTextArgumentBecomesItsContent)
 {
 	const TSharedRef<SButton> WithText = SNew(SButton).Text(FText::FromString(TEXT("Apply")));
+	// clang-format off
 	const TSharedRef<SButton> WithContent = SNew(SButton).Text(FText::FromString(TEXT("Ignored")))
 	[
 		SNew(STextBlock).Text(FText::FromString(TEXT("Shown")))
 	];
+	// clang-format on
 
 	EXPECT_TRUE(FSlateUser::FindTextBlock(WithText, TEXT("Apply")).IsValid());
 	EXPECT_TRUE(FSlateUser::FindTextBlock(WithContent, TEXT("Shown")).IsValid());

@@ -28,15 +28,18 @@ DECLARE_DELEGATE_OneParam(FOnMockConnectionChoice, FMockConnectionChoice);
 class SMockConnectionPanel : public SCompoundWidget
 {
 public:
+	// clang-format off
 	SLATE_BEGIN_ARGS(SMockConnectionPanel) : _InitialAddress(TEXT("localhost")) {}
 		SLATE_ARGUMENT(FString, InitialAddress)
 		SLATE_EVENT(FOnMockConnectionChoice, OnOk)
 	SLATE_END_ARGS()
+	// clang-format on
 
 	void Construct(const FArguments& InArgs)
 	{
 		OkCallback = InArgs._OnOk;
 
+		// clang-format off
 		// clang-format off
 		ChildSlot
 		[
@@ -92,6 +95,7 @@ public:
 			]
 		];
 		// clang-format on
+		// clang-format on
 
 		if (const TSharedPtr<SCheckBox> CheckBox = VerboseCheckBox.Pin())
 		{
@@ -117,8 +121,7 @@ public:
 		const TSharedPtr<SCheckBox> Verbose = VerboseCheckBox.Pin();
 		if (TextBox.IsValid() && Verbose.IsValid() && AutoStartCheckBox.IsValid())
 		{
-			const FMockConnectionChoice Choice{
-				TextBox->GetText().ToString(), Verbose->IsChecked(), AutoStartCheckBox->IsChecked()};
+			const FMockConnectionChoice Choice{TextBox->GetText().ToString(), Verbose->IsChecked(), AutoStartCheckBox->IsChecked()};
 			OkCallback.ExecuteIfBound(Choice);
 		}
 		return FReply::Handled();

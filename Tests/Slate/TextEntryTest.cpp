@@ -78,9 +78,11 @@ TEST(TextEntry, TextBoundToAGetterShowsTheGetterAgainAfterTheEdit)
 {
 	FString Source = TEXT("from getter");
 	FString Committed;
+	// clang-format off
 	const TSharedRef<SEditableTextBox> Entry = SNew(SEditableTextBox)
 		.Text_Lambda([&Source]() { return FText::FromString(Source); })
 		.OnTextCommitted_Lambda([&Committed](const FText& InText, ETextCommit::Type) { Committed = InText.ToString(); });
+	// clang-format on
 
 	FSlateUser::TypeText(Entry, TEXT("typed"));
 	EXPECT_EQ(Entry->GetText().ToString().ToUtf8(), "typed");
@@ -93,8 +95,10 @@ TEST(TextEntry, TextBoundToAGetterShowsTheGetterAgainAfterTheEdit)
 TEST(TextEntry, EveryKeystrokeBatchRaisesTextChanged)
 {
 	TArray<FString> Changes;
+	// clang-format off
 	const TSharedRef<SEditableTextBox> Entry = SNew(SEditableTextBox)
 		.OnTextChanged_Lambda([&Changes](const FText& InText) { Changes.Add(InText.ToString()); });
+	// clang-format on
 
 	FSlateUser::TypeText(Entry, TEXT("1"));
 	FSlateUser::TypeText(Entry, TEXT("12"));

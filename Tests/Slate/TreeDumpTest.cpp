@@ -38,10 +38,12 @@ TEST(TreeDump, ShowsTypingAndTheChangedChecks)
 
 TEST(TreeDump, ShowsPaddingHeightAndOtherAlignments)
 {
+	// clang-format off
 	const TSharedRef<SBox> Box = SNew(SBox).HeightOverride(24.5f).VAlign(VAlign_Center).Padding(FMargin(1.0f, 2.0f))
 	[
 		SNew(SVerticalBox) + SVerticalBox::Slot().FillHeight(2.0f).VAlign(VAlign_Bottom)[SNew(STextBlock)]
 	];
+	// clang-format on
 
 	EXPECT_EQ(FSlateUser::DumpTree(Box).ToUtf8(),
 		"SBox HeightOverride=24.5\n"

@@ -42,9 +42,11 @@ TEST(WidgetFinding, FindsAButtonByItsContentText)
 TEST(WidgetFinding, CheckBoxWhoseContentIsTheLabelIsFound)
 {
 	TSharedPtr<SCheckBox> Mute;
+	// clang-format off
 	const TSharedRef<SVerticalBox> List = SNew(SVerticalBox)
 		+ SVerticalBox::Slot()[SNew(SCheckBox)[SNew(STextBlock).Text(FText::FromString(TEXT("Loop")))]]
 		+ SVerticalBox::Slot()[SAssignNew(Mute, SCheckBox)[SNew(STextBlock).Text(FText::FromString(TEXT("Mute")))]];
+	// clang-format on
 
 	EXPECT_EQ(FSlateUser::FindCheckBoxByLabel(List, TEXT("Mute")).Get(), Mute.Get());
 }

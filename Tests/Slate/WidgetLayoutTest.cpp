@@ -67,10 +67,12 @@ TEST(WidgetLayout, NewSlotsStretchWithWeightOneAndFill)
 
 TEST(WidgetLayout, PaddingFormsSetTheFourSides)
 {
+	// clang-format off
 	const TSharedRef<SVerticalBox> List = SNew(SVerticalBox)
 		+ SVerticalBox::Slot().Padding(2.0f)
 		+ SVerticalBox::Slot().Padding(1.0f, 2.0f)
 		+ SVerticalBox::Slot().Padding(1.0f, 2.0f, 3.0f, 4.0f).VAlign(VAlign_Center).FillHeight(2.0f);
+	// clang-format on
 
 	EXPECT_EQ(List->GetSlot(0).GetPadding(), FMargin(2.0f, 2.0f, 2.0f, 2.0f));
 	EXPECT_EQ(List->GetSlot(1).GetPadding(), FMargin(1.0f, 2.0f, 1.0f, 2.0f));

@@ -8,12 +8,11 @@
 TEST(WidgetThreading, WidgetIsUsableOnTheThreadThatMadeIt)
 {
 	FString Read;
-	std::thread Worker([&Read]()
-		{
-			const TSharedRef<SEditableTextBox> Entry = SNew(SEditableTextBox);
-			Entry->SetText(FText::FromString(TEXT("made here")));
-			Read = Entry->GetText().ToString();
-		});
+	std::thread Worker([&Read]() {
+		const TSharedRef<SEditableTextBox> Entry = SNew(SEditableTextBox);
+		Entry->SetText(FText::FromString(TEXT("made here")));
+		Read = Entry->GetText().ToString();
+	});
 	Worker.join();
 
 	EXPECT_EQ(Read.ToUtf8(), "made here");

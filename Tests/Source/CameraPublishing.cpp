@@ -19,12 +19,11 @@ public:
 		TSharedPtr<FTavrixLiveLinkSource> Shared = MakeSharedLoopbackSource(bAutoLens, false, false);
 		Source = Shared.Get();
 		Client.OnStaticDataReceived.AddLambda([this](const FLiveLinkSubjectKey&, const FLiveLinkStaticDataStruct&) { ++StaticPushes; });
-		Client.OnFrameDataReceived.AddLambda([this](const FLiveLinkSubjectKey& Key, const FLiveLinkFrameDataStruct& Frame)
-			{
-				Frames.push_back(*Frame.Cast<FLiveLinkCameraFrameData>());
-				FrameKeys.push_back(Key);
-				bLockFreeAtEveryPush = bLockFreeAtEveryPush && FTavrixLiveLinkSourceInspector(*Source).IsDataMutexFree();
-			});
+		Client.OnFrameDataReceived.AddLambda([this](const FLiveLinkSubjectKey& Key, const FLiveLinkFrameDataStruct& Frame) {
+			Frames.push_back(*Frame.Cast<FLiveLinkCameraFrameData>());
+			FrameKeys.push_back(Key);
+			bLockFreeAtEveryPush = bLockFreeAtEveryPush && FTavrixLiveLinkSourceInspector(*Source).IsDataMutexFree();
+		});
 		Guid = Client.AddSource(Shared);
 	}
 	~FPublishingHarness() { Client.RemoveAllSources(); }
@@ -46,7 +45,8 @@ public:
 	bool bLockFreeAtEveryPush = true;
 };
 
-const char* Pose = R"({"TVKCamera":[{"Location":[1,2,3],"Rotation":[0.1,0.2,0.3,0.9],"Scale":[1,2,1],"Lens":[35,300,1.5,60],"Timecode":[500,25,1]}]})";
+const char* Pose =
+	R"({"TVKCamera":[{"Location":[1,2,3],"Rotation":[0.1,0.2,0.3,0.9],"Scale":[1,2,1],"Lens":[35,300,1.5,60],"Timecode":[500,25,1]}]})";
 
 TEST(CameraPublishing, BeforeAnyDatagramOnlyTheStaticDataIsPushedOnce)
 {
@@ -218,12 +218,11 @@ TEST(CameraPublishing, EndToEndOverLoopback)
 		const std::string Message = "{\"TVKCamera\":[{\"Location\":[" + std::to_string(Frame) + ",0,0],\"Timecode\":[" +
 			std::to_string(1000 + Frame) + ",25,1],\"Lens\":[50,200,1.77,45]}]}";
 		ASSERT_TRUE(Sender.SendTo(Port, Message));
-		ASSERT_TRUE(WaitUntil([&]
-			{
-				Client.Tick();
-				const FLiveLinkFrameDataStruct Latest = Client.GetLatestFrame(Key);
-				return Latest.IsValid() && Latest.Cast<FLiveLinkCameraFrameData>()->Transform.GetTranslation().X == static_cast<float>(Frame);
-			}));
+		ASSERT_TRUE(WaitUntil([&] {
+			Client.Tick();
+			const FLiveLinkFrameDataStruct Latest = Client.GetLatestFrame(Key);
+			return Latest.IsValid() && Latest.Cast<FLiveLinkCameraFrameData>()->Transform.GetTranslation().X == static_cast<float>(Frame);
+		}));
 	}
 	const FLiveLinkFrameDataStruct Latest = Client.GetLatestFrame(Key);
 	const FLiveLinkCameraFrameData* Camera = Latest.Cast<FLiveLinkCameraFrameData>();

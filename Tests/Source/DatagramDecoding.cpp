@@ -7,9 +7,8 @@
 
 namespace
 {
-const char* WorkedExample =
-	R"({"TVKCamera":[{"Version":1,"Location":[120.5,-30,150],"Rotation":[0,0,0,1],"Scale":[1,1,1],)"
-	R"("Lens":[35,300,1.5,60],"Timecode":[250,25,1],"Metadata":["","Scene 4","7"],"State":2}]})";
+const char* WorkedExample = R"({"TVKCamera":[{"Version":1,"Location":[120.5,-30,150],"Rotation":[0,0,0,1],"Scale":[1,1,1],)"
+							R"("Lens":[35,300,1.5,60],"Timecode":[250,25,1],"Metadata":["","Scene 4","7"],"State":2}]})";
 
 std::string Utf8(const FString& Text)
 {
@@ -95,7 +94,8 @@ TEST(DatagramDecoding, ShortArraysGiveDefaultsAndLongArraysUseTheirLeadingElemen
 {
 	FDecoderHarness Harness;
 	Harness.Decode(R"({"TVKCamera":[{"Location":[1,2,3],"Rotation":[1,2,3,4],"Scale":[5,6,7]}]})");
-	Harness.Decode(R"({"TVKCamera":[{"Location":[1,2],"Rotation":[10,20,30],"Scale":[5,6],"Lens":[1,2,3,4,5],"Timecode":[1,2],"Metadata":["a","b"]}]})");
+	Harness.Decode(
+		R"({"TVKCamera":[{"Location":[1,2],"Rotation":[10,20,30],"Scale":[5,6],"Lens":[1,2,3,4,5],"Timecode":[1,2],"Metadata":["a","b"]}]})");
 	const FTavrixReceivedState State = Harness.State();
 	EXPECT_EQ(State.Location, FVector(0.0f, 0.0f, 0.0f));
 	EXPECT_EQ(State.Rotation, FQuat(0.0f, 0.0f, 0.0f, 0.0f));
@@ -111,7 +111,8 @@ TEST(DatagramDecoding, MembersThatAreNotArraysGiveDefaults)
 {
 	FDecoderHarness Harness;
 	Harness.Inspector.SetReceivedState(MarkerState());
-	Harness.Decode(R"({"TVKCamera":[{"Location":"1,2,3","Rotation":{"X":1},"Scale":7,"Lens":null,"Timecode":true,"Metadata":"x","State":"2"}]})");
+	Harness.Decode(
+		R"({"TVKCamera":[{"Location":"1,2,3","Rotation":{"X":1},"Scale":7,"Lens":null,"Timecode":true,"Metadata":"x","State":"2"}]})");
 	const FTavrixReceivedState State = Harness.State();
 	EXPECT_EQ(State.Location, FVector(0.0f, 0.0f, 0.0f));
 	EXPECT_EQ(State.Rotation, FQuat(0.0f, 0.0f, 0.0f, 0.0f));
@@ -163,7 +164,8 @@ TEST(DatagramDecoding, CameraValueWithoutACameraObjectIsSkippedSilently)
 	FDecoderHarness Harness;
 	const FTavrixReceivedState Marker = MarkerState();
 	Harness.Inspector.SetReceivedState(Marker);
-	for (const char* Message : {R"({"TVKCamera":5})", R"({"TVKCamera":[]})", R"({"TVKCamera":[5,{}]})", R"({"TVKCamera":{"Location":[1,2,3]}})", R"({"TVKCamera":[null]})"})
+	for (const char* Message : {R"({"TVKCamera":5})", R"({"TVKCamera":[]})", R"({"TVKCamera":[5,{}]})",
+			 R"({"TVKCamera":{"Location":[1,2,3]}})", R"({"TVKCamera":[null]})"})
 	{
 		Harness.Decode(Message);
 	}

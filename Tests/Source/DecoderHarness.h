@@ -11,7 +11,8 @@ class FDecoderHarness
 {
 public:
 	explicit FDecoderHarness(bool bAutoLens = true, bool bAutoSceneTake = true, bool bAutoRecord = true)
-		: Source(MakeLoopbackSource(bAutoLens, bAutoSceneTake, bAutoRecord)), Inspector(*Source)
+		: Source(MakeLoopbackSource(bAutoLens, bAutoSceneTake, bAutoRecord))
+		, Inspector(*Source)
 	{
 	}
 

@@ -17,7 +17,8 @@ struct FClockState
 /** One tick of the clock: ElapsedMs since the source was made, the timecode the tick sees, and whether it is new. */
 bool Tick(FClockState& State, uint64 ElapsedMs, FTimecode Timecode, bool bFresh, FQualifiedFrameTime& OutSceneTime)
 {
-	return AdvanceSceneTime(CountLocalFrames(ElapsedMs, State.FrameRate), Timecode, bFresh, State.FrameRate, State.FrameOffset, OutSceneTime);
+	return AdvanceSceneTime(
+		CountLocalFrames(ElapsedMs, State.FrameRate), Timecode, bFresh, State.FrameRate, State.FrameOffset, OutSceneTime);
 }
 
 double PublishedTime(const FQualifiedFrameTime& SceneTime)
@@ -115,7 +116,8 @@ TEST(FrameClock, RateChangeIsPublishedAtOnceAndCountedFromTheNextTick)
 
 TEST(FrameClock, TimecodeWithoutAUsableRateGivesNoSceneTime)
 {
-	for (const FTimecode Timecode : {FTimecode{100, 25, 0}, FTimecode{100, 0, 0}, FTimecode{100, -25, 1}, FTimecode{100, 25, -1}, FTimecode{100, 0, 1}})
+	for (const FTimecode Timecode :
+		{FTimecode{100, 25, 0}, FTimecode{100, 0, 0}, FTimecode{100, -25, 1}, FTimecode{100, 25, -1}, FTimecode{100, 0, 1}})
 	{
 		FClockState State;
 		State.FrameRate = 30.0;

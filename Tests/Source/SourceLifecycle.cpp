@@ -15,7 +15,8 @@ TEST(SourceLifecycle, PortTakenExclusivelyGivesDeviceNotFound)
 {
 	FLoopbackUdp Holder;
 	FLiveLinkClient Client;
-	TSharedPtr<FTavrixLiveLinkSource> Source = MakeShared<FTavrixLiveLinkSource>(FIPv4Endpoint(FIPv4Address::InternalLoopback, Holder.GetPort()), true, true, false);
+	TSharedPtr<FTavrixLiveLinkSource> Source =
+		MakeShared<FTavrixLiveLinkSource>(FIPv4Endpoint(FIPv4Address::InternalLoopback, Holder.GetPort()), true, true, false);
 	FTavrixLiveLinkSourceInspector Inspector(*Source);
 
 	EXPECT_EQ(Text(Source->GetSourceStatus()), "Device Not Found");
@@ -94,7 +95,8 @@ TEST(SourceLifecycle, SourceWithoutDeviceEndsItsTickSubscriptionOnDestruction)
 {
 	FLoopbackUdp Holder;
 	FLiveLinkClient Client;
-	const FGuid Guid = Client.AddSource(MakeShared<FTavrixLiveLinkSource>(FIPv4Endpoint(FIPv4Address::InternalLoopback, Holder.GetPort()), true, true, false));
+	const FGuid Guid = Client.AddSource(
+		MakeShared<FTavrixLiveLinkSource>(FIPv4Endpoint(FIPv4Address::InternalLoopback, Holder.GetPort()), true, true, false));
 	EXPECT_TRUE(Client.TickNotification().IsBound());
 
 	Client.RemoveSource(Guid);

@@ -26,8 +26,10 @@ public:
 	{
 		FTakeRecorderHost::SetLiveLinkClient(&Client);
 		FTakeRecorderHost::SetTakesDirectory(FString::FromUtf8(TakesDir.string()));
-		SlateHandle = UTakeMetaData::OnTakeSlateChanged().AddLambda([this](const FString& Slate, UTakeMetaData*) { Events.push_back("slate:" + Slate.ToUtf8()); });
-		TakeHandle = UTakeMetaData::OnTakeNumberChanged().AddLambda([this](int32 Take, UTakeMetaData*) { Events.push_back("take:" + std::to_string(Take)); });
+		SlateHandle = UTakeMetaData::OnTakeSlateChanged().AddLambda(
+			[this](const FString& Slate, UTakeMetaData*) { Events.push_back("slate:" + Slate.ToUtf8()); });
+		TakeHandle = UTakeMetaData::OnTakeNumberChanged().AddLambda(
+			[this](int32 Take, UTakeMetaData*) { Events.push_back("take:" + std::to_string(Take)); });
 		StartHandle = FTakeRecorderHost::OnRecordingStarted().AddLambda([this](const FString&) { Events.push_back("start"); });
 		StopHandle = FTakeRecorderHost::OnRecordingStopped().AddLambda([this](const FString&, int64) { Events.push_back("stop"); });
 

@@ -8,7 +8,10 @@
 class FTavrixLiveLinkSourceInspector
 {
 public:
-	explicit FTavrixLiveLinkSourceInspector(FTavrixLiveLinkSource& InSource) : Source(InSource) {}
+	explicit FTavrixLiveLinkSourceInspector(FTavrixLiveLinkSource& InSource)
+		: Source(InSource)
+	{
+	}
 
 	/** The port the socket is bound to (the real one when the source asked for port 0); 0 without a socket. */
 	int32 GetBoundPort() const { return Source.Socket != nullptr ? Source.Socket->GetPortNo() : 0; }

@@ -10,8 +10,7 @@ bool IsSafeTakeFileName(const std::string& Name)
 	{
 		return false;
 	}
-	const auto IsAlphaNumeric = [](char C)
-	{ return (C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z') || (C >= '0' && C <= '9'); };
+	const auto IsAlphaNumeric = [](char C) { return (C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z') || (C >= '0' && C <= '9'); };
 	if (!IsAlphaNumeric(Name.front()))
 	{
 		return false;

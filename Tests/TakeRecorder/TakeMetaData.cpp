@@ -8,18 +8,14 @@ protected:
 	void SetUp() override
 	{
 		FTakeRecorderFixture::SetUp();
-		SlateHandle = UTakeMetaData::OnTakeSlateChanged().AddLambda(
-			[this](const FString& Slate, UTakeMetaData* MetaData)
-			{
-				Slates.push_back(Slate.ToUtf8());
-				Senders.push_back(MetaData);
-			});
-		NumberHandle = UTakeMetaData::OnTakeNumberChanged().AddLambda(
-			[this](int32 TakeNumber, UTakeMetaData* MetaData)
-			{
-				Numbers.push_back(TakeNumber);
-				Senders.push_back(MetaData);
-			});
+		SlateHandle = UTakeMetaData::OnTakeSlateChanged().AddLambda([this](const FString& Slate, UTakeMetaData* MetaData) {
+			Slates.push_back(Slate.ToUtf8());
+			Senders.push_back(MetaData);
+		});
+		NumberHandle = UTakeMetaData::OnTakeNumberChanged().AddLambda([this](int32 TakeNumber, UTakeMetaData* MetaData) {
+			Numbers.push_back(TakeNumber);
+			Senders.push_back(MetaData);
+		});
 	}
 	void TearDown() override
 	{

@@ -27,8 +27,7 @@ TEST_F(TakeRecorderPanel, OpeningTwiceGivesTheSamePanelUntilItIsClosed)
 	UTakeRecorderBlueprintLibrary::CloseTakeRecorderPanel();
 	EXPECT_EQ(UTakeRecorderBlueprintLibrary::GetTakeRecorderPanel(), nullptr);
 	// The slate outlives the panel.
-	EXPECT_TRUE(
-		UTakeRecorderBlueprintLibrary::OpenTakeRecorderPanel()->GetTakeMetaData()->GetSlate().Equals(TEXT("Kept")));
+	EXPECT_TRUE(UTakeRecorderBlueprintLibrary::OpenTakeRecorderPanel()->GetTakeMetaData()->GetSlate().Equals(TEXT("Kept")));
 }
 
 TEST_F(TakeRecorderPanel, ClosingWhileRecordingEndsTheTakeCleanly)
@@ -53,14 +52,11 @@ TEST_F(TakeRecorderPanel, AnotherThreadMayOpenItOnceItIsClosed)
 	UTakeRecorderBlueprintLibrary::OpenTakeRecorderPanel();
 	UTakeRecorderBlueprintLibrary::CloseTakeRecorderPanel();
 	bool bOpenedElsewhere = false;
-	std::thread(
-		[&]
-		{
-			bOpenedElsewhere = UTakeRecorderBlueprintLibrary::OpenTakeRecorderPanel() != nullptr &&
-							   !UTakeRecorderBlueprintLibrary::IsRecording();
-			UTakeRecorderBlueprintLibrary::CloseTakeRecorderPanel();
-		})
-		.join();
+	std::thread([&] {
+		bOpenedElsewhere =
+			UTakeRecorderBlueprintLibrary::OpenTakeRecorderPanel() != nullptr && !UTakeRecorderBlueprintLibrary::IsRecording();
+		UTakeRecorderBlueprintLibrary::CloseTakeRecorderPanel();
+	}).join();
 
 	EXPECT_TRUE(bOpenedElsewhere);
 	EXPECT_NE(UTakeRecorderBlueprintLibrary::OpenTakeRecorderPanel(), nullptr);
@@ -72,8 +68,7 @@ TEST_F(TakeRecorderPanel, UseOffTheThreadThatOpenedItFailsLoudly)
 	EXPECT_DEATH(std::thread([] { UTakeRecorderBlueprintLibrary::IsRecording(); }).join(), "off the game thread");
 	EXPECT_DEATH(std::thread([Panel] { Panel->StartRecording(); }).join(), "off the game thread");
 	UTakeMetaData* MetaData = Panel->GetTakeMetaData();
-	EXPECT_DEATH(std::thread([MetaData] { MetaData->SetSlate(TEXT("Elsewhere"), true); }).join(),
-				 "off the game thread");
+	EXPECT_DEATH(std::thread([MetaData] { MetaData->SetSlate(TEXT("Elsewhere"), true); }).join(), "off the game thread");
 	EXPECT_FALSE(UTakeRecorderBlueprintLibrary::IsRecording());
 }
 } // namespace

@@ -33,14 +33,12 @@ protected:
 		TakesDir = Root / "Takes";
 		FTakeRecorderHost::SetLiveLinkClient(&Client);
 		FTakeRecorderHost::SetTakesDirectory(FString::FromUtf8(TakesDir.string()));
-		StartedHandle = FTakeRecorderHost::OnRecordingStarted().AddLambda([this](const FString& Path)
-																		  { StartedPaths.push_back(Path.ToUtf8()); });
-		StoppedHandle = FTakeRecorderHost::OnRecordingStopped().AddLambda(
-			[this](const FString& Path, int64 Frames)
-			{
-				StoppedPaths.push_back(Path.ToUtf8());
-				StoppedFrames.push_back(Frames);
-			});
+		StartedHandle =
+			FTakeRecorderHost::OnRecordingStarted().AddLambda([this](const FString& Path) { StartedPaths.push_back(Path.ToUtf8()); });
+		StoppedHandle = FTakeRecorderHost::OnRecordingStopped().AddLambda([this](const FString& Path, int64 Frames) {
+			StoppedPaths.push_back(Path.ToUtf8());
+			StoppedFrames.push_back(Frames);
+		});
 	}
 
 	void TearDown() override
@@ -64,8 +62,8 @@ protected:
 	FLiveLinkSubjectKey AddCameraSubject(const char* Name)
 	{
 		const FLiveLinkSubjectKey Key(FGuid::NewGuid(), FName(Name));
-		Client.PushStaticData(Key, ULiveLinkCameraRole::StaticClass(),
-							  FLiveLinkStaticDataStruct(FLiveLinkCameraStaticData::StaticStruct()));
+		Client.PushStaticData(
+			Key, ULiveLinkCameraRole::StaticClass(), FLiveLinkStaticDataStruct(FLiveLinkCameraStaticData::StaticStruct()));
 		return Key;
 	}
 
@@ -73,11 +71,10 @@ protected:
 	static FLiveLinkCameraFrameData MakeFrame(float Seed)
 	{
 		FLiveLinkCameraFrameData Frame;
-		Frame.Transform = FTransform(FQuat(0.1f * Seed, 0.2f, 0.3f, 0.9f), FVector(Seed, Seed + 1.0f, Seed + 2.0f),
-									 FVector(1.0f, 2.0f, 3.0f));
+		Frame.Transform =
+			FTransform(FQuat(0.1f * Seed, 0.2f, 0.3f, 0.9f), FVector(Seed, Seed + 1.0f, Seed + 2.0f), FVector(1.0f, 2.0f, 3.0f));
 		Frame.WorldTime = FLiveLinkWorldTime(16777216.0 + Seed, 1e-7);
-		Frame.MetaData.SceneTime =
-			FQualifiedFrameTime(FFrameTime(FFrameNumber(500 + static_cast<int32>(Seed)), 0.25f), FFrameRate(25, 1));
+		Frame.MetaData.SceneTime = FQualifiedFrameTime(FFrameTime(FFrameNumber(500 + static_cast<int32>(Seed)), 0.25f), FFrameRate(25, 1));
 		Frame.FocalLength = 35.0f + Seed;
 		return Frame;
 	}
@@ -114,10 +111,7 @@ protected:
 		return Lines;
 	}
 
-	static std::filesystem::path CurrentTakePath()
-	{
-		return std::filesystem::path(FTakeRecorderHost::GetTakeFilePath().ToUtf8());
-	}
+	static std::filesystem::path CurrentTakePath() { return std::filesystem::path(FTakeRecorderHost::GetTakeFilePath().ToUtf8()); }
 
 	std::vector<std::filesystem::path> TakeFiles() const
 	{

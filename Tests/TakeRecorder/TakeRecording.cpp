@@ -37,10 +37,9 @@ void ExpectOneErrorMentioning(const FLogCapture& Log, const std::string& Text)
 bool IsUtcTimestamp(const std::string& Text)
 {
 	const std::string Shape = "0000-00-00T00:00:00.000Z";
-	return Text.size() == Shape.size() &&
-		   std::equal(Shape.begin(), Shape.end(), Text.begin(),
-					  [](char Expected, char Actual)
-					  { return Expected == '0' ? (Actual >= '0' && Actual <= '9') : Actual == Expected; });
+	return Text.size() == Shape.size() && std::equal(Shape.begin(), Shape.end(), Text.begin(), [](char Expected, char Actual) {
+		return Expected == '0' ? (Actual >= '0' && Actual <= '9') : Actual == Expected;
+	});
 }
 
 /** The float a number of the file stands for; a null (no value) reads as NaN. */
@@ -99,12 +98,10 @@ TEST_F(TakeRecording, ValuesReadBackExactly)
 	UTakeRecorderPanel* Panel = OpenPanel();
 	const FLiveLinkSubjectKey Key = AddCameraSubject("Tavrix - Camera");
 	FLiveLinkCameraFrameData Awkward;
-	Awkward.Transform =
-		FTransform(FQuat(1.0f / 3.0f, -0.0f, std::nextafter(1.0f, 2.0f), 0.70710677f), FVector(0.1f, -1e-38f, FLT_MAX),
-				   FVector(std::numeric_limits<float>::denorm_min(), 123456.79f, -7.0f));
+	Awkward.Transform = FTransform(FQuat(1.0f / 3.0f, -0.0f, std::nextafter(1.0f, 2.0f), 0.70710677f), FVector(0.1f, -1e-38f, FLT_MAX),
+		FVector(std::numeric_limits<float>::denorm_min(), 123456.79f, -7.0f));
 	Awkward.WorldTime = FLiveLinkWorldTime(16777216.0 + 1234.56789, 1e-7);
-	Awkward.MetaData.SceneTime =
-		FQualifiedFrameTime(FFrameTime(FFrameNumber(-12), FFrameTime::MaxSubframe), FFrameRate(30000, 1001));
+	Awkward.MetaData.SceneTime = FQualifiedFrameTime(FFrameTime(FFrameNumber(-12), FFrameTime::MaxSubframe), FFrameRate(30000, 1001));
 	Awkward.FocalLength = 35.123f;
 	Awkward.FocusDistance = 1e10f;
 	Awkward.AspectRatio = 16.0f / 9.0f;
@@ -124,15 +121,11 @@ TEST_F(TakeRecording, ValuesReadBackExactly)
 	ASSERT_EQ(Lines.size(), 4u);
 	const nlohmann::json& Frame = Lines[1];
 	const FTransform& Transform = Awkward.Transform;
-	const float Expected[] = {Transform.Translation.X, Transform.Translation.Y, Transform.Translation.Z,
-							  Transform.Rotation.X,	   Transform.Rotation.Y,	Transform.Rotation.Z,
-							  Transform.Rotation.W,	   Transform.Scale3D.X,		Transform.Scale3D.Y,
-							  Transform.Scale3D.Z};
-	const float Read[] = {ReadFloat(Frame["location"][0]), ReadFloat(Frame["location"][1]),
-						  ReadFloat(Frame["location"][2]), ReadFloat(Frame["rotation"][0]),
-						  ReadFloat(Frame["rotation"][1]), ReadFloat(Frame["rotation"][2]),
-						  ReadFloat(Frame["rotation"][3]), ReadFloat(Frame["scale"][0]),
-						  ReadFloat(Frame["scale"][1]),	   ReadFloat(Frame["scale"][2])};
+	const float Expected[] = {Transform.Translation.X, Transform.Translation.Y, Transform.Translation.Z, Transform.Rotation.X,
+		Transform.Rotation.Y, Transform.Rotation.Z, Transform.Rotation.W, Transform.Scale3D.X, Transform.Scale3D.Y, Transform.Scale3D.Z};
+	const float Read[] = {ReadFloat(Frame["location"][0]), ReadFloat(Frame["location"][1]), ReadFloat(Frame["location"][2]),
+		ReadFloat(Frame["rotation"][0]), ReadFloat(Frame["rotation"][1]), ReadFloat(Frame["rotation"][2]), ReadFloat(Frame["rotation"][3]),
+		ReadFloat(Frame["scale"][0]), ReadFloat(Frame["scale"][1]), ReadFloat(Frame["scale"][2])};
 	for (size_t Index = 0; Index < std::size(Expected); ++Index)
 	{
 		EXPECT_EQ(Bits(Read[Index]), Bits(Expected[Index])) << "component " << Index << ": " << Expected[Index];
@@ -163,8 +156,8 @@ TEST_F(TakeRecording, EveryCameraSubjectIsRecordedAndOtherRolesAreNot)
 	const FLiveLinkSubjectKey First = AddCameraSubject("Camera A");
 	const FLiveLinkSubjectKey Second = AddCameraSubject("Camera B");
 	const FLiveLinkSubjectKey Tracker(FGuid::NewGuid(), FName("Tracker"));
-	Client.PushStaticData(Tracker, ULiveLinkTransformRole::StaticClass(),
-						  FLiveLinkStaticDataStruct(FLiveLinkTransformStaticData::StaticStruct()));
+	Client.PushStaticData(
+		Tracker, ULiveLinkTransformRole::StaticClass(), FLiveLinkStaticDataStruct(FLiveLinkTransformStaticData::StaticStruct()));
 
 	Panel->StartRecording();
 	PushFrame(First, MakeFrame(1.0f));
@@ -275,14 +268,12 @@ TEST_F(TakeRecording, FramesFromAnotherThreadLandAsWholeLinesBeforeTheClosingLin
 	UTakeRecorderPanel* Panel = OpenPanel();
 	const FLiveLinkSubjectKey Key = AddCameraSubject("Tavrix - Camera");
 	std::atomic<bool> bPushing{true};
-	std::thread Pusher(
-		[&]
+	std::thread Pusher([&] {
+		for (int Seed = 0; bPushing.load(); ++Seed)
 		{
-			for (int Seed = 0; bPushing.load(); ++Seed)
-			{
-				PushFrame(Key, MakeFrame(static_cast<float>(Seed)));
-			}
-		});
+			PushFrame(Key, MakeFrame(static_cast<float>(Seed)));
+		}
+	});
 	Panel->StartRecording();
 	const bool bEnoughFrames = WaitUntil([] { return FTakeRecorderHost::GetFramesWritten() >= 200; });
 	Panel->StopRecording();
@@ -313,8 +304,7 @@ TEST_F(TakeRecording, DefaultFolderIsTakesUnderTheProjectSavedFolder)
 	const FString TakesDirectory = FTakeRecorderHost::GetTakesDirectory();
 	FPaths::SetProjectDir(ProjectBefore);
 
-	EXPECT_TRUE(TakesDirectory.Equals(FPaths::Combine(FString::FromUtf8(Root.string()), TEXT("Saved/Takes/"))))
-		<< TakesDirectory.ToUtf8();
+	EXPECT_TRUE(TakesDirectory.Equals(FPaths::Combine(FString::FromUtf8(Root.string()), TEXT("Saved/Takes/")))) << TakesDirectory.ToUtf8();
 	EXPECT_TRUE(std::filesystem::equivalent(CurrentTakePath().parent_path(), Root / "Saved" / "Takes"));
 }
 } // namespace

@@ -127,8 +127,8 @@ std::unique_ptr<UObject> CreateTavrixFactory()
 
 bool SameFrameContent(const FLiveLinkCameraFrameData& A, const FLiveLinkCameraFrameData& B)
 {
-	return A.Transform == B.Transform && A.FocalLength == B.FocalLength && A.FocusDistance == B.FocusDistance && A.AspectRatio == B.AspectRatio &&
-		A.FieldOfView == B.FieldOfView && A.MetaData.SceneTime.Rate == B.MetaData.SceneTime.Rate;
+	return A.Transform == B.Transform && A.FocalLength == B.FocalLength && A.FocusDistance == B.FocusDistance &&
+		A.AspectRatio == B.AspectRatio && A.FieldOfView == B.FieldOfView && A.MetaData.SceneTime.Rate == B.MetaData.SceneTime.Rate;
 }
 
 FHostSourceState ReadSourceState(const ILiveLinkSource& Source, const std::string& Connection)
@@ -173,14 +173,17 @@ std::unique_ptr<TavrixSend::FTavrixSendThread> StartDemoSender(const std::string
 	Script.Record.FirstTake = 1;
 	TavrixSend::FTavrixPacing Pacing;
 	Pacing.RateHz = 25.0;
-	return std::make_unique<TavrixSend::FTavrixSendThread>(std::make_unique<TavrixSend::FTavrixCameraPayloads>(Script), std::move(Socket), Pacing);
+	return std::make_unique<TavrixSend::FTavrixSendThread>(
+		std::make_unique<TavrixSend::FTavrixCameraPayloads>(Script), std::move(Socket), Pacing);
 }
 } // namespace
 
 int RunEditorHost(const FHostOptions& Options)
 {
 	GStopRequested = 0;
-	struct sigaction Action{};
+	struct sigaction Action
+	{
+	};
 	Action.sa_handler = &HandleStopSignal;
 	sigemptyset(&Action.sa_mask);
 	sigaction(SIGINT, &Action, nullptr);
@@ -213,16 +216,16 @@ int RunEditorHost(const FHostOptions& Options)
 	FRateMeter Changes;
 	FRateMeter Published;
 	bool bSlateChanged = false;
-	const FDelegateHandle StaticHandle = Client.OnStaticDataReceived.AddLambda([&](const FLiveLinkSubjectKey& Key, const FLiveLinkStaticDataStruct& Data)
-		{
+	const FDelegateHandle StaticHandle =
+		Client.OnStaticDataReceived.AddLambda([&](const FLiveLinkSubjectKey& Key, const FLiveLinkStaticDataStruct& Data) {
 			if (const FLiveLinkCameraStaticData* Camera = Data.Cast<FLiveLinkCameraStaticData>())
 			{
 				Status.bHasStaticData = true;
 				View->OnStaticData(Key.SubjectName.ToString().ToUtf8(), *Camera);
 			}
 		});
-	const FDelegateHandle FrameHandle = Client.OnFrameDataReceived.AddLambda([&](const FLiveLinkSubjectKey& Key, const FLiveLinkFrameDataStruct& Data)
-		{
+	const FDelegateHandle FrameHandle =
+		Client.OnFrameDataReceived.AddLambda([&](const FLiveLinkSubjectKey& Key, const FLiveLinkFrameDataStruct& Data) {
 			const FLiveLinkCameraFrameData* Camera = Data.Cast<FLiveLinkCameraFrameData>();
 			if (Camera == nullptr)
 			{
@@ -239,25 +242,23 @@ int RunEditorHost(const FHostOptions& Options)
 			View->OnFrame(Key.SubjectName.ToString().ToUtf8(), Client.GetTickCount() + 1, *Camera);
 		});
 	// Slate and take number are set one after the other: one event reports both, before what the same tick starts.
-	const FDelegateHandle SlateHandle = UTakeMetaData::OnTakeSlateChanged().AddLambda([&](const FString&, UTakeMetaData*) { bSlateChanged = true; });
-	const FDelegateHandle TakeHandle = UTakeMetaData::OnTakeNumberChanged().AddLambda([&](int32 TakeNumber, UTakeMetaData* MetaData)
-		{
-			bSlateChanged = false;
-			View->OnSlate(MetaData->GetSlate().ToUtf8(), TakeNumber);
-		});
-	const FDelegateHandle StartHandle = FTakeRecorderHost::OnRecordingStarted().AddLambda([&](const FString& Path)
-		{
-			Status.bRecording = true;
-			Status.TakeFile = std::filesystem::path(Path.ToUtf8()).filename().string();
-			View->OnRecording(true, Status.TakeFile, 0);
-		});
-	const FDelegateHandle StopHandle = FTakeRecorderHost::OnRecordingStopped().AddLambda([&](const FString& Path, int64 Frames)
-		{
-			Status.bRecording = false;
-			Status.TakeFile = std::filesystem::path(Path.ToUtf8()).filename().string();
-			Status.TakeFrames = Frames;
-			View->OnRecording(false, Status.TakeFile, Frames);
-		});
+	const FDelegateHandle SlateHandle =
+		UTakeMetaData::OnTakeSlateChanged().AddLambda([&](const FString&, UTakeMetaData*) { bSlateChanged = true; });
+	const FDelegateHandle TakeHandle = UTakeMetaData::OnTakeNumberChanged().AddLambda([&](int32 TakeNumber, UTakeMetaData* MetaData) {
+		bSlateChanged = false;
+		View->OnSlate(MetaData->GetSlate().ToUtf8(), TakeNumber);
+	});
+	const FDelegateHandle StartHandle = FTakeRecorderHost::OnRecordingStarted().AddLambda([&](const FString& Path) {
+		Status.bRecording = true;
+		Status.TakeFile = std::filesystem::path(Path.ToUtf8()).filename().string();
+		View->OnRecording(true, Status.TakeFile, 0);
+	});
+	const FDelegateHandle StopHandle = FTakeRecorderHost::OnRecordingStopped().AddLambda([&](const FString& Path, int64 Frames) {
+		Status.bRecording = false;
+		Status.TakeFile = std::filesystem::path(Path.ToUtf8()).filename().string();
+		Status.TakeFrames = Frames;
+		View->OnRecording(false, Status.TakeFile, Frames);
+	});
 
 	int ExitCode = 0;
 	std::string Connection;
@@ -280,21 +281,22 @@ int RunEditorHost(const FHostOptions& Options)
 	else
 	{
 		// The creation panel, filled in as a user would: type the endpoint, set the boxes, press Ok.
-		const TSharedPtr<SWidget> Panel = Factory->BuildSourcePanel(FOnLiveLinkSourceCreated::CreateLambda(
-			[&](TSharedPtr<ILiveLinkSource> Created, FString CreatedConnection)
-			{
+		const TSharedPtr<SWidget> Panel = Factory->BuildSourcePanel(
+			FOnLiveLinkSourceCreated::CreateLambda([&](TSharedPtr<ILiveLinkSource> Created, FString CreatedConnection) {
 				Source = Created;
 				Connection = CreatedConnection.ToUtf8();
 			}));
 		const TSharedRef<SWidget> Root = Panel.ToSharedRef();
 		if (Options.Endpoint)
 		{
-			FSlateUser::EnterText(FSlateUser::FindEditableTextBoxByLabel(Root, TEXT("Network Address:Port")).ToSharedRef(), FString::FromUtf8(*Options.Endpoint));
+			FSlateUser::EnterText(FSlateUser::FindEditableTextBoxByLabel(Root, TEXT("Network Address:Port")).ToSharedRef(),
+				FString::FromUtf8(*Options.Endpoint));
 		}
 		// The demo exists to show takes being recorded: it ticks "Auto Record" unless told otherwise.
-		const std::optional<bool> bAutoRecord = Options.bAutoRecord ? Options.bAutoRecord : (Options.bDemo ? std::optional<bool>(true) : std::nullopt);
-		const std::pair<const TCHAR*, std::optional<bool>> Boxes[] = {
-			{TEXT("Auto Lens Update"), Options.bAutoLens}, {TEXT("Auto Scene/Take"), Options.bAutoSceneTake}, {TEXT("Auto Record"), bAutoRecord}};
+		const std::optional<bool> bAutoRecord =
+			Options.bAutoRecord ? Options.bAutoRecord : (Options.bDemo ? std::optional<bool>(true) : std::nullopt);
+		const std::pair<const TCHAR*, std::optional<bool>> Boxes[] = {{TEXT("Auto Lens Update"), Options.bAutoLens},
+			{TEXT("Auto Scene/Take"), Options.bAutoSceneTake}, {TEXT("Auto Record"), bAutoRecord}};
 		for (const auto& [Label, bTicked] : Boxes)
 		{
 			if (bTicked)

@@ -50,8 +50,7 @@ bool ParseHostOptions(const std::vector<std::string>& Arguments, FHostOptions& O
 	for (size_t Index = 0; Index < Arguments.size(); ++Index)
 	{
 		const std::string& Argument = Arguments[Index];
-		const auto NextValue = [&](std::string& OutValue) -> bool
-		{
+		const auto NextValue = [&](std::string& OutValue) -> bool {
 			if (Index + 1 >= Arguments.size())
 			{
 				OutError = Argument + " needs a value";
@@ -178,7 +177,8 @@ bool ParseHostOptions(const std::vector<std::string>& Arguments, FHostOptions& O
 	}
 	if (Options.ConnectionString && (Options.Endpoint || Options.bAutoLens || Options.bAutoSceneTake || Options.bAutoRecord))
 	{
-		OutError = "--connection-string creates the source without the panel: it cannot be combined with --endpoint or the --[no-]auto-* options";
+		OutError =
+			"--connection-string creates the source without the panel: it cannot be combined with --endpoint or the --[no-]auto-* options";
 		return false;
 	}
 	OutOptions = Options;

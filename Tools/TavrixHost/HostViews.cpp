@@ -44,7 +44,10 @@ std::string SceneTimeJson(const FQualifiedFrameTime& SceneTime)
 class FJsonLinesView final : public IHostView
 {
 public:
-	explicit FJsonLinesView(std::FILE* InOutput) : Output(InOutput) {}
+	explicit FJsonLinesView(std::FILE* InOutput)
+		: Output(InOutput)
+	{
+	}
 
 	void OnSource(const FHostSourceState& State) override
 	{
@@ -86,12 +89,13 @@ public:
 				 .AddRaw("location", FJsonLine::FloatArray(Location, 3))
 				 .AddRaw("rotation", FJsonLine::FloatArray(Rotation, 4))
 				 .AddRaw("scale", FJsonLine::FloatArray(Scale, 3))
-				 .AddRaw("lens", FJsonLine()
-									 .Add("focalLength", Frame.FocalLength)
-									 .Add("focusDistance", Frame.FocusDistance)
-									 .Add("aspectRatio", Frame.AspectRatio)
-									 .Add("fieldOfView", Frame.FieldOfView)
-									 .Finish()));
+				 .AddRaw("lens",
+					 FJsonLine()
+						 .Add("focalLength", Frame.FocalLength)
+						 .Add("focusDistance", Frame.FocusDistance)
+						 .Add("aspectRatio", Frame.AspectRatio)
+						 .Add("fieldOfView", Frame.FieldOfView)
+						 .Finish()));
 	}
 
 	void OnSlate(const std::string& Slate, int32 TakeNumber) override
@@ -133,7 +137,8 @@ private:
 class FLiveView final : public IHostView
 {
 public:
-	explicit FLiveView(std::FILE* InOutput) : Output(InOutput)
+	explicit FLiveView(std::FILE* InOutput)
+		: Output(InOutput)
 	{
 		// The alternate screen keeps the user's scroll-back clean; the cursor is hidden while drawing.
 		std::fputs("\x1b[?1049h\x1b[?25l\x1b[H\x1b[2J", Output);
@@ -165,13 +170,12 @@ private:
 	{
 		std::vector<std::string> Lines;
 		char Buffer[256];
-		const auto Line = [&](const char* Format, auto... Args)
-		{
+		const auto Line = [&](const char* Format, auto... Args) {
 			std::snprintf(Buffer, sizeof(Buffer), Format, Args...);
 			Lines.emplace_back(Buffer);
 		};
-		Line(" \x1b[1mTavrix Live Link\x1b[0m  headless editor host%s   tick %" PRIu64 " @ %.0f Hz   %.1f s", Status.bDemo ? " (demo camera)" : "",
-			Status.Tick, Status.TickHz, Status.ElapsedSeconds);
+		Line(" \x1b[1mTavrix Live Link\x1b[0m  headless editor host%s   tick %" PRIu64 " @ %.0f Hz   %.1f s",
+			Status.bDemo ? " (demo camera)" : "", Status.Tick, Status.TickHz, Status.ElapsedSeconds);
 		Lines.emplace_back("");
 		Lines.emplace_back(" \x1b[1mLive Link\x1b[0m");
 		if (!Status.bHasSource)
@@ -194,13 +198,15 @@ private:
 			Line("   Rotation   %12.6f %12.6f %12.6f %12.6f  (x y z w)", Transform.Rotation.X, Transform.Rotation.Y, Transform.Rotation.Z,
 				Transform.Rotation.W);
 			Line("   Scale      %12.3f %12.3f %12.3f", Transform.Scale3D.X, Transform.Scale3D.Y, Transform.Scale3D.Z);
-			Line("   Lens       focal %.3f  focus %.3f  aspect %.4f  fov %.3f", Frame.FocalLength, Frame.FocusDistance, Frame.AspectRatio, Frame.FieldOfView);
+			Line("   Lens       focal %.3f  focus %.3f  aspect %.4f  fov %.3f", Frame.FocalLength, Frame.FocusDistance, Frame.AspectRatio,
+				Frame.FieldOfView);
 			Line("   World time %.6f s", Frame.WorldTime.Time);
 			const FQualifiedFrameTime& SceneTime = Frame.MetaData.SceneTime;
 			if (SceneTime.Rate.Numerator > 0 && SceneTime.Rate.Denominator > 0)
 			{
-				Line("   Scene time %s  @ %d/%d fps  (frame %d + %.2f)", FormatTimecode(SceneTime.Time.GetFrame().Value, SceneTime.Rate).c_str(),
-					SceneTime.Rate.Numerator, SceneTime.Rate.Denominator, SceneTime.Time.GetFrame().Value, SceneTime.Time.GetSubFrame());
+				Line("   Scene time %s  @ %d/%d fps  (frame %d + %.2f)",
+					FormatTimecode(SceneTime.Time.GetFrame().Value, SceneTime.Rate).c_str(), SceneTime.Rate.Numerator,
+					SceneTime.Rate.Denominator, SceneTime.Time.GetFrame().Value, SceneTime.Time.GetSubFrame());
 			}
 			else
 			{
@@ -237,7 +243,8 @@ private:
 		const bool bKnownSize = ::ioctl(::fileno(Output), TIOCGWINSZ, &Window) == 0 && Window.ws_col > 8 && Window.ws_row > 4;
 		const size_t Columns = bKnownSize ? Window.ws_col : 120;
 		const size_t Rows = bKnownSize ? Window.ws_row : 60;
-		const auto Fit = [Columns](const std::string& Text) { return Text.size() + 4 > Columns ? Text.substr(0, Columns - 5) + "…" : Text; };
+		const auto Fit = [Columns](
+							 const std::string& Text) { return Text.size() + 4 > Columns ? Text.substr(0, Columns - 5) + "…" : Text; };
 		for (const std::string& Text : Status.RecentLog)
 		{
 			Lines.push_back("   " + Fit(Text));
@@ -269,13 +276,19 @@ private:
 class FPlainView final : public IHostView
 {
 public:
-	explicit FPlainView(std::FILE* InOutput) : Output(InOutput) {}
+	explicit FPlainView(std::FILE* InOutput)
+		: Output(InOutput)
+	{
+	}
 
 	void OnSource(const FHostSourceState& State) override
 	{
 		Print("source " + State.Type + " on " + State.Connection + ": " + State.Status + (State.bValid ? " (valid)" : " (not valid)"));
 	}
-	void OnSlate(const std::string& Slate, int32 TakeNumber) override { Print("slate \"" + Slate + "\" take " + std::to_string(TakeNumber)); }
+	void OnSlate(const std::string& Slate, int32 TakeNumber) override
+	{
+		Print("slate \"" + Slate + "\" take " + std::to_string(TakeNumber));
+	}
 	void OnRecording(bool bRecording, const std::string& TakeFile, int64_t Frames) override
 	{
 		Print(bRecording ? "recording " + TakeFile : "stopped recording " + TakeFile + " (" + std::to_string(Frames) + " frames)");
@@ -294,8 +307,8 @@ public:
 		}
 		NextStatus = Now + std::chrono::seconds(1);
 		char Buffer[160];
-		std::snprintf(Buffer, sizeof(Buffer), "tick %" PRIu64 ": %.1f updates/s, %.1f frames/s published%s", Status.Tick, Status.UpdatesPerSecond,
-			Status.PublishedPerSecond, Status.bRecording ? ", recording" : "");
+		std::snprintf(Buffer, sizeof(Buffer), "tick %" PRIu64 ": %.1f updates/s, %.1f frames/s published%s", Status.Tick,
+			Status.UpdatesPerSecond, Status.PublishedPerSecond, Status.bRecording ? ", recording" : "");
 		Print(Buffer);
 	}
 

@@ -7,8 +7,7 @@
 
 namespace
 {
-template <typename NumberType>
-std::string ShortestNumber(NumberType Value)
+template <typename NumberType> std::string ShortestNumber(NumberType Value)
 {
 	// JSON has no infinities or NaN: they become null, which a reader can tell apart from any number.
 	if (!std::isfinite(Value))

@@ -40,7 +40,8 @@ int RunSettingsCommand(const FHostOptions& Options)
 		FText SetError;
 		if (!FSettingsEditor::SetPropertyValue(*Section, Key, FString::FromUtf8(Options.SettingToSet->second), SetError))
 		{
-			std::fprintf(stderr, "tavrix-host: %s not changed: %s\n", Options.SettingToSet->first.c_str(), SetError.ToString().ToUtf8().c_str());
+			std::fprintf(
+				stderr, "tavrix-host: %s not changed: %s\n", Options.SettingToSet->first.c_str(), SetError.ToString().ToUtf8().c_str());
 			return 2;
 		}
 		std::printf("%s = %s (saved)\n", Options.SettingToSet->first.c_str(), Options.SettingToSet->second.c_str());
@@ -49,8 +50,9 @@ int RunSettingsCommand(const FHostOptions& Options)
 
 	for (const FSettingsSectionInfo& Info : FSettingsEditor::ListSections(SettingsModule))
 	{
-		std::printf("%s > %s > %s: %s\n", Info.ContainerName.ToString().ToUtf8().c_str(), Info.CategoryDisplayName.ToString().ToUtf8().c_str(),
-			Info.Section->GetDisplayName().ToString().ToUtf8().c_str(), Info.Section->GetDescription().ToString().ToUtf8().c_str());
+		std::printf("%s > %s > %s: %s\n", Info.ContainerName.ToString().ToUtf8().c_str(),
+			Info.CategoryDisplayName.ToString().ToUtf8().c_str(), Info.Section->GetDisplayName().ToString().ToUtf8().c_str(),
+			Info.Section->GetDescription().ToString().ToUtf8().c_str());
 		if (const UObject* Object = Info.Section->GetSettingsObject().Get())
 		{
 			std::printf("  stored in %s, section [%s]\n", Object->GetDefaultConfigFilename().ToUtf8().c_str(),

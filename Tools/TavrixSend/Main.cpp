@@ -82,7 +82,7 @@ void PrintSummary(const FTavrixSendReport& InReport, const FTavrixEndpoint& InEn
 {
 	const double Seconds = std::chrono::duration<double>(InReport.Elapsed).count();
 	std::printf("tavrix-send: %llu datagram%s sent to %s in %.3f s", static_cast<unsigned long long>(InReport.Sent),
-				InReport.Sent == 1 ? "" : "s", InEndpoint.ToString().c_str(), Seconds);
+		InReport.Sent == 1 ? "" : "s", InEndpoint.ToString().c_str(), Seconds);
 	if (InReport.Failed > 0)
 	{
 		std::printf(", %llu failed", static_cast<unsigned long long>(InReport.Failed));
@@ -149,7 +149,7 @@ int main(int ArgumentCount, char** Arguments)
 	if (Report.PersistentError)
 	{
 		std::fprintf(stderr, "tavrix-send: sending to %s failed: %s\n", Options.Endpoint.ToString().c_str(),
-					 Report.PersistentError.message().c_str());
+			Report.PersistentError.message().c_str());
 		return ExitRuntimeFailure;
 	}
 	return ExitSuccess;

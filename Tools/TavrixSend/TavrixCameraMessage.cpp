@@ -219,8 +219,7 @@ std::string BuildCameraMessage(const FTavrixCameraMessage& InMessage)
 	Out += ",\"Lens\":";
 	AppendNumberArray(Out, InMessage.Lens);
 	Out += ",\"Timecode\":";
-	AppendNumberArray(Out, std::array<int32_t, 3>{InMessage.TimecodeFrame, InMessage.TimecodeNumerator,
-												  InMessage.TimecodeDenominator});
+	AppendNumberArray(Out, std::array<int32_t, 3>{InMessage.TimecodeFrame, InMessage.TimecodeNumerator, InMessage.TimecodeDenominator});
 	Out += ",\"Metadata\":[";
 	for (size_t Index = 0; Index < InMessage.Metadata.size(); ++Index)
 	{

@@ -50,8 +50,7 @@ std::optional<double> ParseDecimal(std::string_view InText)
 {
 	double Value = 0.0;
 	const std::from_chars_result Result = std::from_chars(InText.data(), InText.data() + InText.size(), Value);
-	if (InText.empty() || Result.ec != std::errc() || Result.ptr != InText.data() + InText.size() ||
-		!std::isfinite(Value))
+	if (InText.empty() || Result.ec != std::errc() || Result.ptr != InText.data() + InText.size() || !std::isfinite(Value))
 	{
 		return std::nullopt;
 	}
@@ -63,8 +62,7 @@ template <typename T> std::optional<T> ParseInteger(std::string_view InText, T I
 {
 	T Value{};
 	const std::from_chars_result Result = std::from_chars(InText.data(), InText.data() + InText.size(), Value);
-	if (InText.empty() || Result.ec != std::errc() || Result.ptr != InText.data() + InText.size() || Value < InMin ||
-		Value > InMax)
+	if (InText.empty() || Result.ec != std::errc() || Result.ptr != InText.data() + InText.size() || Value < InMin || Value > InMax)
 	{
 		return std::nullopt;
 	}
@@ -186,8 +184,7 @@ std::string_view ApplyOption(std::string_view InName, std::string_view InValue, 
 	if (InName == "--orbit-seconds")
 	{
 		const std::optional<FTavrixDuration> Period = ParseSeconds(InValue);
-		Script.Orbit.PeriodSeconds =
-			Period ? std::chrono::duration<double>(*Period).count() : Script.Orbit.PeriodSeconds;
+		Script.Orbit.PeriodSeconds = Period ? std::chrono::duration<double>(*Period).count() : Script.Orbit.PeriodSeconds;
 		return Period ? "" : "seconds per turn, more than 0";
 	}
 	if (InName == "--lens")
@@ -264,8 +261,8 @@ FTavrixSendCommandLine FTavrixSendCommandLine::Parse(std::span<const std::string
 		}
 		const size_t Equals = Argument.find('=');
 		const std::string_view Name = Argument.substr(0, Equals);
-		const auto Entry = std::find_if(OptionEntries.begin(), OptionEntries.end(),
-										[Name](const FOptionEntry& InEntry) { return InEntry.Name == Name; });
+		const auto Entry =
+			std::find_if(OptionEntries.begin(), OptionEntries.end(), [Name](const FOptionEntry& InEntry) { return InEntry.Name == Name; });
 		if (Entry == OptionEntries.end())
 		{
 			return Reject(Argument.starts_with("-") ? "unknown option '" + std::string(Name) + "'"
@@ -306,8 +303,7 @@ FTavrixSendCommandLine FTavrixSendCommandLine::Parse(std::span<const std::string
 		const std::string_view Expected = ApplyOption(Name, Value, Result.Options);
 		if (!Expected.empty())
 		{
-			return Reject("invalid " + std::string(Name) + " '" + std::string(Value) + "': expected " +
-						  std::string(Expected));
+			return Reject("invalid " + std::string(Name) + " '" + std::string(Value) + "': expected " + std::string(Expected));
 		}
 	}
 

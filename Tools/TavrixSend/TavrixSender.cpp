@@ -38,7 +38,10 @@ bool FTavrixSteadyClock::SleepUntil(FTavrixTimePoint InDeadline, FTavrixStopSign
 	return !InStop.WaitUntil(InDeadline);
 }
 
-FTavrixCameraPayloads::FTavrixCameraPayloads(FTavrixCameraScript InScript) : Script(std::move(InScript)) {}
+FTavrixCameraPayloads::FTavrixCameraPayloads(FTavrixCameraScript InScript)
+	: Script(std::move(InScript))
+{
+}
 
 bool FTavrixCameraPayloads::NextPayload(FTavrixDuration InElapsed, std::string& OutPayload)
 {
@@ -92,9 +95,12 @@ bool FTavrixReplayPayloads::NextPayload(FTavrixDuration, std::string& OutPayload
 	return true;
 }
 
-FTavrixSender::FTavrixSender(ITavrixPayloadSource& InSource, ITavrixDatagramSink& InSink, const FTavrixPacing& InPacing,
-							 ITavrixClock& InClock)
-	: Source(InSource), Sink(InSink), Pacing(InPacing), Clock(InClock)
+FTavrixSender::FTavrixSender(
+	ITavrixPayloadSource& InSource, ITavrixDatagramSink& InSink, const FTavrixPacing& InPacing, ITavrixClock& InClock)
+	: Source(InSource)
+	, Sink(InSink)
+	, Pacing(InPacing)
+	, Clock(InClock)
 {
 }
 
@@ -188,9 +194,10 @@ FTavrixSendReport FTavrixSender::Run(FTavrixStopSignal& InStop)
 	return Report;
 }
 
-FTavrixSendThread::FTavrixSendThread(std::unique_ptr<ITavrixPayloadSource> InSource,
-									 std::unique_ptr<ITavrixDatagramSink> InSink, const FTavrixPacing& InPacing)
-	: Source(std::move(InSource)), Sink(std::move(InSink))
+FTavrixSendThread::FTavrixSendThread(
+	std::unique_ptr<ITavrixPayloadSource> InSource, std::unique_ptr<ITavrixDatagramSink> InSink, const FTavrixPacing& InPacing)
+	: Source(std::move(InSource))
+	, Sink(std::move(InSink))
 {
 	Thread = std::thread(&FTavrixSendThread::RunLoop, this, InPacing);
 }

@@ -135,8 +135,7 @@ class FTavrixSender
 {
 public:
 	/** The source, sink and clock must outlive the sender. */
-	FTavrixSender(ITavrixPayloadSource& InSource, ITavrixDatagramSink& InSink, const FTavrixPacing& InPacing,
-				  ITavrixClock& InClock);
+	FTavrixSender(ITavrixPayloadSource& InSource, ITavrixDatagramSink& InSink, const FTavrixPacing& InPacing, ITavrixClock& InClock);
 
 	/** Runs on the calling thread until done. A stop request ends the run at the next wait, without sending. */
 	FTavrixSendReport Run(FTavrixStopSignal& InStop);
@@ -156,8 +155,8 @@ private:
 class FTavrixSendThread
 {
 public:
-	FTavrixSendThread(std::unique_ptr<ITavrixPayloadSource> InSource, std::unique_ptr<ITavrixDatagramSink> InSink,
-					  const FTavrixPacing& InPacing);
+	FTavrixSendThread(
+		std::unique_ptr<ITavrixPayloadSource> InSource, std::unique_ptr<ITavrixDatagramSink> InSink, const FTavrixPacing& InPacing);
 	/** Asks the loop to stop and waits for it. */
 	~FTavrixSendThread();
 	FTavrixSendThread(const FTavrixSendThread&) = delete;

@@ -13,10 +13,8 @@ constexpr int64_t NanosecondsPerSecond = 1'000'000'000;
 
 int32_t SaturatingAdd(int32_t InBase, int64_t InIncrement)
 {
-	const int64_t Sum =
-		static_cast<int64_t>(InBase) + std::min<int64_t>(InIncrement, std::numeric_limits<int32_t>::max());
-	return static_cast<int32_t>(
-		std::clamp<int64_t>(Sum, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+	const int64_t Sum = static_cast<int64_t>(InBase) + std::min<int64_t>(InIncrement, std::numeric_limits<int32_t>::max());
+	return static_cast<int32_t>(std::clamp<int64_t>(Sum, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 /** Yaw about +Z, then pitch about the turned +Y, as the host composes a rotator without roll. */
@@ -26,8 +24,8 @@ std::array<float, 4> LookRotation(double InYawRadians, double InPitchRadians)
 	const double CosYaw = std::cos(InYawRadians * 0.5);
 	const double SinPitch = std::sin(InPitchRadians * 0.5);
 	const double CosPitch = std::cos(InPitchRadians * 0.5);
-	return {static_cast<float>(SinPitch * SinYaw), static_cast<float>(-SinPitch * CosYaw),
-			static_cast<float>(CosPitch * SinYaw), static_cast<float>(CosPitch * CosYaw)};
+	return {static_cast<float>(SinPitch * SinYaw), static_cast<float>(-SinPitch * CosYaw), static_cast<float>(CosPitch * SinYaw),
+		static_cast<float>(CosPitch * CosYaw)};
 }
 } // namespace
 
@@ -50,7 +48,7 @@ FTavrixCameraPose EvaluateMotion(ETavrixMotion InMotion, const FTavrixOrbit& InO
 	const double OffsetY = -InOrbit.Radius * std::sin(Angle);
 	FTavrixCameraPose Pose;
 	Pose.Location = {static_cast<float>(InOrbit.Center[0] + OffsetX), static_cast<float>(InOrbit.Center[1] + OffsetY),
-					 static_cast<float>(InOrbit.Center[2] + InOrbit.Height)};
+		static_cast<float>(InOrbit.Center[2] + InOrbit.Height)};
 
 	const double Horizontal = std::hypot(OffsetX, OffsetY);
 	const double Yaw = Horizontal > 0.0 ? std::atan2(-OffsetY, -OffsetX) : 0.0;
@@ -78,8 +76,7 @@ int32_t TimecodeFrameAt(FTavrixFrameRate InRate, int32_t InStartFrame, FTavrixDu
 	// floor(Elapsed * Numerator / (Denominator * 1e9)) in exact integers, split so that no product overflows.
 	const int64_t WholeSecondFrames = Seconds * Numerator;
 	const int64_t Frames = WholeSecondFrames / Denominator +
-						   ((WholeSecondFrames % Denominator) * NanosecondsPerSecond + Nanoseconds * Numerator) /
-							   (Denominator * NanosecondsPerSecond);
+		((WholeSecondFrames % Denominator) * NanosecondsPerSecond + Nanoseconds * Numerator) / (Denominator * NanosecondsPerSecond);
 	return SaturatingAdd(InStartFrame, Frames);
 }
 

@@ -58,12 +58,11 @@ std::optional<FTavrixEndpoint> FTavrixEndpoint::Parse(std::string_view InText)
 
 std::string FTavrixEndpoint::ToString() const
 {
-	return std::to_string(Address >> 24) + '.' + std::to_string((Address >> 16) & 0xFF) + '.' +
-		   std::to_string((Address >> 8) & 0xFF) + '.' + std::to_string(Address & 0xFF) + ':' + std::to_string(Port);
+	return std::to_string(Address >> 24) + '.' + std::to_string((Address >> 16) & 0xFF) + '.' + std::to_string((Address >> 8) & 0xFF) +
+		'.' + std::to_string(Address & 0xFF) + ':' + std::to_string(Port);
 }
 
-std::unique_ptr<FTavrixUdpSocket> FTavrixUdpSocket::Open(const FTavrixEndpoint& InDestination,
-														 std::error_code& OutError)
+std::unique_ptr<FTavrixUdpSocket> FTavrixUdpSocket::Open(const FTavrixEndpoint& InDestination, std::error_code& OutError)
 {
 	const int Descriptor = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
 	if (Descriptor < 0)
@@ -76,7 +75,8 @@ std::unique_ptr<FTavrixUdpSocket> FTavrixUdpSocket::Open(const FTavrixEndpoint& 
 }
 
 FTavrixUdpSocket::FTavrixUdpSocket(int InDescriptor, const FTavrixEndpoint& InDestination)
-	: Descriptor(InDescriptor), Destination(InDestination)
+	: Descriptor(InDescriptor)
+	, Destination(InDestination)
 {
 }
 
@@ -93,8 +93,8 @@ std::error_code FTavrixUdpSocket::Send(std::string_view InPayload)
 	Address.sin_port = htons(Destination.Port);
 	for (;;)
 	{
-		const ssize_t Sent = ::sendto(Descriptor, InPayload.data(), InPayload.size(), MSG_NOSIGNAL,
-									  reinterpret_cast<const sockaddr*>(&Address), sizeof(Address));
+		const ssize_t Sent = ::sendto(
+			Descriptor, InPayload.data(), InPayload.size(), MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&Address), sizeof(Address));
 		if (Sent >= 0)
 		{
 			return {};

@@ -277,7 +277,8 @@ struct FConfigFile::FImpl
 	}
 };
 
-FConfigFile::FConfigFile() : Impl(MakeUnique<FImpl>())
+FConfigFile::FConfigFile()
+	: Impl(MakeUnique<FImpl>())
 {
 }
 
@@ -295,8 +296,7 @@ bool FConfigFile::Read(const FString& Filename)
 	{
 		return true;
 	}
-	const auto Fail = [this, &Filename](const std::string& Reason)
-	{
+	const auto Fail = [this, &Filename](const std::string& Reason) {
 		UE_LOG(LogConfig, Warning, TEXT("Could not read %s: %s. Its values are ignored and it will not be overwritten."), *Filename,
 			UTF8_TO_TCHAR(Reason.c_str()));
 		*Impl = FImpl();

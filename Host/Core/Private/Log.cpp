@@ -30,7 +30,8 @@ const TCHAR* ELogVerbosity::ToString(Type Verbosity)
 	return u"Unknown";
 }
 
-FLogCategoryBase::FLogCategoryBase(const TCHAR* InCategoryName, ELogVerbosity::Type InDefaultVerbosity, ELogVerbosity::Type InCompileTimeVerbosity)
+FLogCategoryBase::FLogCategoryBase(
+	const TCHAR* InCategoryName, ELogVerbosity::Type InDefaultVerbosity, ELogVerbosity::Type InCompileTimeVerbosity)
 	: Verbosity(std::min(InDefaultVerbosity, InCompileTimeVerbosity))
 	, DefaultVerbosity(InDefaultVerbosity)
 	, CompileTimeVerbosity(InCompileTimeVerbosity)
@@ -85,7 +86,8 @@ void FOutputDeviceRedirector::Serialize(const TCHAR* Text, ELogVerbosity::Type V
 	std::lock_guard Lock(State.Mutex);
 	if (State.Devices.empty())
 	{
-		std::fprintf(stderr, "%s: %s: %s\n", TCHAR_TO_UTF8(*Category.ToString()), TCHAR_TO_UTF8(ELogVerbosity::ToString(Verbosity)), TCHAR_TO_UTF8(Text));
+		std::fprintf(stderr, "%s: %s: %s\n", TCHAR_TO_UTF8(*Category.ToString()), TCHAR_TO_UTF8(ELogVerbosity::ToString(Verbosity)),
+			TCHAR_TO_UTF8(Text));
 		return;
 	}
 	for (FOutputDevice* Device : State.Devices)

@@ -106,7 +106,8 @@ bool FModuleManager::UnloadModule(FName ModuleName)
 	FLoadedModule Unloaded;
 	{
 		std::lock_guard Lock(Table.Mutex);
-		auto It = std::find_if(Table.Modules.begin(), Table.Modules.end(), [&](const FLoadedModule& Loaded) { return Loaded.Name == ModuleName; });
+		auto It = std::find_if(
+			Table.Modules.begin(), Table.Modules.end(), [&](const FLoadedModule& Loaded) { return Loaded.Name == ModuleName; });
 		if (It == Table.Modules.end())
 		{
 			return false;

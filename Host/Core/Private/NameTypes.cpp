@@ -59,11 +59,13 @@ struct FNameTable
 };
 } // namespace
 
-FName::FName(const TCHAR* Name, EFindName FindType) : Index(FNameTable::Get().FindOrAdd(Name ? Name : u"", FindType))
+FName::FName(const TCHAR* Name, EFindName FindType)
+	: Index(FNameTable::Get().FindOrAdd(Name ? Name : u"", FindType))
 {
 }
 
-FName::FName(const ANSICHAR* Name, EFindName FindType) : FName(*FString(Name), FindType)
+FName::FName(const ANSICHAR* Name, EFindName FindType)
+	: FName(*FString(Name), FindType)
 {
 }
 

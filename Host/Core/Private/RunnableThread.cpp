@@ -60,8 +60,8 @@ uint64 FGenericPlatformTime::Cycles64()
 	return static_cast<uint64>(Now.tv_sec) * 1000000000ull + static_cast<uint64>(Now.tv_nsec);
 }
 
-FRunnableThread* FRunnableThread::Create(FRunnable* InRunnable, const TCHAR* ThreadName, uint32 InStackSize,
-	EThreadPriority InThreadPri, uint64 InThreadAffinityMask, EThreadCreateFlags)
+FRunnableThread* FRunnableThread::Create(FRunnable* InRunnable, const TCHAR* ThreadName, uint32 InStackSize, EThreadPriority InThreadPri,
+	uint64 InThreadAffinityMask, EThreadCreateFlags)
 {
 	if (InRunnable == nullptr)
 	{

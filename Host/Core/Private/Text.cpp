@@ -6,7 +6,8 @@ TSharedRef<const FText::FTextData> FText::GetEmptyData()
 	return Empty;
 }
 
-FText::FText() : Data(GetEmptyData())
+FText::FText()
+	: Data(GetEmptyData())
 {
 }
 
@@ -31,7 +32,8 @@ bool FText::EqualTo(const FText& Other) const
 	return ToString().Equals(Other.ToString(), ESearchCase::CaseSensitive);
 }
 
-FText FInternationalization::ForUseOnlyByLocMacroAndGraphNodeTextLiterals_CreateText(const TCHAR* InTextLiteral, const TCHAR* InNamespace, const TCHAR* InKey)
+FText FInternationalization::ForUseOnlyByLocMacroAndGraphNodeTextLiterals_CreateText(
+	const TCHAR* InTextLiteral, const TCHAR* InNamespace, const TCHAR* InKey)
 {
 	return FText(MakeShared<const FText::FTextData>(FText::FTextData{FString(InTextLiteral), FString(InNamespace), FString(InKey)}));
 }

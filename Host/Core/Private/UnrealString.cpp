@@ -335,6 +335,7 @@ uint32 GetTypeHash(const FString& Text)
 	return Hash;
 }
 
-FTCHARToUTF8::FTCHARToUTF8(const TCHAR* Text) : Converted(FString(Text).ToUtf8())
+FTCHARToUTF8::FTCHARToUTF8(const TCHAR* Text)
+	: Converted(FString(Text).ToUtf8())
 {
 }

@@ -37,14 +37,12 @@ struct CORE_API FDebug
 #define checkf(expr, msg) ((expr) ? void(0) : FDebug::AssertFailed(#expr, __FILE__, __LINE__, msg))
 #define checkNoEntry() FDebug::AssertFailed("unreachable", __FILE__, __LINE__)
 
-template <typename T>
-[[nodiscard]] constexpr std::remove_reference_t<T>&& MoveTemp(T&& Obj) noexcept
+template <typename T> [[nodiscard]] constexpr std::remove_reference_t<T>&& MoveTemp(T&& Obj) noexcept
 {
 	return static_cast<std::remove_reference_t<T>&&>(Obj);
 }
 
-template <typename T>
-[[nodiscard]] constexpr T&& Forward(std::remove_reference_t<T>& Obj) noexcept
+template <typename T> [[nodiscard]] constexpr T&& Forward(std::remove_reference_t<T>& Obj) noexcept
 {
 	return static_cast<T&&>(Obj);
 }

@@ -54,8 +54,9 @@ bool IsIdentifierChar(char C)
 
 bool EqualsIgnoreCase(std::string_view A, std::string_view B)
 {
-	return A.size() == B.size() &&
-		std::equal(A.begin(), A.end(), B.begin(), [](char X, char Y) { return std::tolower(static_cast<unsigned char>(X)) == std::tolower(static_cast<unsigned char>(Y)); });
+	return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char X, char Y) {
+		return std::tolower(static_cast<unsigned char>(X)) == std::tolower(static_cast<unsigned char>(Y));
+	});
 }
 
 void AppendUtf8(std::string& Out, uint32_t Code)
@@ -88,7 +89,10 @@ void AppendUtf8(std::string& Out, uint32_t Code)
 class FLexer
 {
 public:
-	explicit FLexer(const std::string& InText) : Text(InText) {}
+	explicit FLexer(const std::string& InText)
+		: Text(InText)
+	{
+	}
 
 	void Run(std::vector<FToken>& OutTokens, std::vector<FDirective>& OutDirectives)
 	{
@@ -156,7 +160,8 @@ private:
 		{
 			Fail(StartLine, "comment is not closed");
 		}
-		Line += static_cast<int>(std::count(Text.begin() + static_cast<std::ptrdiff_t>(Pos), Text.begin() + static_cast<std::ptrdiff_t>(End), '\n'));
+		Line += static_cast<int>(
+			std::count(Text.begin() + static_cast<std::ptrdiff_t>(Pos), Text.begin() + static_cast<std::ptrdiff_t>(End), '\n'));
 		Pos = End + 2;
 	}
 
@@ -217,7 +222,8 @@ private:
 			{
 				const char N = Text[Pos];
 				const char Previous = Pos > Start ? Text[Pos - 1] : '\0';
-				const bool bExponentSign = (N == '+' || N == '-') && (Previous == 'e' || Previous == 'E' || Previous == 'p' || Previous == 'P');
+				const bool bExponentSign =
+					(N == '+' || N == '-') && (Previous == 'e' || Previous == 'E' || Previous == 'p' || Previous == 'P');
 				const bool bSeparator = N == '\'' && std::isxdigit(static_cast<unsigned char>(Peek(1)));
 				if (!(IsIdentifierChar(N) || N == '.' || bExponentSign || bSeparator))
 				{
@@ -407,7 +413,10 @@ constexpr std::string_view PropertySpecifiers =
 class FParser
 {
 public:
-	FParser(const std::vector<FToken>& InTokens) : Tokens(InTokens) {}
+	FParser(const std::vector<FToken>& InTokens)
+		: Tokens(InTokens)
+	{
+	}
 
 	void Run(FReflectedHeader& OutHeader)
 	{
@@ -594,7 +603,8 @@ private:
 			}
 			else
 			{
-				Fail(Specifier.Line, "unsupported class specifier '" + Specifier.Name + "' (supported: " + std::string(ClassSpecifiers) + ")");
+				Fail(Specifier.Line,
+					"unsupported class specifier '" + Specifier.Name + "' (supported: " + std::string(ClassSpecifiers) + ")");
 			}
 		}
 
@@ -621,7 +631,8 @@ private:
 			Fail(Peek().Line, "class " + Class.Name + " must derive from UObject or another reflected class");
 		}
 		Next();
-		while (Peek().Kind == ETokenKind::Identifier && (Peek().Text == "public" || Peek().Text == "protected" || Peek().Text == "private" || Peek().Text == "virtual"))
+		while (Peek().Kind == ETokenKind::Identifier &&
+			(Peek().Text == "public" || Peek().Text == "protected" || Peek().Text == "private" || Peek().Text == "virtual"))
 		{
 			Next();
 		}
@@ -715,7 +726,8 @@ private:
 		for (const FSpecifier& Specifier : ParseSpecifierList())
 		{
 			const bool bEdit = EqualsIgnoreCase(Specifier.Name, "EditAnywhere") || EqualsIgnoreCase(Specifier.Name, "EditDefaultsOnly");
-			const bool bVisible = EqualsIgnoreCase(Specifier.Name, "VisibleAnywhere") || EqualsIgnoreCase(Specifier.Name, "VisibleDefaultsOnly");
+			const bool bVisible =
+				EqualsIgnoreCase(Specifier.Name, "VisibleAnywhere") || EqualsIgnoreCase(Specifier.Name, "VisibleDefaultsOnly");
 			if (bEdit || bVisible)
 			{
 				RequireFlag(Specifier);
@@ -746,7 +758,8 @@ private:
 			}
 			else
 			{
-				Fail(Specifier.Line, "unsupported property specifier '" + Specifier.Name + "' (supported: " + std::string(PropertySpecifiers) + ")");
+				Fail(Specifier.Line,
+					"unsupported property specifier '" + Specifier.Name + "' (supported: " + std::string(PropertySpecifiers) + ")");
 			}
 		}
 
@@ -793,7 +806,9 @@ private:
 		}
 		if (Property.Type != "bool" && Property.Type != "int32" && Property.Type != "float" && Property.Type != "FString")
 		{
-			Fail(Declarator.front().Line, "unsupported property type '" + Property.Type + "' of " + Property.Name + " (supported: " + std::string(SupportedTypes) + ")");
+			Fail(Declarator.front().Line,
+				"unsupported property type '" + Property.Type + "' of " + Property.Name + " (supported: " + std::string(SupportedTypes) +
+					")");
 		}
 
 		// Skip the initialiser, if any, up to the ';' that ends the declaration.

@@ -137,7 +137,9 @@ void GetDerivedClasses(const UClass* ClassToLookFor, TArray<UClass*>& Results, b
 }
 
 UScriptStruct::UScriptStruct(const TCHAR* InName, UScriptStruct* InSuperStruct, FOps InOps)
-	: Name(InName), SuperStruct(InSuperStruct), Ops(InOps)
+	: Name(InName)
+	, SuperStruct(InSuperStruct)
+	, Ops(InOps)
 {
 }
 

@@ -119,14 +119,17 @@ bool FProperty::ImportText(const FString& Text, UObject* Object, FString* OutErr
 	case EPropertyType::Int32:
 		if (const std::errc Result = ParseNumber(Text, *ContainerPtrToValuePtr<int32>(Object)); Result != std::errc())
 		{
-			Error = Result == std::errc::result_out_of_range ? Quote(Text) + TEXT(" is outside the int32 range (-2147483648 to 2147483647).")
-														   : Quote(Text) + TEXT(" is not a whole decimal number.");
+			Error = Result == std::errc::result_out_of_range
+				? Quote(Text) + TEXT(" is outside the int32 range (-2147483648 to 2147483647).")
+				: Quote(Text) + TEXT(" is not a whole decimal number.");
 		}
 		break;
 	case EPropertyType::Float:
-		if (const std::errc Result = ParseNumber(Text, *ContainerPtrToValuePtr<float>(Object), std::chars_format::general); Result != std::errc())
+		if (const std::errc Result = ParseNumber(Text, *ContainerPtrToValuePtr<float>(Object), std::chars_format::general);
+			Result != std::errc())
 		{
-			Error = Result == std::errc::result_out_of_range ? Quote(Text) + TEXT(" is outside the float range.") : Quote(Text) + TEXT(" is not a number.");
+			Error = Result == std::errc::result_out_of_range ? Quote(Text) + TEXT(" is outside the float range.")
+															 : Quote(Text) + TEXT(" is not a number.");
 		}
 		break;
 	case EPropertyType::String:

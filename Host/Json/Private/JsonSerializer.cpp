@@ -73,14 +73,17 @@ private:
  * Allocator over an arena that counts the nodes living in it: the arena deletes itself when its builder is done
  * and its last node is gone. A raw pointer, so copying the allocator (which allocate_shared does freely) is free.
  */
-template <typename T>
-struct TArenaAllocator
+template <typename T> struct TArenaAllocator
 {
 	using value_type = T;
 
-	explicit TArenaAllocator(FJsonArena* InArena) : Arena(InArena) {}
+	explicit TArenaAllocator(FJsonArena* InArena)
+		: Arena(InArena)
+	{
+	}
 	template <typename U>
-	TArenaAllocator(const TArenaAllocator<U>& Other) : Arena(Other.Arena)
+	TArenaAllocator(const TArenaAllocator<U>& Other)
+		: Arena(Other.Arena)
 	{
 	}
 
@@ -91,11 +94,7 @@ struct TArenaAllocator
 	}
 	void deallocate(T*, size_t) { Arena->Release(); }
 
-	template <typename U>
-	bool operator==(const TArenaAllocator<U>& Other) const
-	{
-		return Arena == Other.Arena;
-	}
+	template <typename U> bool operator==(const TArenaAllocator<U>& Other) const { return Arena == Other.Arena; }
 
 	FJsonArena* Arena;
 };
@@ -111,7 +110,12 @@ public:
 	using Ch = char16_t;
 
 	/** InBegin[InLength] must be zero. */
-	FTextStream(Ch* InBegin, size_t InLength) : Begin(InBegin), Current(InBegin), End(InBegin + InLength) {}
+	FTextStream(Ch* InBegin, size_t InLength)
+		: Begin(InBegin)
+		, Current(InBegin)
+		, End(InBegin + InLength)
+	{
+	}
 
 	Ch Peek() const { return *Current; }
 	Ch Take() { return *Current++; }
@@ -143,8 +147,7 @@ private:
  */
 struct FJsonTargetEncoding : rapidjson::UTF16<char16_t>
 {
-	template <typename OutputStream>
-	static void Encode(OutputStream& Stream, unsigned CodePoint)
+	template <typename OutputStream> static void Encode(OutputStream& Stream, unsigned CodePoint)
 	{
 		if (CodePoint >= 0xD800 && CodePoint <= 0xDFFF)
 		{
@@ -153,8 +156,7 @@ struct FJsonTargetEncoding : rapidjson::UTF16<char16_t>
 		}
 		rapidjson::UTF16<char16_t>::Encode(Stream, CodePoint);
 	}
-	template <typename OutputStream>
-	static void EncodeUnsafe(OutputStream& Stream, unsigned CodePoint)
+	template <typename OutputStream> static void EncodeUnsafe(OutputStream& Stream, unsigned CodePoint)
 	{
 		if (CodePoint >= 0xD800 && CodePoint <= 0xDFFF)
 		{
@@ -187,8 +189,7 @@ bool TryReadShortNumberText(const char16_t* Text, size_t Length, double& OutValu
 	int Exponent = 0;
 	const auto IsDigit = [&Cursor, End] { return Cursor < End && *Cursor >= u'0' && *Cursor <= u'9'; };
 	/** Gathers one more digit; false once there are too many to hold exactly. */
-	const auto Gather = [&]
-	{
+	const auto Gather = [&] {
 		if (Mantissa != 0 || *Cursor != u'0')
 		{
 			Mantissa = Mantissa * 10 + static_cast<uint64_t>(*Cursor - u'0');
@@ -297,8 +298,7 @@ bool ReadNumberText(const char16_t* Text, size_t Length, double& OutValue)
 
 // The reader reads a number or a string through a copy of the stream, so that in place it can hand over the text
 // from where the token began.
-template <>
-struct rapidjson::StreamTraits<FTextStream>
+template <> struct rapidjson::StreamTraits<FTextStream>
 {
 	enum
 	{
@@ -319,7 +319,12 @@ class FJsonTreeBuilder : public rapidjson::BaseReaderHandler<FJsonTargetEncoding
 public:
 	using Ch = char16_t;
 
-	FJsonTreeBuilder() : Arena(FJsonArena::Create()), PendingMembers(ThreadScratch.Members), PendingElements(ThreadScratch.Elements) {}
+	FJsonTreeBuilder()
+		: Arena(FJsonArena::Create())
+		, PendingMembers(ThreadScratch.Members)
+		, PendingElements(ThreadScratch.Elements)
+	{
+	}
 	~FJsonTreeBuilder()
 	{
 		// Before the arena: the scratch stacks of a refused text still hold nodes that live in it.
@@ -348,7 +353,10 @@ public:
 		double Value = 0.0;
 		return ReadNumberText(Text, Length, Value) && Number(Value);
 	}
-	bool String(const Ch* Text, rapidjson::SizeType Length, bool) { return AddValue(Make<FJsonValueString>(FString(static_cast<int32>(Length), Text))); }
+	bool String(const Ch* Text, rapidjson::SizeType Length, bool)
+	{
+		return AddValue(Make<FJsonValueString>(FString(static_cast<int32>(Length), Text)));
+	}
 	bool Key(const Ch* Text, rapidjson::SizeType Length, bool)
 	{
 		PendingKey = FString(static_cast<int32>(Length), Text);
@@ -416,8 +424,7 @@ private:
 
 	bool Number(double Value) { return AddValue(Make<FJsonValueNumber>(Value)); }
 
-	template <typename T, typename... ArgTypes>
-	TSharedPtr<T> Make(ArgTypes&&... Args)
+	template <typename T, typename... ArgTypes> TSharedPtr<T> Make(ArgTypes&&... Args)
 	{
 		return TSharedPtr<T>(std::allocate_shared<T>(TArenaAllocator<T>(Arena), std::forward<ArgTypes>(Args)...));
 	}
@@ -425,8 +432,7 @@ private:
 	bool Enter() const { return Depth < FJsonSerializer::MaxDepth; }
 
 	/** Moves what waits on Pending from First on into Container, sized once, and takes it off the stack. */
-	template <typename ItemType>
-	static void MoveClosed(std::vector<ItemType>& Pending, size_t First, TArray<ItemType>& Container)
+	template <typename ItemType> static void MoveClosed(std::vector<ItemType>& Pending, size_t First, TArray<ItemType>& Container)
 	{
 		Container.Reserve(static_cast<int32>(Pending.size() - First));
 		for (size_t Index = First; Index < Pending.size(); ++Index)
@@ -490,8 +496,7 @@ bool FJsonSerializer::Deserialize(const TSharedRef<TJsonReader<TCHAR>>& Reader, 
 	// the text invalid. In place (over the text the reader handed over), because outside it the packaged reader
 	// garbles a number's text while widening it to UTF-16; in place, strings are decoded from and to the source
 	// encoding, hence the same encoding twice.
-	constexpr unsigned Flags =
-		rapidjson::kParseInsituFlag | rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseValidateEncodingFlag;
+	constexpr unsigned Flags = rapidjson::kParseInsituFlag | rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseValidateEncodingFlag;
 	rapidjson::GenericReader<FJsonTargetEncoding, FJsonTargetEncoding> JsonReader;
 	const rapidjson::ParseResult Result = JsonReader.Parse<Flags>(Stream, Builder);
 	if (Result.IsError() || Stream.Tell() != Length || !Builder.Root.IsValid())

@@ -4,7 +4,8 @@
 
 DEFINE_LOG_CATEGORY_STATIC(LogLiveLink, Log, All);
 
-FLiveLinkClient::FLiveLinkClient() : GameThreadId(std::this_thread::get_id())
+FLiveLinkClient::FLiveLinkClient()
+	: GameThreadId(std::this_thread::get_id())
 {
 }
 
@@ -104,12 +105,14 @@ void FLiveLinkClient::Tick()
 	ProcessPendingRemovals();
 }
 
-void FLiveLinkClient::PushStaticData(const FLiveLinkSubjectKey& SubjectKey, TSubclassOf<ULiveLinkRole> Role, FLiveLinkStaticDataStruct&& StaticData)
+void FLiveLinkClient::PushStaticData(
+	const FLiveLinkSubjectKey& SubjectKey, TSubclassOf<ULiveLinkRole> Role, FLiveLinkStaticDataStruct&& StaticData)
 {
 	ULiveLinkRole* RoleObject = Role.Get() != nullptr ? static_cast<ULiveLinkRole*>(Role.Get()->GetDefaultObject(true)) : nullptr;
 	if (RoleObject == nullptr || !StaticData.IsValid() || !StaticData.GetStruct()->IsChildOf(RoleObject->GetStaticDataStruct()))
 	{
-		UE_LOG(LogLiveLink, Warning, TEXT("Static data for subject %s dropped: it does not match its role"), *SubjectKey.SubjectName.ToString());
+		UE_LOG(LogLiveLink, Warning, TEXT("Static data for subject %s dropped: it does not match its role"),
+			*SubjectKey.SubjectName.ToString());
 		return;
 	}
 	// Observers get their own copy; made only when somebody listens, so the push stays cheap otherwise.

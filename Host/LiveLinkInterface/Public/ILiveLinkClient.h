@@ -16,7 +16,8 @@ public:
 	 */
 	virtual FSimpleMulticastDelegate& TickNotification() = 0;
 	/** Takes the record; the subject exists from then on with that role. */
-	virtual void PushStaticData(const FLiveLinkSubjectKey& SubjectKey, TSubclassOf<ULiveLinkRole> Role, FLiveLinkStaticDataStruct&& StaticData) = 0;
+	virtual void PushStaticData(
+		const FLiveLinkSubjectKey& SubjectKey, TSubclassOf<ULiveLinkRole> Role, FLiveLinkStaticDataStruct&& StaticData) = 0;
 	/** Takes the record. A frame for a subject without static data, or of another role's type, is dropped. */
 	virtual void PushFrameData(const FLiveLinkSubjectKey& SubjectKey, FLiveLinkFrameDataStruct&& FrameData) = 0;
 };

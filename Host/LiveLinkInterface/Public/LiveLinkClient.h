@@ -20,7 +20,8 @@ public:
 
 	//~ Begin ILiveLinkClient interface
 	FSimpleMulticastDelegate& TickNotification() override { return TickDelegate; }
-	void PushStaticData(const FLiveLinkSubjectKey& SubjectKey, TSubclassOf<ULiveLinkRole> Role, FLiveLinkStaticDataStruct&& StaticData) override;
+	void PushStaticData(
+		const FLiveLinkSubjectKey& SubjectKey, TSubclassOf<ULiveLinkRole> Role, FLiveLinkStaticDataStruct&& StaticData) override;
 	void PushFrameData(const FLiveLinkSubjectKey& SubjectKey, FLiveLinkFrameDataStruct&& FrameData) override;
 	//~ End ILiveLinkClient interface
 

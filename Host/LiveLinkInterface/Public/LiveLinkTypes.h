@@ -13,7 +13,11 @@ struct FLiveLinkSubjectKey
 	FName SubjectName;
 
 	FLiveLinkSubjectKey() = default;
-	FLiveLinkSubjectKey(const FGuid& InSource, FName InSubjectName) : Source(InSource), SubjectName(InSubjectName) {}
+	FLiveLinkSubjectKey(const FGuid& InSource, FName InSubjectName)
+		: Source(InSource)
+		, SubjectName(InSubjectName)
+	{
+	}
 	bool operator==(const FLiveLinkSubjectKey& Other) const = default;
 };
 
@@ -29,7 +33,11 @@ struct FLiveLinkWorldTime
 	double Offset = 0.0;
 
 	FLiveLinkWorldTime() = default;
-	FLiveLinkWorldTime(double InTime, double InOffset) : Time(InTime), Offset(InOffset) {}
+	FLiveLinkWorldTime(double InTime, double InOffset)
+		: Time(InTime)
+		, Offset(InOffset)
+	{
+	}
 	double GetOffsettedTime() const { return Time + Offset; }
 };
 
@@ -60,13 +68,17 @@ struct LIVELINKINTERFACE_API FLiveLinkBaseFrameData
  * An owned record of a struct type known only at run time, created from the type's StaticStruct with the type's
  * defaults. Move-only: pushing a record to the client hands it over.
  */
-template <typename BaseType>
-class TLiveLinkDataStruct
+template <typename BaseType> class TLiveLinkDataStruct
 {
 public:
 	TLiveLinkDataStruct() = default;
 	explicit TLiveLinkDataStruct(UScriptStruct* InStruct) { InitializeWith(InStruct); }
-	TLiveLinkDataStruct(TLiveLinkDataStruct&& Other) noexcept : Struct(Other.Struct), Memory(MoveTemp(Other.Memory)) { Other.Struct = nullptr; }
+	TLiveLinkDataStruct(TLiveLinkDataStruct&& Other) noexcept
+		: Struct(Other.Struct)
+		, Memory(MoveTemp(Other.Memory))
+	{
+		Other.Struct = nullptr;
+	}
 	TLiveLinkDataStruct& operator=(TLiveLinkDataStruct&& Other) noexcept
 	{
 		if (this != &Other)
@@ -117,13 +129,11 @@ public:
 	BaseType* GetBaseData() { return reinterpret_cast<BaseType*>(Memory.get()); }
 	const BaseType* GetBaseData() const { return reinterpret_cast<const BaseType*>(Memory.get()); }
 	/** Null unless the record is of type T or derived from it. */
-	template <typename T>
-	T* Cast()
+	template <typename T> T* Cast()
 	{
 		return IsValid() && Struct->IsChildOf(T::StaticStruct()) ? reinterpret_cast<T*>(Memory.get()) : nullptr;
 	}
-	template <typename T>
-	const T* Cast() const
+	template <typename T> const T* Cast() const
 	{
 		return IsValid() && Struct->IsChildOf(T::StaticStruct()) ? reinterpret_cast<const T*>(Memory.get()) : nullptr;
 	}

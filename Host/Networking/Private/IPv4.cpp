@@ -49,7 +49,8 @@ bool ParseDottedQuad(const FString& Text, int32& Pos, FIPv4Address& OutAddress)
 			return false;
 		}
 	}
-	OutAddress = FIPv4Address(static_cast<uint8>(Octets[0]), static_cast<uint8>(Octets[1]), static_cast<uint8>(Octets[2]), static_cast<uint8>(Octets[3]));
+	OutAddress = FIPv4Address(
+		static_cast<uint8>(Octets[0]), static_cast<uint8>(Octets[1]), static_cast<uint8>(Octets[2]), static_cast<uint8>(Octets[3]));
 	return true;
 }
 } // namespace

@@ -14,14 +14,15 @@ FSocket* FUdpSocketBuilder::Build() const
 	FSocket* Socket = SocketSubsystem->CreateSocket(FName(NAME_SocketTypes::DGram), Description);
 	if (Socket == nullptr)
 	{
-		UE_LOG(LogSockets, Error, TEXT("FUdpSocketBuilder: failed to create socket %s: %s"), *Description, *SocketSubsystem->GetLastErrorText());
+		UE_LOG(LogSockets, Error, TEXT("FUdpSocketBuilder: failed to create socket %s: %s"), *Description,
+			*SocketSubsystem->GetLastErrorText());
 		return nullptr;
 	}
 
-	const auto Fail = [&](const TCHAR* What)
-	{
+	const auto Fail = [&](const TCHAR* What) {
 		const FString Reason = SocketSubsystem->GetLastErrorText();
-		UE_LOG(LogSockets, Error, TEXT("FUdpSocketBuilder: failed to %s for socket %s on %s: %s"), What, *Description, *BoundEndpoint.ToString(), *Reason);
+		UE_LOG(LogSockets, Error, TEXT("FUdpSocketBuilder: failed to %s for socket %s on %s: %s"), What, *Description,
+			*BoundEndpoint.ToString(), *Reason);
 		SocketSubsystem->DestroySocket(Socket);
 		return nullptr;
 	};

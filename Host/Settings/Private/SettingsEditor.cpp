@@ -27,7 +27,8 @@ TArray<FSettingsSectionInfo> FSettingsEditor::ListSections(const ISettingsModule
 			Category->GetSections(Sections);
 			for (const ISettingsSectionPtr& Section : Sections)
 			{
-				Result.Add(FSettingsSectionInfo{ContainerName, Category->GetName(), Category->GetDisplayName(), Section, ListProperties(*Section)});
+				Result.Add(FSettingsSectionInfo{
+					ContainerName, Category->GetName(), Category->GetDisplayName(), Section, ListProperties(*Section)});
 			}
 		}
 	}

@@ -29,13 +29,13 @@ void FSettingsModule::GetContainerNames(TArray<FName>& OutNames) const
 	}
 }
 
-ISettingsSectionPtr FSettingsModule::RegisterSettingsSection(const FName& ContainerName, const FName& CategoryName, const FName& SectionName,
-	const FText& DisplayName, const FText& Description, const TWeakObjectPtr<UObject>& SettingsObject)
+ISettingsSectionPtr FSettingsModule::RegisterSettingsSection(const FName& ContainerName, const FName& CategoryName,
+	const FName& SectionName, const FText& DisplayName, const FText& Description, const TWeakObjectPtr<UObject>& SettingsObject)
 {
 	if (!SettingsObject.IsValid())
 	{
-		UE_LOG(LogSettings, Warning, TEXT("Settings section %s/%s/%s was not registered: it has no settings object."), *ContainerName.ToString(),
-			*CategoryName.ToString(), *SectionName.ToString());
+		UE_LOG(LogSettings, Warning, TEXT("Settings section %s/%s/%s was not registered: it has no settings object."),
+			*ContainerName.ToString(), *CategoryName.ToString(), *SectionName.ToString());
 		return nullptr;
 	}
 	const TSharedRef<FSettingsCategory> Category =
@@ -56,7 +56,8 @@ void FSettingsModule::UnregisterSettingsSection(const FName& ContainerName, cons
 	}
 }
 
-TSharedRef<FSettingsContainer> FSettingsModule::FindOrAddContainer(const FName& ContainerName, const FText& DisplayName, const FText& Description)
+TSharedRef<FSettingsContainer> FSettingsModule::FindOrAddContainer(
+	const FName& ContainerName, const FText& DisplayName, const FText& Description)
 {
 	const TSharedRef<FSettingsContainer>* Found = Containers.FindByPredicate(HasName(ContainerName));
 	if (Found != nullptr)

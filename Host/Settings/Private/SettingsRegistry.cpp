@@ -44,7 +44,8 @@ bool FSettingsSection::Save()
 	UObject* Object = SettingsObject.Get();
 	if (Object == nullptr)
 	{
-		UE_LOG(LogSettings, Warning, TEXT("Settings section %s: its settings object no longer exists; nothing was saved."), *Name.ToString());
+		UE_LOG(
+			LogSettings, Warning, TEXT("Settings section %s: its settings object no longer exists; nothing was saved."), *Name.ToString());
 		return false;
 	}
 	FString Filename;
@@ -52,7 +53,9 @@ bool FSettingsSection::Save()
 }
 
 FSettingsCategory::FSettingsCategory(const FName& InName)
-	: Name(InName), DisplayName(FText::FromString(InName.ToString())), Description(FText::GetEmpty())
+	: Name(InName)
+	, DisplayName(FText::FromString(InName.ToString()))
+	, Description(FText::GetEmpty())
 {
 }
 
@@ -62,8 +65,8 @@ void FSettingsCategory::SetTexts(const FText& InDisplayName, const FText& InDesc
 	Description = InDescription;
 }
 
-ISettingsSectionPtr FSettingsCategory::AddSection(const TSharedRef<FSettingsCategory>& Self, const FName& SectionName, const FText& InDisplayName,
-	const FText& InDescription, const TWeakObjectPtr<UObject>& SettingsObject)
+ISettingsSectionPtr FSettingsCategory::AddSection(const TSharedRef<FSettingsCategory>& Self, const FName& SectionName,
+	const FText& InDisplayName, const FText& InDescription, const TWeakObjectPtr<UObject>& SettingsObject)
 {
 	RemoveSection(SectionName);
 	const TSharedRef<FSettingsSection> Section =
@@ -93,7 +96,9 @@ ISettingsSectionPtr FSettingsCategory::GetSection(const FName& SectionName) cons
 }
 
 FSettingsContainer::FSettingsContainer(const FName& InName, const FText& InDisplayName, const FText& InDescription)
-	: Name(InName), DisplayName(InDisplayName), Description(InDescription)
+	: Name(InName)
+	, DisplayName(InDisplayName)
+	, Description(InDescription)
 {
 }
 

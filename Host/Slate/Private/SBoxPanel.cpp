@@ -19,7 +19,8 @@ FString SBoxPanel::FSlot::DescribeLayout() const
 	return Out;
 }
 
-SBoxPanel::SBoxPanel(EOrientation InOrientation) : Orientation(InOrientation)
+SBoxPanel::SBoxPanel(EOrientation InOrientation)
+	: Orientation(InOrientation)
 {
 }
 
@@ -41,7 +42,8 @@ SVerticalBox::FSlot& SVerticalBox::FSlot::FillHeight(float StretchCoefficient)
 	return *this;
 }
 
-SVerticalBox::SVerticalBox() : SBoxPanel(Orient_Vertical)
+SVerticalBox::SVerticalBox()
+	: SBoxPanel(Orient_Vertical)
 {
 }
 
@@ -83,7 +85,8 @@ SHorizontalBox::FSlot& SHorizontalBox::FSlot::FillWidth(float StretchCoefficient
 	return *this;
 }
 
-SHorizontalBox::SHorizontalBox() : SBoxPanel(Orient_Horizontal)
+SHorizontalBox::SHorizontalBox()
+	: SBoxPanel(Orient_Horizontal)
 {
 }
 

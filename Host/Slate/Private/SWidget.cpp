@@ -28,7 +28,8 @@ public:
 
 TSharedRef<SWidget> SNullWidget::NullWidget = MakeShared<SNullWidgetContent>();
 
-SWidget::SWidget() : OwningThread(GetCurrentThreadToken())
+SWidget::SWidget()
+	: OwningThread(GetCurrentThreadToken())
 {
 }
 
@@ -57,11 +58,11 @@ void SWidget::SetDebugInfo(const ANSICHAR* InType, const ANSICHAR* InFile, int32
 
 void SWidget::CheckOwningThread() const
 {
-	checkf(GetCurrentThreadToken() == OwningThread,
-		"Widget changed off the thread that made it; widgets are not thread-safe");
+	checkf(GetCurrentThreadToken() == OwningThread, "Widget changed off the thread that made it; widgets are not thread-safe");
 }
 
-FSlotBase::FSlotBase() : Widget(SNullWidget::NullWidget)
+FSlotBase::FSlotBase()
+	: Widget(SNullWidget::NullWidget)
 {
 }
 

@@ -9,8 +9,8 @@ FString FromNumber(float Value)
 
 FString FromMargin(const FMargin& Margin)
 {
-	return FString(TEXT("(")) + FromNumber(Margin.Left) + TEXT(",") + FromNumber(Margin.Top) + TEXT(",") +
-		   FromNumber(Margin.Right) + TEXT(",") + FromNumber(Margin.Bottom) + TEXT(")");
+	return FString(TEXT("(")) + FromNumber(Margin.Left) + TEXT(",") + FromNumber(Margin.Top) + TEXT(",") + FromNumber(Margin.Right) +
+		TEXT(",") + FromNumber(Margin.Bottom) + TEXT(")");
 }
 
 const TCHAR* FromAlignment(EHorizontalAlignment Alignment)

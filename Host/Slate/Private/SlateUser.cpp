@@ -124,12 +124,12 @@ const FSlotBase* FSlateUser::FindSlotBaseOf(const TSharedRef<SWidget>& Root, con
 
 TSharedPtr<STextBlock> FSlateUser::FindTextBlock(const TSharedRef<SWidget>& Root, const FString& Text)
 {
-	return FindWidget<STextBlock>(Root, [&Text](const STextBlock& TextBlock)
-		{ return TextBlock.GetText().ToString().Equals(Text, ESearchCase::CaseSensitive); });
+	return FindWidget<STextBlock>(
+		Root, [&Text](const STextBlock& TextBlock) { return TextBlock.GetText().ToString().Equals(Text, ESearchCase::CaseSensitive); });
 }
 
-TSharedPtr<SWidget> FSlateUser::FindInRowOfLabel(const TSharedRef<SWidget>& Root, const FString& Label,
-	const TDelegate<bool(const SWidget&)>& IsWanted)
+TSharedPtr<SWidget> FSlateUser::FindInRowOfLabel(
+	const TSharedRef<SWidget>& Root, const FString& Label, const TDelegate<bool(const SWidget&)>& IsWanted)
 {
 	const TSharedPtr<STextBlock> LabelBlock = FindTextBlock(Root, Label);
 	if (!LabelBlock.IsValid())
@@ -162,8 +162,7 @@ TSharedPtr<SWidget> FSlateUser::FindInRowOfLabel(const TSharedRef<SWidget>& Root
 	return nullptr;
 }
 
-TSharedPtr<SEditableTextBox> FSlateUser::FindEditableTextBoxByLabel(const TSharedRef<SWidget>& Root,
-	const FString& Label)
+TSharedPtr<SEditableTextBox> FSlateUser::FindEditableTextBoxByLabel(const TSharedRef<SWidget>& Root, const FString& Label)
 {
 	return FindInRowOf<SEditableTextBox>(Root, Label);
 }

@@ -40,8 +40,7 @@ private:
 };
 
 /** The declarative setters of a slot; each returns the concrete slot, so calls chain: Slot().HAlign(...)[ ... ]. */
-template <class SlotType, class BaseType = FSlotBase>
-class TSlotBase : public BaseType
+template <class SlotType, class BaseType = FSlotBase> class TSlotBase : public BaseType
 {
 public:
 	using BaseType::BaseType;
@@ -67,10 +66,7 @@ public:
 		return Me();
 	}
 	SlotType& Padding(float Horizontal, float Vertical) { return Padding(FMargin(Horizontal, Vertical)); }
-	SlotType& Padding(float Left, float Top, float Right, float Bottom)
-	{
-		return Padding(FMargin(Left, Top, Right, Bottom));
-	}
+	SlotType& Padding(float Left, float Top, float Right, float Bottom) { return Padding(FMargin(Left, Top, Right, Bottom)); }
 
 private:
 	SlotType& Me() { return static_cast<SlotType&>(*this); }

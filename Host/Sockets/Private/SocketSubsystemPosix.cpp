@@ -31,7 +31,8 @@ public:
 	bool IsValid() const override { return Port >= 0 && Port <= 65535; }
 	FString ToString(bool bAppendPort) const override
 	{
-		FString Text = FString::Printf(TEXT("%u.%u.%u.%u"), (Address >> 24) & 0xff, (Address >> 16) & 0xff, (Address >> 8) & 0xff, Address & 0xff);
+		FString Text =
+			FString::Printf(TEXT("%u.%u.%u.%u"), (Address >> 24) & 0xff, (Address >> 16) & 0xff, (Address >> 8) & 0xff, Address & 0xff);
 		if (bAppendPort)
 		{
 			Text += FString::Printf(TEXT(":%d"), Port);
@@ -62,7 +63,8 @@ class FSocketPosix final : public FSocket
 {
 public:
 	FSocketPosix(int InDescriptor, ESocketType InSocketType, const FString& InDescription)
-		: FSocket(InSocketType, InDescription), Descriptor(InDescriptor)
+		: FSocket(InSocketType, InDescription)
+		, Descriptor(InDescriptor)
 	{
 	}
 	~FSocketPosix() override { Close(); }
@@ -87,7 +89,8 @@ public:
 	bool SendTo(const uint8* Data, int32 Count, int32& BytesSent, const FInternetAddr& Destination) override
 	{
 		const sockaddr_in Native = static_cast<const FInternetAddrPosix&>(Destination).ToNative();
-		const ssize_t Sent = ::sendto(Open(), Data, static_cast<size_t>(Count), MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&Native), sizeof(Native));
+		const ssize_t Sent =
+			::sendto(Open(), Data, static_cast<size_t>(Count), MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&Native), sizeof(Native));
 		BytesSent = Sent < 0 ? 0 : static_cast<int32>(Sent);
 		return Sent >= 0;
 	}

@@ -20,7 +20,7 @@ enum Type
 	WaitForWrite,
 	WaitForReadOrWrite,
 };
-}
+} // namespace ESocketWaitConditions
 
 namespace ESocketReceiveFlags
 {
@@ -30,4 +30,4 @@ enum Type
 	Peek = 2,
 	WaitAll = 0x100,
 };
-}
+} // namespace ESocketReceiveFlags

@@ -9,14 +9,19 @@
 class SOCKETS_API FSocket
 {
 public:
-	FSocket(ESocketType InSocketType, const FString& InSocketDescription) : SocketType(InSocketType), SocketDescription(InSocketDescription) {}
+	FSocket(ESocketType InSocketType, const FString& InSocketDescription)
+		: SocketType(InSocketType)
+		, SocketDescription(InSocketDescription)
+	{
+	}
 	virtual ~FSocket() = default;
 
 	virtual bool Close() = 0;
 	virtual bool Bind(const FInternetAddr& Addr) = 0;
 	virtual bool SendTo(const uint8* Data, int32 Count, int32& BytesSent, const FInternetAddr& Destination) = 0;
 	/** Reads one datagram; a datagram longer than BufferSize is cut to it. An empty datagram is a success with 0 bytes. */
-	virtual bool RecvFrom(uint8* Data, int32 BufferSize, int32& BytesRead, FInternetAddr& Source, ESocketReceiveFlags::Type Flags = ESocketReceiveFlags::None) = 0;
+	virtual bool RecvFrom(uint8* Data, int32 BufferSize, int32& BytesRead, FInternetAddr& Source,
+		ESocketReceiveFlags::Type Flags = ESocketReceiveFlags::None) = 0;
 	/** True while a datagram waits, including an empty one (then PendingDataSize is 0). */
 	virtual bool HasPendingData(uint32& PendingDataSize) = 0;
 	/** True when the condition holds within WaitTime; false on time-out or error. */

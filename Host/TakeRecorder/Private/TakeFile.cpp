@@ -41,8 +41,7 @@ std::string FormatUtcNow()
 {
 	const std::chrono::system_clock::time_point Now = std::chrono::system_clock::now();
 	const std::time_t Seconds = std::chrono::system_clock::to_time_t(Now);
-	const long long Milliseconds =
-		std::chrono::duration_cast<std::chrono::milliseconds>(Now.time_since_epoch()).count() % 1000;
+	const long long Milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(Now.time_since_epoch()).count() % 1000;
 	std::tm Utc{};
 	gmtime_r(&Seconds, &Utc);
 	char Date[32];
@@ -217,7 +216,7 @@ FString FTakeFile::MakeBaseName(const FString& InSlate, int32 InTakeNumber)
 	{
 		const TCHAR Character = InSlate[Index];
 		const bool bSafe = (Character >= u'A' && Character <= u'Z') || (Character >= u'a' && Character <= u'z') ||
-						   FChar::IsDigit(Character) || Character == u'-';
+			FChar::IsDigit(Character) || Character == u'-';
 		if (bSafe)
 		{
 			Slate.AppendChar(Character);
@@ -247,8 +246,7 @@ FString FTakeFile::MakeBaseName(const FString& InSlate, int32 InTakeNumber)
 	return Slate + FString::Printf(TEXT("_%03d"), InTakeNumber);
 }
 
-std::shared_ptr<FTakeFile> FTakeFile::Create(const FString& InDirectory, const FString& InSlate, int32 InTakeNumber,
-											 FString& OutError)
+std::shared_ptr<FTakeFile> FTakeFile::Create(const FString& InDirectory, const FString& InSlate, int32 InTakeNumber, FString& OutError)
 {
 	std::error_code Error;
 	std::filesystem::path Directory(InDirectory.ToUtf8());
@@ -265,16 +263,15 @@ std::shared_ptr<FTakeFile> FTakeFile::Create(const FString& InDirectory, const F
 	}
 	if (Error)
 	{
-		OutError = FString::Printf(TEXT("cannot create the takes folder '%s': %s"), *ToFString(Directory),
-								   *FString::FromUtf8(Error.message()));
+		OutError =
+			FString::Printf(TEXT("cannot create the takes folder '%s': %s"), *ToFString(Directory), *FString::FromUtf8(Error.message()));
 		return nullptr;
 	}
 
 	const std::string BaseName = MakeBaseName(InSlate, InTakeNumber).ToUtf8();
 	for (int32 Attempt = 1; Attempt <= MaxNameAttempts; ++Attempt)
 	{
-		const std::string Name =
-			Attempt == 1 ? BaseName + ".jsonl" : BaseName + "_" + std::to_string(Attempt) + ".jsonl";
+		const std::string Name = Attempt == 1 ? BaseName + ".jsonl" : BaseName + "_" + std::to_string(Attempt) + ".jsonl";
 		const std::filesystem::path FilePath = Directory / Name;
 		// O_EXCL makes checking the name and creating the file one step: an existing file is never opened.
 		int Descriptor = -1;
@@ -289,8 +286,7 @@ std::shared_ptr<FTakeFile> FTakeFile::Create(const FString& InDirectory, const F
 			{
 				continue;
 			}
-			OutError = FString::Printf(TEXT("cannot create the take file '%s': %s"), *ToFString(FilePath),
-									   *DescribeError(OpenErrno));
+			OutError = FString::Printf(TEXT("cannot create the take file '%s': %s"), *ToFString(FilePath), *DescribeError(OpenErrno));
 			return nullptr;
 		}
 
@@ -298,8 +294,7 @@ std::shared_ptr<FTakeFile> FTakeFile::Create(const FString& InDirectory, const F
 		if (!Take->WriteLine(MakeHeaderLine(InSlate, InTakeNumber)))
 		{
 			const int WriteErrno = errno;
-			OutError = FString::Printf(TEXT("cannot write to the take file '%s': %s"), *Take->Path,
-									   *DescribeError(WriteErrno));
+			OutError = FString::Printf(TEXT("cannot write to the take file '%s': %s"), *Take->Path, *DescribeError(WriteErrno));
 			::close(Take->Descriptor);
 			Take->Descriptor = -1;
 			// The file is ours and holds no complete line.
@@ -308,9 +303,8 @@ std::shared_ptr<FTakeFile> FTakeFile::Create(const FString& InDirectory, const F
 		}
 		return Take;
 	}
-	OutError = FString::Printf(TEXT("every take file name from '%s.jsonl' to '%s_%d.jsonl' in '%s' is taken"),
-							   *FString::FromUtf8(BaseName), *FString::FromUtf8(BaseName), MaxNameAttempts,
-							   *ToFString(Directory));
+	OutError = FString::Printf(TEXT("every take file name from '%s.jsonl' to '%s_%d.jsonl' in '%s' is taken"), *FString::FromUtf8(BaseName),
+		*FString::FromUtf8(BaseName), MaxNameAttempts, *ToFString(Directory));
 	return nullptr;
 }
 
@@ -343,9 +337,8 @@ void FTakeFile::WriteFrame(const FLiveLinkSubjectKey& InSubjectKey, const FLiveL
 	// A line written in part would glue the next one to it, so the take stops growing at the first failure.
 	const int WriteErrno = errno;
 	bWriteFailed = true;
-	UE_LOG(LogTakeRecorder, Error,
-		   TEXT("Cannot write to the take file '%s': %s. The frames that follow are not recorded."), *Path,
-		   *DescribeError(WriteErrno));
+	UE_LOG(LogTakeRecorder, Error, TEXT("Cannot write to the take file '%s': %s. The frames that follow are not recorded."), *Path,
+		*DescribeError(WriteErrno));
 }
 
 bool FTakeFile::Close(FString& OutError)

@@ -20,8 +20,7 @@ public:
 	 * Creates InDirectory when needed and a new file in it named after the slate and take number, never reusing an
 	 * existing name, and writes the header line. Null with the reason in OutError on failure; nothing is left behind.
 	 */
-	static std::shared_ptr<FTakeFile> Create(const FString& InDirectory, const FString& InSlate, int32 InTakeNumber,
-											 FString& OutError);
+	static std::shared_ptr<FTakeFile> Create(const FString& InDirectory, const FString& InSlate, int32 InTakeNumber, FString& OutError);
 
 	/**
 	 * "<slate>_<take>": characters outside [A-Za-z0-9-] become '_', runs of '_' shrink to one, '_' and '-' are trimmed
@@ -45,7 +44,11 @@ public:
 	int64 GetFramesWritten() const { return FramesWritten.load(std::memory_order_relaxed); }
 
 private:
-	FTakeFile(int InDescriptor, FString InPath) : Descriptor(InDescriptor), Path(MoveTemp(InPath)) {}
+	FTakeFile(int InDescriptor, FString InPath)
+		: Descriptor(InDescriptor)
+		, Path(MoveTemp(InPath))
+	{
+	}
 
 	/** Called with Mutex held. */
 	bool WriteLine(const std::string& InLine);

@@ -118,8 +118,7 @@ public:
 		}
 		if (RecordFrom == nullptr)
 		{
-			UE_LOG(LogTakeRecorder, Error,
-				   TEXT("Take Recorder has no Live Link client to record from: recording did not start."));
+			UE_LOG(LogTakeRecorder, Error, TEXT("Take Recorder has no Live Link client to record from: recording did not start."));
 			return;
 		}
 
@@ -132,8 +131,7 @@ public:
 		}
 		// Frames arrive on whichever thread pushes them; the file serialises its own writes.
 		const FDelegateHandle Subscription = RecordFrom->OnFrameDataReceived.AddLambda(
-			[Take](const FLiveLinkSubjectKey& SubjectKey, const FLiveLinkFrameDataStruct& FrameData)
-			{
+			[Take](const FLiveLinkSubjectKey& SubjectKey, const FLiveLinkFrameDataStruct& FrameData) {
 				if (const FLiveLinkCameraFrameData* Camera = FrameData.Cast<FLiveLinkCameraFrameData>())
 				{
 					Take->WriteFrame(SubjectKey, *Camera);
@@ -173,13 +171,13 @@ public:
 		FString Error;
 		if (Take->Close(Error))
 		{
-			UE_LOG(LogTakeRecorder, Log, TEXT("Take Recorder stopped recording '%s' after %lld frames."),
-				   *Take->GetPath(), static_cast<long long>(Take->GetFramesWritten()));
+			UE_LOG(LogTakeRecorder, Log, TEXT("Take Recorder stopped recording '%s' after %lld frames."), *Take->GetPath(),
+				static_cast<long long>(Take->GetFramesWritten()));
 		}
 		else
 		{
 			UE_LOG(LogTakeRecorder, Error, TEXT("Take Recorder %s; the %lld frames written before are kept."), *Error,
-				   static_cast<long long>(Take->GetFramesWritten()));
+				static_cast<long long>(Take->GetFramesWritten()));
 		}
 		RecordingStopped.Broadcast(Take->GetPath(), Take->GetFramesWritten());
 	}
@@ -254,8 +252,8 @@ private:
 
 	void CheckGameThreadLocked() const
 	{
-		checkf(Panel == nullptr || GameThread == std::this_thread::get_id(),
-			   "Take Recorder used off the game thread that opened its panel");
+		checkf(
+			Panel == nullptr || GameThread == std::this_thread::get_id(), "Take Recorder used off the game thread that opened its panel");
 	}
 
 	void CheckOpenPanelLocked(const UTakeRecorderPanel* InPanel) const

@@ -33,6 +33,7 @@ void STavrixLiveLinkSourceFactory::Construct(const FArguments& Args)
 	FIPv4Address::Parse(Settings->NetworkServerAddressByDefault, Address);
 	const FIPv4Endpoint InitialEndpoint(Address, static_cast<uint16>(Settings->NetworkPortIdByDefault));
 
+	// clang-format off
 	ChildSlot
 	[
 		SNew(SBox)
@@ -122,6 +123,7 @@ void STavrixLiveLinkSourceFactory::Construct(const FArguments& Args)
 			]
 		]
 	];
+	// clang-format on
 
 	SetChecked(AutoLensCheckBox, Settings->bAutoLens);
 	SetChecked(AutoSceneTakeCheckBox, Settings->bAutoSceneTakeUpdate);

@@ -17,9 +17,11 @@ class SEditableTextBox;
 class STavrixLiveLinkSourceFactory : public SCompoundWidget
 {
 public:
+	// clang-format off
 	SLATE_BEGIN_ARGS(STavrixLiveLinkSourceFactory) {}
 		SLATE_EVENT(FOnTavrixSourceChoice, OnOk)
 	SLATE_END_ARGS()
+	// clang-format on
 
 	void Construct(const FArguments& Args);
 

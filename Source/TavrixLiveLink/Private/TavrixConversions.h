@@ -48,8 +48,8 @@ inline int32 TruncateToInt32(double Value)
 inline int32 SaturateToInt32(int64 Value)
 {
 	return static_cast<int32>(Value < std::numeric_limits<int32>::min() ? std::numeric_limits<int32>::min()
-		: Value > std::numeric_limits<int32>::max()						 ? std::numeric_limits<int32>::max()
-																		 : Value);
+			: Value > std::numeric_limits<int32>::max()					? std::numeric_limits<int32>::max()
+																		: Value);
 }
 } // namespace TavrixConversions
 

@@ -43,7 +43,8 @@ bool AdvanceSceneTime(const FLocalCount& Local, const FTimecode& Timecode, bool 
 
 	const int32 FrameNumber = TavrixConversions::SaturateToInt32(Local.Whole + InOutFrameOffset);
 	const float SubFrame = std::clamp(static_cast<float>(Local.Fraction), 0.0f, FFrameTime::MaxSubframe);
-	OutSceneTime = FQualifiedFrameTime(FFrameTime(FFrameNumber(FrameNumber), SubFrame), FFrameRate(Timecode.RateNumerator, Timecode.RateDenominator));
+	OutSceneTime =
+		FQualifiedFrameTime(FFrameTime(FFrameNumber(FrameNumber), SubFrame), FFrameRate(Timecode.RateNumerator, Timecode.RateDenominator));
 	return true;
 }
 } // namespace TavrixFrameClock

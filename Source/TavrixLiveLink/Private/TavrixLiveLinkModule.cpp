@@ -27,10 +27,10 @@ public:
 		ProjectSettingsContainer->SetCategoryTexts("Plugins", LOCTEXT("RuntimeWDCategoryName", "Plugins"),
 			LOCTEXT("RuntimeWDCategoryDescription", "Configuration for the Halvecor Tavrix - Live Link Plugin"));
 
-		ISettingsSectionPtr SettingsSection = SettingsModule->RegisterSettingsSection("Project", "Plugins", "Tavrix",
-			LOCTEXT("RuntimeGeneralSettingsName", "Tavrix"),
-			LOCTEXT("RuntimeGeneralSettingsDescription", "Default configuration for the Halvecor Tavrix - Live Link Plugin"),
-			GetMutableDefault<UTavrixLiveLinkRuntimeSettings>());
+		ISettingsSectionPtr SettingsSection =
+			SettingsModule->RegisterSettingsSection("Project", "Plugins", "Tavrix", LOCTEXT("RuntimeGeneralSettingsName", "Tavrix"),
+				LOCTEXT("RuntimeGeneralSettingsDescription", "Default configuration for the Halvecor Tavrix - Live Link Plugin"),
+				GetMutableDefault<UTavrixLiveLinkRuntimeSettings>());
 		if (SettingsSection.IsValid())
 		{
 			SettingsSection->OnModified().BindRaw(this, &FTavrixLiveLinkModule::HandleSettingsModified);

@@ -244,9 +244,7 @@ void FTavrixLiveLinkSource::Stop()
 	bStopping.exchange(1);
 }
 
-void FTavrixLiveLinkSource::Exit()
-{
-}
+void FTavrixLiveLinkSource::Exit() {}
 
 void FTavrixLiveLinkSource::HandleReceivedData(TSharedPtr<TArray<uint8>, ESPMode::ThreadSafe> InData)
 {
@@ -330,7 +328,8 @@ void FTavrixLiveLinkSource::DecodeCamera(const FJsonObject& Camera)
 
 	if (const TArray<TSharedPtr<FJsonValue>>* Location = FindArray(Camera, Names.Location, 3))
 	{
-		ReceivedState.Location = FVector(ToFloat((*Location)[0]->AsNumber()), ToFloat((*Location)[1]->AsNumber()), ToFloat((*Location)[2]->AsNumber()));
+		ReceivedState.Location =
+			FVector(ToFloat((*Location)[0]->AsNumber()), ToFloat((*Location)[1]->AsNumber()), ToFloat((*Location)[2]->AsNumber()));
 	}
 	else
 	{
@@ -404,7 +403,8 @@ bool FTavrixLiveLinkSource::LiveLinkTick()
 		CameraStaticData->bIsProjectionModeSupported = false;
 		CameraStaticData->bIsApertureSupported = false;
 		CameraStaticData->bIsFocusDistanceSupported = true;
-		Client->PushStaticData(FLiveLinkSubjectKey(SourceGuid, CameraSubjectName()), ULiveLinkCameraRole::StaticClass(), MoveTemp(StaticData));
+		Client->PushStaticData(
+			FLiveLinkSubjectKey(SourceGuid, CameraSubjectName()), ULiveLinkCameraRole::StaticClass(), MoveTemp(StaticData));
 		bPushStaticData = false;
 	}
 

@@ -22,14 +22,17 @@ ULiveLinkSourceFactory::EMenuType UTavrixLiveLinkSourceFactory::GetCreationMenuK
 
 TSharedPtr<SWidget> UTavrixLiveLinkSourceFactory::BuildSourcePanel(FOnLiveLinkSourceCreated OnSourceCreated) const
 {
+	// clang-format off
 	return SNew(STavrixLiveLinkSourceFactory)
 		.OnOk(FOnTavrixSourceChoice::CreateUObject(this, &UTavrixLiveLinkSourceFactory::HandlePanelOk, OnSourceCreated));
+	// clang-format on
 }
 
 void UTavrixLiveLinkSourceFactory::HandlePanelOk(FTavrixSourceChoice Choice, FOnLiveLinkSourceCreated OnSourceCreated) const
 {
 	const FString ConnectionString = Choice.Endpoint.ToString();
-	TSharedPtr<FTavrixLiveLinkSource> Source = MakeShared<FTavrixLiveLinkSource>(Choice.Endpoint, Choice.bAutoLens, Choice.bAutoSceneTake, Choice.bAutoRecord);
+	TSharedPtr<FTavrixLiveLinkSource> Source =
+		MakeShared<FTavrixLiveLinkSource>(Choice.Endpoint, Choice.bAutoLens, Choice.bAutoSceneTake, Choice.bAutoRecord);
 	// With nobody to take it, the source goes with this reference: its thread stops and its socket closes at once.
 	OnSourceCreated.ExecuteIfBound(Source, ConnectionString);
 }

@@ -11,38 +11,36 @@
 namespace TavrixDetail
 {
 /** Leaves elements default-initialised, so SetNumUninitialized on bytes does not pay for zeroing. */
-template <typename T>
-struct TDefaultInitAllocator : std::allocator<T>
+template <typename T> struct TDefaultInitAllocator : std::allocator<T>
 {
-	template <typename U>
-	struct rebind
+	template <typename U> struct rebind
 	{
 		using other = TDefaultInitAllocator<U>;
 	};
 	using std::allocator<T>::allocator;
 
-	template <typename U>
-	void construct(U* Ptr) noexcept(std::is_nothrow_default_constructible_v<U>)
-	{
-		::new (static_cast<void*>(Ptr)) U;
-	}
-	template <typename U, typename... ArgTypes>
-	void construct(U* Ptr, ArgTypes&&... Args)
+	template <typename U> void construct(U* Ptr) noexcept(std::is_nothrow_default_constructible_v<U>) { ::new (static_cast<void*>(Ptr)) U; }
+	template <typename U, typename... ArgTypes> void construct(U* Ptr, ArgTypes&&... Args)
 	{
 		::new (static_cast<void*>(Ptr)) U(std::forward<ArgTypes>(Args)...);
 	}
 };
 } // namespace TavrixDetail
 
-template <typename ElementType>
-class TArray
+template <typename ElementType> class TArray
 {
 	using StorageType = std::vector<ElementType, TavrixDetail::TDefaultInitAllocator<ElementType>>;
 
 public:
 	TArray() = default;
-	TArray(std::initializer_list<ElementType> Init) : Storage(Init) {}
-	TArray(const ElementType* Ptr, int32 Count) : Storage(Ptr, Ptr + Count) {}
+	TArray(std::initializer_list<ElementType> Init)
+		: Storage(Init)
+	{
+	}
+	TArray(const ElementType* Ptr, int32 Count)
+		: Storage(Ptr, Ptr + Count)
+	{
+	}
 
 	int32 Num() const { return static_cast<int32>(Storage.size()); }
 	bool IsEmpty() const { return Storage.empty(); }
@@ -73,8 +71,7 @@ public:
 		Storage.push_back(MoveTemp(Item));
 		return Num() - 1;
 	}
-	template <typename... ArgTypes>
-	int32 Emplace(ArgTypes&&... Args)
+	template <typename... ArgTypes> int32 Emplace(ArgTypes&&... Args)
 	{
 		Storage.emplace_back(std::forward<ArgTypes>(Args)...);
 		return Num() - 1;
@@ -86,10 +83,7 @@ public:
 	/** Grows or shrinks; new elements are default-initialised (indeterminate for scalars), as the engine leaves them. */
 	void SetNumUninitialized(int32 NewNum) { Storage.resize(static_cast<size_t>(NewNum)); }
 	void SetNum(int32 NewNum) { Storage.resize(static_cast<size_t>(NewNum), ElementType()); }
-	void SetNumZeroed(int32 NewNum)
-	{
-		Storage.assign(static_cast<size_t>(NewNum), ElementType());
-	}
+	void SetNumZeroed(int32 NewNum) { Storage.assign(static_cast<size_t>(NewNum), ElementType()); }
 	void Empty(int32 Slack = 0)
 	{
 		StorageType().swap(Storage);
@@ -101,8 +95,7 @@ public:
 		check(Index >= 0 && Count >= 0 && Index + Count <= Num());
 		Storage.erase(Storage.begin() + Index, Storage.begin() + Index + Count);
 	}
-	template <typename PredicateType>
-	int32 RemoveAll(PredicateType Predicate)
+	template <typename PredicateType> int32 RemoveAll(PredicateType Predicate)
 	{
 		const auto NewEnd = std::remove_if(Storage.begin(), Storage.end(), Predicate);
 		const int32 Removed = static_cast<int32>(Storage.end() - NewEnd);
@@ -117,14 +110,12 @@ public:
 		return It == Storage.end() ? -1 : static_cast<int32>(It - Storage.begin());
 	}
 	bool Contains(const ElementType& Item) const { return Find(Item) != -1; }
-	template <typename PredicateType>
-	const ElementType* FindByPredicate(PredicateType Predicate) const
+	template <typename PredicateType> const ElementType* FindByPredicate(PredicateType Predicate) const
 	{
 		const auto It = std::find_if(Storage.begin(), Storage.end(), Predicate);
 		return It == Storage.end() ? nullptr : &*It;
 	}
-	template <typename PredicateType>
-	ElementType* FindByPredicate(PredicateType Predicate)
+	template <typename PredicateType> ElementType* FindByPredicate(PredicateType Predicate)
 	{
 		const auto It = std::find_if(Storage.begin(), Storage.end(), Predicate);
 		return It == Storage.end() ? nullptr : &*It;

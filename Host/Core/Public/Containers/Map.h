@@ -6,8 +6,7 @@
 #include <cstddef>
 #include <unordered_map>
 
-template <typename KeyType, typename ValueType>
-class TMap
+template <typename KeyType, typename ValueType> class TMap
 {
 	struct FHasher
 	{
@@ -15,8 +14,7 @@ class TMap
 	};
 	using StorageType = std::unordered_map<KeyType, ValueType, FHasher>;
 
-	template <typename MapIterator, typename ValueRef>
-	class TPairIterator
+	template <typename MapIterator, typename ValueRef> class TPairIterator
 	{
 	public:
 		struct FPairRef
@@ -24,7 +22,10 @@ class TMap
 			const KeyType& Key;
 			ValueRef Value;
 		};
-		explicit TPairIterator(MapIterator InIt) : It(InIt) {}
+		explicit TPairIterator(MapIterator InIt)
+			: It(InIt)
+		{
+		}
 		FPairRef operator*() const { return FPairRef{It->first, It->second}; }
 		TPairIterator& operator++()
 		{

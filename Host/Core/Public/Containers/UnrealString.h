@@ -14,18 +14,30 @@ enum Type
 	CaseSensitive,
 	IgnoreCase,
 };
-}
+} // namespace ESearchCase
 
 class CORE_API FString
 {
 public:
 	FString() = default;
-	FString(const TCHAR* Text) : Data(Text ? Text : u"") {}
+	FString(const TCHAR* Text)
+		: Data(Text ? Text : u"")
+	{
+	}
 	/** Widens each byte to one character (ISO 8859-1), as the engine does for ANSI literals. */
 	FString(const ANSICHAR* Text);
-	FString(int32 Count, const TCHAR* Text) : Data(Text, static_cast<size_t>(Count)) {}
-	explicit FString(std::u16string Text) : Data(MoveTemp(Text)) {}
-	explicit FString(std::u16string_view Text) : Data(Text) {}
+	FString(int32 Count, const TCHAR* Text)
+		: Data(Text, static_cast<size_t>(Count))
+	{
+	}
+	explicit FString(std::u16string Text)
+		: Data(MoveTemp(Text))
+	{
+	}
+	explicit FString(std::u16string_view Text)
+		: Data(Text)
+	{
+	}
 
 	/** Always a valid, zero-terminated buffer, also for an empty string. */
 	const TCHAR* operator*() const { return Data.c_str(); }
@@ -99,7 +111,16 @@ private:
 
 namespace FChar
 {
-inline bool IsWhitespace(TCHAR C) { return C == u' ' || C == u'\t' || C == u'\n' || C == u'\r' || C == u'\v' || C == u'\f'; }
-inline bool IsDigit(TCHAR C) { return C >= u'0' && C <= u'9'; }
-inline TCHAR ToLowerAscii(TCHAR C) { return (C >= u'A' && C <= u'Z') ? static_cast<TCHAR>(C + 32) : C; }
+inline bool IsWhitespace(TCHAR C)
+{
+	return C == u' ' || C == u'\t' || C == u'\n' || C == u'\r' || C == u'\v' || C == u'\f';
+}
+inline bool IsDigit(TCHAR C)
+{
+	return C >= u'0' && C <= u'9';
+}
+inline TCHAR ToLowerAscii(TCHAR C)
+{
+	return (C >= u'A' && C <= u'Z') ? static_cast<TCHAR>(C + 32) : C;
+}
 } // namespace FChar

@@ -30,11 +30,9 @@ private:
 	uint64 ID = 0;
 };
 
-template <typename FuncType>
-class TDelegate;
+template <typename FuncType> class TDelegate;
 
-template <typename RetType, typename... ParamTypes>
-class TDelegate<RetType(ParamTypes...)>
+template <typename RetType, typename... ParamTypes> class TDelegate<RetType(ParamTypes...)>
 {
 public:
 	using FFunction = std::function<RetType(ParamTypes...)>;
@@ -44,20 +42,25 @@ public:
 	template <typename... PayloadTypes>
 	static TDelegate CreateStatic(RetType (*Function)(ParamTypes..., PayloadTypes...), std::type_identity_t<PayloadTypes>... Payload)
 	{
-		return TDelegate([Function, ... Captured = Payload](ParamTypes... Params) mutable -> RetType
-			{ return Function(std::forward<ParamTypes>(Params)..., Captured...); });
+		return TDelegate([Function, ... Captured = Payload](ParamTypes... Params) mutable -> RetType {
+			return Function(std::forward<ParamTypes>(Params)..., Captured...);
+		});
 	}
 	template <typename UserClass, typename... PayloadTypes>
-	static TDelegate CreateRaw(UserClass* Object, RetType (UserClass::*Method)(ParamTypes..., PayloadTypes...), std::type_identity_t<PayloadTypes>... Payload)
+	static TDelegate CreateRaw(
+		UserClass* Object, RetType (UserClass::*Method)(ParamTypes..., PayloadTypes...), std::type_identity_t<PayloadTypes>... Payload)
 	{
-		return TDelegate([Object, Method, ... Captured = Payload](ParamTypes... Params) mutable -> RetType
-			{ return (Object->*Method)(std::forward<ParamTypes>(Params)..., Captured...); });
+		return TDelegate([Object, Method, ... Captured = Payload](ParamTypes... Params) mutable -> RetType {
+			return (Object->*Method)(std::forward<ParamTypes>(Params)..., Captured...);
+		});
 	}
 	template <typename UserClass, typename... PayloadTypes>
-	static TDelegate CreateRaw(const UserClass* Object, RetType (UserClass::*Method)(ParamTypes..., PayloadTypes...) const, std::type_identity_t<PayloadTypes>... Payload)
+	static TDelegate CreateRaw(const UserClass* Object, RetType (UserClass::*Method)(ParamTypes..., PayloadTypes...) const,
+		std::type_identity_t<PayloadTypes>... Payload)
 	{
-		return TDelegate([Object, Method, ... Captured = Payload](ParamTypes... Params) mutable -> RetType
-			{ return (Object->*Method)(std::forward<ParamTypes>(Params)..., Captured...); });
+		return TDelegate([Object, Method, ... Captured = Payload](ParamTypes... Params) mutable -> RetType {
+			return (Object->*Method)(std::forward<ParamTypes>(Params)..., Captured...);
+		});
 	}
 	/** The stand-in keeps no liveness record of objects: a UObject binding is a raw binding. */
 	template <typename UserClass, typename MethodType, typename... PayloadTypes>
@@ -69,54 +72,32 @@ public:
 	static TDelegate CreateSP(const TSharedRef<UserClass, Mode>& Object, MethodType Method, PayloadTypes... Payload)
 	{
 		TWeakPtr<UserClass, Mode> Weak(Object);
-		return TDelegate([Weak, Method, ... Captured = Payload](ParamTypes... Params) mutable -> RetType
+		return TDelegate([Weak, Method, ... Captured = Payload](ParamTypes... Params) mutable -> RetType {
+			TSharedPtr<UserClass, Mode> Pinned = Weak.Pin();
+			if constexpr (std::is_void_v<RetType>)
 			{
-				TSharedPtr<UserClass, Mode> Pinned = Weak.Pin();
-				if constexpr (std::is_void_v<RetType>)
+				if (Pinned)
 				{
-					if (Pinned)
-					{
-						(Pinned.Get()->*Method)(std::forward<ParamTypes>(Params)..., Captured...);
-					}
+					(Pinned.Get()->*Method)(std::forward<ParamTypes>(Params)..., Captured...);
 				}
-				else
-				{
-					check(Pinned.IsValid());
-					return (Pinned.Get()->*Method)(std::forward<ParamTypes>(Params)..., Captured...);
-				}
-			});
+			}
+			else
+			{
+				check(Pinned.IsValid());
+				return (Pinned.Get()->*Method)(std::forward<ParamTypes>(Params)..., Captured...);
+			}
+		});
 	}
-	template <typename FunctorType>
-	static TDelegate CreateLambda(FunctorType&& Functor)
+	template <typename FunctorType> static TDelegate CreateLambda(FunctorType&& Functor)
 	{
 		return TDelegate(FFunction(std::forward<FunctorType>(Functor)));
 	}
 
-	template <typename... ArgTypes>
-	void BindStatic(ArgTypes&&... Args)
-	{
-		*this = CreateStatic(std::forward<ArgTypes>(Args)...);
-	}
-	template <typename... ArgTypes>
-	void BindRaw(ArgTypes&&... Args)
-	{
-		*this = CreateRaw(std::forward<ArgTypes>(Args)...);
-	}
-	template <typename... ArgTypes>
-	void BindUObject(ArgTypes&&... Args)
-	{
-		*this = CreateUObject(std::forward<ArgTypes>(Args)...);
-	}
-	template <typename... ArgTypes>
-	void BindSP(ArgTypes&&... Args)
-	{
-		*this = CreateSP(std::forward<ArgTypes>(Args)...);
-	}
-	template <typename FunctorType>
-	void BindLambda(FunctorType&& Functor)
-	{
-		*this = CreateLambda(std::forward<FunctorType>(Functor));
-	}
+	template <typename... ArgTypes> void BindStatic(ArgTypes&&... Args) { *this = CreateStatic(std::forward<ArgTypes>(Args)...); }
+	template <typename... ArgTypes> void BindRaw(ArgTypes&&... Args) { *this = CreateRaw(std::forward<ArgTypes>(Args)...); }
+	template <typename... ArgTypes> void BindUObject(ArgTypes&&... Args) { *this = CreateUObject(std::forward<ArgTypes>(Args)...); }
+	template <typename... ArgTypes> void BindSP(ArgTypes&&... Args) { *this = CreateSP(std::forward<ArgTypes>(Args)...); }
+	template <typename FunctorType> void BindLambda(FunctorType&& Functor) { *this = CreateLambda(std::forward<FunctorType>(Functor)); }
 
 	bool IsBound() const { return static_cast<bool>(Function); }
 	void Unbind() { Function = nullptr; }
@@ -127,8 +108,7 @@ public:
 		return Function(std::forward<ParamTypes>(Params)...);
 	}
 	/** Calls the binding when there is one; true when it was called. */
-	bool ExecuteIfBound(ParamTypes... Params) const
-		requires std::is_void_v<RetType>
+	bool ExecuteIfBound(ParamTypes... Params) const requires std::is_void_v<RetType>
 	{
 		if (!IsBound())
 		{
@@ -139,7 +119,10 @@ public:
 	}
 
 private:
-	explicit TDelegate(FFunction InFunction) : Function(MoveTemp(InFunction)) {}
+	explicit TDelegate(FFunction InFunction)
+		: Function(MoveTemp(InFunction))
+	{
+	}
 
 	FFunction Function;
 };
@@ -149,11 +132,9 @@ private:
  * subscribers run, so a removal from another thread returns only after any call in progress has ended; a
  * subscriber may add or remove subscriptions (its own included) from inside the raise on the same thread.
  */
-template <typename FuncType>
-class TMulticastDelegate;
+template <typename FuncType> class TMulticastDelegate;
 
-template <typename... ParamTypes>
-class TMulticastDelegate<void(ParamTypes...)>
+template <typename... ParamTypes> class TMulticastDelegate<void(ParamTypes...)>
 {
 public:
 	using FDelegate = TDelegate<void(ParamTypes...)>;
@@ -169,28 +150,23 @@ public:
 		Entries.push_back(FEntry{Handle, MoveTemp(Delegate), false});
 		return Handle;
 	}
-	template <typename... ArgTypes>
-	FDelegateHandle AddStatic(ArgTypes&&... Args)
+	template <typename... ArgTypes> FDelegateHandle AddStatic(ArgTypes&&... Args)
 	{
 		return Add(FDelegate::CreateStatic(std::forward<ArgTypes>(Args)...));
 	}
-	template <typename... ArgTypes>
-	FDelegateHandle AddRaw(ArgTypes&&... Args)
+	template <typename... ArgTypes> FDelegateHandle AddRaw(ArgTypes&&... Args)
 	{
 		return Add(FDelegate::CreateRaw(std::forward<ArgTypes>(Args)...));
 	}
-	template <typename... ArgTypes>
-	FDelegateHandle AddUObject(ArgTypes&&... Args)
+	template <typename... ArgTypes> FDelegateHandle AddUObject(ArgTypes&&... Args)
 	{
 		return Add(FDelegate::CreateUObject(std::forward<ArgTypes>(Args)...));
 	}
-	template <typename... ArgTypes>
-	FDelegateHandle AddSP(ArgTypes&&... Args)
+	template <typename... ArgTypes> FDelegateHandle AddSP(ArgTypes&&... Args)
 	{
 		return Add(FDelegate::CreateSP(std::forward<ArgTypes>(Args)...));
 	}
-	template <typename FunctorType>
-	FDelegateHandle AddLambda(FunctorType&& Functor)
+	template <typename FunctorType> FDelegateHandle AddLambda(FunctorType&& Functor)
 	{
 		return Add(FDelegate::CreateLambda(std::forward<FunctorType>(Functor)));
 	}
@@ -281,4 +257,5 @@ using FSimpleMulticastDelegate = TMulticastDelegate<void()>;
 #define DECLARE_DELEGATE_RetVal_OneParam(RetValType, DelegateName, Param1Type) using DelegateName = TDelegate<RetValType(Param1Type)>
 #define DECLARE_MULTICAST_DELEGATE(DelegateName) using DelegateName = TMulticastDelegate<void()>
 #define DECLARE_MULTICAST_DELEGATE_OneParam(DelegateName, Param1Type) using DelegateName = TMulticastDelegate<void(Param1Type)>
-#define DECLARE_MULTICAST_DELEGATE_TwoParams(DelegateName, Param1Type, Param2Type) using DelegateName = TMulticastDelegate<void(Param1Type, Param2Type)>
+#define DECLARE_MULTICAST_DELEGATE_TwoParams(DelegateName, Param1Type, Param2Type)                                                         \
+	using DelegateName = TMulticastDelegate<void(Param1Type, Param2Type)>

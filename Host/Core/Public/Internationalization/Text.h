@@ -30,7 +30,10 @@ private:
 		FString Namespace;
 		FString Key;
 	};
-	explicit FText(TSharedRef<const FTextData> InData) : Data(MoveTemp(InData)) {}
+	explicit FText(TSharedRef<const FTextData> InData)
+		: Data(MoveTemp(InData))
+	{
+	}
 	static TSharedRef<const FTextData> GetEmptyData();
 
 	TSharedRef<const FTextData> Data;
@@ -49,9 +52,10 @@ class CORE_API FInternationalization
 {
 public:
 	/** The entry point behind LOCTEXT/NSLOCTEXT: a localisable text from a source text, a namespace and a key. */
-	static FText ForUseOnlyByLocMacroAndGraphNodeTextLiterals_CreateText(const TCHAR* InTextLiteral, const TCHAR* InNamespace, const TCHAR* InKey);
+	static FText ForUseOnlyByLocMacroAndGraphNodeTextLiterals_CreateText(
+		const TCHAR* InTextLiteral, const TCHAR* InNamespace, const TCHAR* InKey);
 };
 
-#define NSLOCTEXT(InNamespace, InKey, InTextLiteral) \
+#define NSLOCTEXT(InNamespace, InKey, InTextLiteral)                                                                                       \
 	FInternationalization::ForUseOnlyByLocMacroAndGraphNodeTextLiterals_CreateText(TEXT(InTextLiteral), TEXT(InNamespace), TEXT(InKey))
 #define LOCTEXT(InKey, InTextLiteral) NSLOCTEXT(LOCTEXT_NAMESPACE, InKey, InTextLiteral)

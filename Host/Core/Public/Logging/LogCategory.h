@@ -26,9 +26,11 @@ private:
 	FName CategoryName;
 };
 
-template <ELogVerbosity::Type InDefaultVerbosity, ELogVerbosity::Type InCompileTimeVerbosity>
-struct FLogCategory : public FLogCategoryBase
+template <ELogVerbosity::Type InDefaultVerbosity, ELogVerbosity::Type InCompileTimeVerbosity> struct FLogCategory : public FLogCategoryBase
 {
 	static constexpr ELogVerbosity::Type CompileTimeVerbosity = InCompileTimeVerbosity;
-	explicit FLogCategory(const TCHAR* InCategoryName) : FLogCategoryBase(InCategoryName, InDefaultVerbosity, InCompileTimeVerbosity) {}
+	explicit FLogCategory(const TCHAR* InCategoryName)
+		: FLogCategoryBase(InCategoryName, InDefaultVerbosity, InCompileTimeVerbosity)
+	{
+	}
 };

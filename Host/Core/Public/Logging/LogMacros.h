@@ -34,28 +34,34 @@ struct CORE_API FMsg
 	static void Logf(const FLogCategoryBase& Category, ELogVerbosity::Type Verbosity, const TCHAR* Format, ...);
 };
 
-#define DECLARE_LOG_CATEGORY_EXTERN(CategoryName, DefaultVerbosity, CompileTimeVerbosity)                                   \
-	extern struct FLogCategory##CategoryName : public FLogCategory<ELogVerbosity::DefaultVerbosity, ELogVerbosity::CompileTimeVerbosity> \
-	{                                                                                                                       \
-		FLogCategory##CategoryName() : FLogCategory(TEXT(#CategoryName)) {}                                                 \
+#define DECLARE_LOG_CATEGORY_EXTERN(CategoryName, DefaultVerbosity, CompileTimeVerbosity)                                                  \
+	extern struct FLogCategory##CategoryName : public FLogCategory<ELogVerbosity::DefaultVerbosity, ELogVerbosity::CompileTimeVerbosity>   \
+	{                                                                                                                                      \
+		FLogCategory##CategoryName()                                                                                                       \
+			: FLogCategory(TEXT(#CategoryName))                                                                                            \
+		{                                                                                                                                  \
+		}                                                                                                                                  \
 	} CategoryName
 
 #define DEFINE_LOG_CATEGORY(CategoryName) FLogCategory##CategoryName CategoryName
 
-#define DEFINE_LOG_CATEGORY_STATIC(CategoryName, DefaultVerbosity, CompileTimeVerbosity)                                   \
-	static struct FLogCategory##CategoryName : public FLogCategory<ELogVerbosity::DefaultVerbosity, ELogVerbosity::CompileTimeVerbosity> \
-	{                                                                                                                       \
-		FLogCategory##CategoryName() : FLogCategory(TEXT(#CategoryName)) {}                                                 \
+#define DEFINE_LOG_CATEGORY_STATIC(CategoryName, DefaultVerbosity, CompileTimeVerbosity)                                                   \
+	static struct FLogCategory##CategoryName : public FLogCategory<ELogVerbosity::DefaultVerbosity, ELogVerbosity::CompileTimeVerbosity>   \
+	{                                                                                                                                      \
+		FLogCategory##CategoryName()                                                                                                       \
+			: FLogCategory(TEXT(#CategoryName))                                                                                            \
+		{                                                                                                                                  \
+		}                                                                                                                                  \
 	} CategoryName
 
-#define UE_LOG(CategoryName, Verbosity, Format, ...)                                                                       \
-	do                                                                                                                     \
-	{                                                                                                                      \
-		if constexpr (ELogVerbosity::Verbosity <= decltype(CategoryName)::CompileTimeVerbosity)                            \
-		{                                                                                                                  \
-			if (!CategoryName.IsSuppressed(ELogVerbosity::Verbosity))                                                      \
-			{                                                                                                              \
-				FMsg::Logf(CategoryName, ELogVerbosity::Verbosity, Format, ##__VA_ARGS__);                                 \
-			}                                                                                                              \
-		}                                                                                                                  \
+#define UE_LOG(CategoryName, Verbosity, Format, ...)                                                                                       \
+	do                                                                                                                                     \
+	{                                                                                                                                      \
+		if constexpr (ELogVerbosity::Verbosity <= decltype(CategoryName)::CompileTimeVerbosity)                                            \
+		{                                                                                                                                  \
+			if (!CategoryName.IsSuppressed(ELogVerbosity::Verbosity))                                                                      \
+			{                                                                                                                              \
+				FMsg::Logf(CategoryName, ELogVerbosity::Verbosity, Format, ##__VA_ARGS__);                                                 \
+			}                                                                                                                              \
+		}                                                                                                                                  \
 	} while (false)

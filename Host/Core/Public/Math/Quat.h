@@ -11,7 +11,13 @@ struct FQuat
 	float W = 1.0f;
 
 	constexpr FQuat() = default;
-	constexpr FQuat(float InX, float InY, float InZ, float InW) : X(InX), Y(InY), Z(InZ), W(InW) {}
+	constexpr FQuat(float InX, float InY, float InZ, float InW)
+		: X(InX)
+		, Y(InY)
+		, Z(InZ)
+		, W(InW)
+	{
+	}
 	bool operator==(const FQuat& Other) const = default;
 
 	static constexpr FQuat Identity() { return FQuat(0.0f, 0.0f, 0.0f, 1.0f); }

@@ -12,7 +12,9 @@ struct FTransform
 
 	FTransform() = default;
 	FTransform(const FQuat& InRotation, const FVector& InTranslation, const FVector& InScale3D)
-		: Rotation(InRotation), Translation(InTranslation), Scale3D(InScale3D)
+		: Rotation(InRotation)
+		, Translation(InTranslation)
+		, Scale3D(InScale3D)
 	{
 	}
 

@@ -10,7 +10,12 @@ struct FVector
 	float Z = 0.0f;
 
 	constexpr FVector() = default;
-	constexpr FVector(float InX, float InY, float InZ) : X(InX), Y(InY), Z(InZ) {}
+	constexpr FVector(float InX, float InY, float InZ)
+		: X(InX)
+		, Y(InY)
+		, Z(InZ)
+	{
+	}
 	bool operator==(const FVector& Other) const = default;
 
 	static constexpr FVector ZeroVector() { return FVector(0.0f, 0.0f, 0.0f); }

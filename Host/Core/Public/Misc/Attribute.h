@@ -6,20 +6,16 @@
 
 #include <type_traits>
 
-template <typename ObjectType>
-class TAttribute;
+template <typename ObjectType> class TAttribute;
 
 namespace TavrixDetail
 {
-template <typename Type>
-inline constexpr bool bIsAttribute = false;
-template <typename Type>
-inline constexpr bool bIsAttribute<TAttribute<Type>> = true;
+template <typename Type> inline constexpr bool bIsAttribute = false;
+template <typename Type> inline constexpr bool bIsAttribute<TAttribute<Type>> = true;
 } // namespace TavrixDetail
 
 /** Unset, fixed, or bound to a getter that is called on every read. Not thread-safe: read it where it is owned. */
-template <typename ObjectType>
-class TAttribute
+template <typename ObjectType> class TAttribute
 {
 public:
 	using FGetter = TDelegate<ObjectType()>;
@@ -28,8 +24,10 @@ public:
 
 	/** A fixed value; anything ObjectType can be made from converts (300 for a size, an FText for a text). */
 	template <typename OtherType>
-		requires(!TavrixDetail::bIsAttribute<OtherType> && std::is_constructible_v<ObjectType, const OtherType&>)
-	TAttribute(const OtherType& InInitialValue) : Value(InInitialValue), bIsSet(true)
+	requires(!TavrixDetail::bIsAttribute<OtherType> && std::is_constructible_v<ObjectType, const OtherType&>)
+		TAttribute(const OtherType& InInitialValue)
+		: Value(InInitialValue)
+		, bIsSet(true)
 	{
 	}
 
@@ -39,15 +37,13 @@ public:
 		Attribute.Bind(InGetter);
 		return Attribute;
 	}
-	template <typename FunctorType>
-	static TAttribute CreateLambda(FunctorType&& InFunctor)
+	template <typename FunctorType> static TAttribute CreateLambda(FunctorType&& InFunctor)
 	{
 		return Create(FGetter::CreateLambda(std::forward<FunctorType>(InFunctor)));
 	}
 
 	/** Replaces a getter, if any, by a fixed value. */
-	template <typename OtherType>
-	void Set(const OtherType& InNewValue)
+	template <typename OtherType> void Set(const OtherType& InNewValue)
 	{
 		Getter.Unbind();
 		Value = InNewValue;

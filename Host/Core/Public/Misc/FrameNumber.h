@@ -8,6 +8,9 @@ struct FFrameNumber
 	int32 Value = 0;
 
 	constexpr FFrameNumber() = default;
-	constexpr FFrameNumber(int32 InValue) : Value(InValue) {}
+	constexpr FFrameNumber(int32 InValue)
+		: Value(InValue)
+	{
+	}
 	constexpr bool operator==(const FFrameNumber& Other) const = default;
 };

@@ -9,7 +9,11 @@ struct FFrameRate
 	int32 Denominator = 1000;
 
 	constexpr FFrameRate() = default;
-	constexpr FFrameRate(int32 InNumerator, int32 InDenominator) : Numerator(InNumerator), Denominator(InDenominator) {}
+	constexpr FFrameRate(int32 InNumerator, int32 InDenominator)
+		: Numerator(InNumerator)
+		, Denominator(InDenominator)
+	{
+	}
 
 	constexpr bool IsValid() const { return Denominator > 0; }
 	constexpr double AsDecimal() const { return static_cast<double>(Numerator) / static_cast<double>(Denominator); }

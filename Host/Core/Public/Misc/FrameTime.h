@@ -12,9 +12,14 @@ struct FFrameTime
 	FFrameNumber FrameNumber;
 
 	constexpr FFrameTime() = default;
-	constexpr FFrameTime(int32 InFrameNumber) : FrameNumber(InFrameNumber) {}
+	constexpr FFrameTime(int32 InFrameNumber)
+		: FrameNumber(InFrameNumber)
+	{
+	}
 	/** A sub-frame outside [0, MaxSubframe] is a caller's bug, as in the engine. */
-	FFrameTime(FFrameNumber InFrameNumber, float InSubFrame) : FrameNumber(InFrameNumber), SubFrame(InSubFrame)
+	FFrameTime(FFrameNumber InFrameNumber, float InSubFrame)
+		: FrameNumber(InFrameNumber)
+		, SubFrame(InSubFrame)
 	{
 		checkf(InSubFrame >= 0.0f && InSubFrame <= MaxSubframe, "sub-frame outside [0, MaxSubframe]");
 	}

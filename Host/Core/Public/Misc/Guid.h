@@ -12,7 +12,13 @@ struct CORE_API FGuid
 	uint32 D = 0;
 
 	constexpr FGuid() = default;
-	constexpr FGuid(uint32 InA, uint32 InB, uint32 InC, uint32 InD) : A(InA), B(InB), C(InC), D(InD) {}
+	constexpr FGuid(uint32 InA, uint32 InB, uint32 InC, uint32 InD)
+		: A(InA)
+		, B(InB)
+		, C(InC)
+		, D(InD)
+	{
+	}
 
 	static FGuid NewGuid();
 	bool IsValid() const { return (A | B | C | D) != 0; }

@@ -10,6 +10,10 @@ struct FQualifiedFrameTime
 	FFrameRate Rate;
 
 	FQualifiedFrameTime() = default;
-	FQualifiedFrameTime(const FFrameTime& InTime, const FFrameRate& InRate) : Time(InTime), Rate(InRate) {}
+	FQualifiedFrameTime(const FFrameTime& InTime, const FFrameRate& InRate)
+		: Time(InTime)
+		, Rate(InRate)
+	{
+	}
 	bool operator==(const FQualifiedFrameTime& Other) const = default;
 };

@@ -13,9 +13,15 @@ inline constexpr int64 TicksPerSecond = 10000000;
 struct FTimespan
 {
 	constexpr FTimespan() = default;
-	constexpr explicit FTimespan(int64 InTicks) : Ticks(InTicks) {}
+	constexpr explicit FTimespan(int64 InTicks)
+		: Ticks(InTicks)
+	{
+	}
 
-	static constexpr FTimespan FromMilliseconds(double Milliseconds) { return FTimespan(static_cast<int64>(Milliseconds * ETimespan::TicksPerMillisecond)); }
+	static constexpr FTimespan FromMilliseconds(double Milliseconds)
+	{
+		return FTimespan(static_cast<int64>(Milliseconds * ETimespan::TicksPerMillisecond));
+	}
 	static constexpr FTimespan FromSeconds(double Seconds) { return FTimespan(static_cast<int64>(Seconds * ETimespan::TicksPerSecond)); }
 	constexpr int64 GetTicks() const { return Ticks; }
 	constexpr double GetTotalMilliseconds() const { return static_cast<double>(Ticks) / ETimespan::TicksPerMillisecond; }

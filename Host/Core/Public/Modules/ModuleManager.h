@@ -15,8 +15,7 @@ public:
 
 	/** The loaded module of that name, or null. */
 	static IModuleInterface* GetModulePtr_Internal(FName ModuleName);
-	template <typename TModuleInterface>
-	static TModuleInterface* GetModulePtr(FName ModuleName)
+	template <typename TModuleInterface> static TModuleInterface* GetModulePtr(FName ModuleName)
 	{
 		return static_cast<TModuleInterface*>(GetModulePtr_Internal(ModuleName));
 	}
@@ -39,8 +38,8 @@ private:
 };
 
 /** Defines the exported entry point through which the host creates the module object. */
-#define IMPLEMENT_MODULE(ModuleImplClass, ModuleName)                                                                      \
-	extern "C" DLLEXPORT IModuleInterface* InitializeModule()                                                              \
-	{                                                                                                                      \
-		return new ModuleImplClass();                                                                                      \
+#define IMPLEMENT_MODULE(ModuleImplClass, ModuleName)                                                                                      \
+	extern "C" DLLEXPORT IModuleInterface* InitializeModule()                                                                              \
+	{                                                                                                                                      \
+		return new ModuleImplClass();                                                                                                      \
 	}

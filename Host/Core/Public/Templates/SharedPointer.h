@@ -13,20 +13,17 @@ enum class ESPMode
 	Fast = ThreadSafe,
 };
 
-template <class ObjectType, ESPMode Mode = ESPMode::ThreadSafe>
-class TSharedRef;
-template <class ObjectType, ESPMode Mode = ESPMode::ThreadSafe>
-class TSharedPtr;
-template <class ObjectType, ESPMode Mode = ESPMode::ThreadSafe>
-class TWeakPtr;
+template <class ObjectType, ESPMode Mode = ESPMode::ThreadSafe> class TSharedRef;
+template <class ObjectType, ESPMode Mode = ESPMode::ThreadSafe> class TSharedPtr;
+template <class ObjectType, ESPMode Mode = ESPMode::ThreadSafe> class TWeakPtr;
 
 /** A shared reference: never null. */
-template <class ObjectType, ESPMode Mode>
-class TSharedRef
+template <class ObjectType, ESPMode Mode> class TSharedRef
 {
 public:
 	template <class OtherType, ESPMode OtherMode, class = std::enable_if_t<std::is_convertible_v<OtherType*, ObjectType*>>>
-	TSharedRef(const TSharedRef<OtherType, OtherMode>& Other) : Pointer(Other.Pointer)
+	TSharedRef(const TSharedRef<OtherType, OtherMode>& Other)
+		: Pointer(Other.Pointer)
 	{
 	}
 
@@ -41,36 +38,39 @@ public:
 	bool operator!=(const TSharedRef& Other) const { return Pointer != Other.Pointer; }
 
 	/** Stand-in bridge: the engine's code never sees it. */
-	explicit TSharedRef(std::shared_ptr<ObjectType> InPointer) : Pointer(MoveTemp(InPointer)) { check(Pointer != nullptr); }
+	explicit TSharedRef(std::shared_ptr<ObjectType> InPointer)
+		: Pointer(MoveTemp(InPointer))
+	{
+		check(Pointer != nullptr);
+	}
 	const std::shared_ptr<ObjectType>& GetStdPointer() const { return Pointer; }
 
 private:
-	template <class, ESPMode>
-	friend class TSharedRef;
-	template <class, ESPMode>
-	friend class TSharedPtr;
-	template <class, ESPMode>
-	friend class TWeakPtr;
+	template <class, ESPMode> friend class TSharedRef;
+	template <class, ESPMode> friend class TSharedPtr;
+	template <class, ESPMode> friend class TWeakPtr;
 
 	std::shared_ptr<ObjectType> Pointer;
 };
 
-template <class ObjectType, ESPMode Mode>
-class TSharedPtr
+template <class ObjectType, ESPMode Mode> class TSharedPtr
 {
 public:
 	TSharedPtr() = default;
 	TSharedPtr(std::nullptr_t) {}
 	template <class OtherType, ESPMode OtherMode, class = std::enable_if_t<std::is_convertible_v<OtherType*, ObjectType*>>>
-	TSharedPtr(const TSharedPtr<OtherType, OtherMode>& Other) : Pointer(Other.Pointer)
+	TSharedPtr(const TSharedPtr<OtherType, OtherMode>& Other)
+		: Pointer(Other.Pointer)
 	{
 	}
 	template <class OtherType, ESPMode OtherMode, class = std::enable_if_t<std::is_convertible_v<OtherType*, ObjectType*>>>
-	TSharedPtr(TSharedPtr<OtherType, OtherMode>&& Other) : Pointer(MoveTemp(Other.Pointer))
+	TSharedPtr(TSharedPtr<OtherType, OtherMode>&& Other)
+		: Pointer(MoveTemp(Other.Pointer))
 	{
 	}
 	template <class OtherType, ESPMode OtherMode, class = std::enable_if_t<std::is_convertible_v<OtherType*, ObjectType*>>>
-	TSharedPtr(const TSharedRef<OtherType, OtherMode>& Other) : Pointer(Other.Pointer)
+	TSharedPtr(const TSharedRef<OtherType, OtherMode>& Other)
+		: Pointer(Other.Pointer)
 	{
 	}
 
@@ -100,33 +100,36 @@ public:
 	bool operator==(std::nullptr_t) const { return Pointer == nullptr; }
 
 	/** Stand-in bridge: the engine's code never sees it. */
-	explicit TSharedPtr(std::shared_ptr<ObjectType> InPointer) : Pointer(MoveTemp(InPointer)) {}
+	explicit TSharedPtr(std::shared_ptr<ObjectType> InPointer)
+		: Pointer(MoveTemp(InPointer))
+	{
+	}
 	const std::shared_ptr<ObjectType>& GetStdPointer() const { return Pointer; }
 
 private:
-	template <class, ESPMode>
-	friend class TSharedPtr;
-	template <class, ESPMode>
-	friend class TWeakPtr;
+	template <class, ESPMode> friend class TSharedPtr;
+	template <class, ESPMode> friend class TWeakPtr;
 
 	std::shared_ptr<ObjectType> Pointer;
 };
 
-template <class ObjectType, ESPMode Mode>
-class TWeakPtr
+template <class ObjectType, ESPMode Mode> class TWeakPtr
 {
 public:
 	TWeakPtr() = default;
 	template <class OtherType, ESPMode OtherMode, class = std::enable_if_t<std::is_convertible_v<OtherType*, ObjectType*>>>
-	TWeakPtr(const TSharedRef<OtherType, OtherMode>& Other) : Pointer(Other.Pointer)
+	TWeakPtr(const TSharedRef<OtherType, OtherMode>& Other)
+		: Pointer(Other.Pointer)
 	{
 	}
 	template <class OtherType, ESPMode OtherMode, class = std::enable_if_t<std::is_convertible_v<OtherType*, ObjectType*>>>
-	TWeakPtr(const TSharedPtr<OtherType, OtherMode>& Other) : Pointer(Other.Pointer)
+	TWeakPtr(const TSharedPtr<OtherType, OtherMode>& Other)
+		: Pointer(Other.Pointer)
 	{
 	}
 	template <class OtherType, ESPMode OtherMode, class = std::enable_if_t<std::is_convertible_v<OtherType*, ObjectType*>>>
-	TWeakPtr(const TWeakPtr<OtherType, OtherMode>& Other) : Pointer(Other.Pointer)
+	TWeakPtr(const TWeakPtr<OtherType, OtherMode>& Other)
+		: Pointer(Other.Pointer)
 	{
 	}
 
@@ -135,15 +138,13 @@ public:
 	void Reset() { Pointer.reset(); }
 
 private:
-	template <class, ESPMode>
-	friend class TWeakPtr;
+	template <class, ESPMode> friend class TWeakPtr;
 
 	std::weak_ptr<ObjectType> Pointer;
 };
 
 /** The engine's TSharedFromThis: an object that can hand out shared references to itself. */
-template <class ObjectType, ESPMode Mode = ESPMode::ThreadSafe>
-class TSharedFromThis : public std::enable_shared_from_this<ObjectType>
+template <class ObjectType, ESPMode Mode = ESPMode::ThreadSafe> class TSharedFromThis : public std::enable_shared_from_this<ObjectType>
 {
 public:
 	TSharedRef<ObjectType, Mode> AsShared() { return TSharedRef<ObjectType, Mode>(this->shared_from_this()); }
@@ -158,20 +159,17 @@ TSharedRef<ObjectType, Mode> MakeShared(ArgTypes&&... Args)
 	return TSharedRef<ObjectType, Mode>(std::make_shared<ObjectType>(std::forward<ArgTypes>(Args)...));
 }
 
-template <class ObjectType>
-TSharedPtr<ObjectType> MakeShareable(ObjectType* Object)
+template <class ObjectType> TSharedPtr<ObjectType> MakeShareable(ObjectType* Object)
 {
 	return TSharedPtr<ObjectType>(std::shared_ptr<ObjectType>(Object));
 }
 
-template <class ToType, class FromType, ESPMode Mode>
-TSharedPtr<ToType, Mode> StaticCastSharedPtr(const TSharedPtr<FromType, Mode>& From)
+template <class ToType, class FromType, ESPMode Mode> TSharedPtr<ToType, Mode> StaticCastSharedPtr(const TSharedPtr<FromType, Mode>& From)
 {
 	return TSharedPtr<ToType, Mode>(std::static_pointer_cast<ToType>(From.GetStdPointer()));
 }
 
-template <class ToType, class FromType, ESPMode Mode>
-TSharedRef<ToType, Mode> StaticCastSharedRef(const TSharedRef<FromType, Mode>& From)
+template <class ToType, class FromType, ESPMode Mode> TSharedRef<ToType, Mode> StaticCastSharedRef(const TSharedRef<FromType, Mode>& From)
 {
 	return TSharedRef<ToType, Mode>(std::static_pointer_cast<ToType>(From.GetStdPointer()));
 }

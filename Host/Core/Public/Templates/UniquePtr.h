@@ -3,11 +3,9 @@
 
 #include <memory>
 
-template <class T>
-using TUniquePtr = std::unique_ptr<T>;
+template <class T> using TUniquePtr = std::unique_ptr<T>;
 
-template <class T, class... ArgTypes>
-TUniquePtr<T> MakeUnique(ArgTypes&&... Args)
+template <class T, class... ArgTypes> TUniquePtr<T> MakeUnique(ArgTypes&&... Args)
 {
 	return std::make_unique<T>(std::forward<ArgTypes>(Args)...);
 }

@@ -18,7 +18,10 @@ public:
 	FName() = default;
 	FName(const TCHAR* Name, EFindName FindType = FNAME_Add);
 	FName(const ANSICHAR* Name, EFindName FindType = FNAME_Add);
-	FName(const FString& Name, EFindName FindType = FNAME_Add) : FName(*Name, FindType) {}
+	FName(const FString& Name, EFindName FindType = FNAME_Add)
+		: FName(*Name, FindType)
+	{
+	}
 
 	bool IsNone() const { return Index == 0; }
 	FString ToString() const;

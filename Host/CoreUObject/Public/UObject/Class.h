@@ -54,13 +54,11 @@ struct COREUOBJECT_API FProperty
 	/** "Category", "ToolTip" and every other meta entry of the declaration. */
 	TMap<FName, FString> MetaData;
 
-	template <typename ValueType>
-	ValueType* ContainerPtrToValuePtr(UObject* Object) const
+	template <typename ValueType> ValueType* ContainerPtrToValuePtr(UObject* Object) const
 	{
 		return reinterpret_cast<ValueType*>(reinterpret_cast<uint8*>(Object) + Offset);
 	}
-	template <typename ValueType>
-	const ValueType* ContainerPtrToValuePtr(const UObject* Object) const
+	template <typename ValueType> const ValueType* ContainerPtrToValuePtr(const UObject* Object) const
 	{
 		return reinterpret_cast<const ValueType*>(reinterpret_cast<const uint8*>(Object) + Offset);
 	}
@@ -96,8 +94,8 @@ public:
 	 * Registers the class until it is destroyed (GetDerivedClasses finds it). A class without a config name of its own
 	 * inherits its super class's, as it inherits the flags in CLASS_Inherit.
 	 */
-	UClass(const TCHAR* InName, UClass* InSuperClass, const TCHAR* InPackage, FConstructor InConstructor,
-		uint32 InClassFlags = CLASS_None, const TCHAR* InConfigName = TEXT(""));
+	UClass(const TCHAR* InName, UClass* InSuperClass, const TCHAR* InPackage, FConstructor InConstructor, uint32 InClassFlags = CLASS_None,
+		const TCHAR* InConfigName = TEXT(""));
 	UClass(const UClass&) = delete;
 	UClass& operator=(const UClass&) = delete;
 	~UClass();
@@ -125,11 +123,7 @@ public:
 	 * abstract class). A config class's default object loads its configuration when it is created.
 	 */
 	UObject* GetDefaultObject(bool bCreateIfNeeded = true);
-	template <class T>
-	T* GetDefaultObject()
-	{
-		return static_cast<T*>(GetDefaultObject(true));
-	}
+	template <class T> T* GetDefaultObject() { return static_cast<T*>(GetDefaultObject(true)); }
 	/** A new instance with the constructor's defaults, owned by the caller. Null for an abstract class. */
 	std::unique_ptr<UObject> CreateObject() const;
 
@@ -154,12 +148,14 @@ private:
 };
 
 /** Engine-style class reference restricted to subclasses of T. */
-template <class T>
-class TSubclassOf
+template <class T> class TSubclassOf
 {
 public:
 	TSubclassOf() = default;
-	TSubclassOf(UClass* InClass) : Class(InClass) {}
+	TSubclassOf(UClass* InClass)
+		: Class(InClass)
+	{
+	}
 	UClass* Get() const { return Class; }
 	UClass* operator*() const { return Class; }
 	UClass* operator->() const { return Class; }
@@ -188,8 +184,7 @@ public:
 	bool IsChildOf(const UScriptStruct* SomeBase) const;
 	const FOps& GetOps() const { return Ops; }
 
-	template <typename T>
-	static FOps MakeOps()
+	template <typename T> static FOps MakeOps()
 	{
 		return FOps{sizeof(T), [](void* Ptr) { ::new (Ptr) T(); }, [](void* Ptr) { static_cast<T*>(Ptr)->~T(); },
 			[](void* Dest, const void* Src) { *static_cast<T*>(Dest) = *static_cast<const T*>(Src); }};
@@ -206,41 +201,45 @@ private:
  * Paired with IMPLEMENT_CLASS in the class's source file. Classes declared with UCLASS and GENERATED_BODY get both
  * from the header tool instead.
  */
-#define DECLARE_CLASS(TClass, TSuperClass)                                                                                 \
-public:                                                                                                                    \
-	using Super = TSuperClass;                                                                                             \
-	using ThisClass = TClass;                                                                                              \
-	static UClass* StaticClass();                                                                                          \
-	virtual UClass* GetClass() const { return StaticClass(); }
+#define DECLARE_CLASS(TClass, TSuperClass)                                                                                                 \
+public:                                                                                                                                    \
+	using Super = TSuperClass;                                                                                                             \
+	using ThisClass = TClass;                                                                                                              \
+	static UClass* StaticClass();                                                                                                          \
+	virtual UClass* GetClass() const                                                                                                       \
+	{                                                                                                                                      \
+		return StaticClass();                                                                                                              \
+	}
 
 /**
  * Defines StaticClass for TClass, registered as TName (TClass without its prefix) in TPackage with TFlags and
  * TConfigName, and registers the class when its module loads.
  */
-#define IMPLEMENT_CLASS_FLAGS(TClass, TName, TPackage, TFlags, TConfigName)                                                \
-	UClass* TClass::StaticClass()                                                                                          \
-	{                                                                                                                      \
-		static UClass Class(TEXT(TName), std::is_same_v<TClass, TClass::Super> ? nullptr : TClass::Super::StaticClass(),  \
-			TEXT(TPackage), []() -> std::unique_ptr<UObject> {                                                             \
-				if constexpr (std::is_abstract_v<TClass>)                                                                  \
-					return nullptr;                                                                                        \
-				else                                                                                                       \
-					return std::make_unique<TClass>();                                                                     \
-			},                                                                                                             \
-			TFlags, TEXT(TConfigName));                                                                                    \
-		return &Class;                                                                                                     \
-	}                                                                                                                      \
+#define IMPLEMENT_CLASS_FLAGS(TClass, TName, TPackage, TFlags, TConfigName)                                                                \
+	UClass* TClass::StaticClass()                                                                                                          \
+	{                                                                                                                                      \
+		static UClass Class(                                                                                                               \
+			TEXT(TName), std::is_same_v<TClass, TClass::Super> ? nullptr : TClass::Super::StaticClass(), TEXT(TPackage),                   \
+			[]() -> std::unique_ptr<UObject> {                                                                                             \
+				if constexpr (std::is_abstract_v<TClass>)                                                                                  \
+					return nullptr;                                                                                                        \
+				else                                                                                                                       \
+					return std::make_unique<TClass>();                                                                                     \
+			},                                                                                                                             \
+			TFlags, TEXT(TConfigName));                                                                                                    \
+		return &Class;                                                                                                                     \
+	}                                                                                                                                      \
 	[[maybe_unused]] static UClass* const TClass##RegisteredAtLoad = TClass::StaticClass();
 #define IMPLEMENT_CLASS(TClass, TName, TPackage) IMPLEMENT_CLASS_FLAGS(TClass, TName, TPackage, CLASS_None, "")
 
 /** Declares StaticStruct for a reflected struct; pair with IMPLEMENT_STRUCT. */
-#define DECLARE_STRUCT(TStruct)                                                                                            \
-public:                                                                                                                    \
+#define DECLARE_STRUCT(TStruct)                                                                                                            \
+public:                                                                                                                                    \
 	static UScriptStruct* StaticStruct();
 
-#define IMPLEMENT_STRUCT(TStruct, TName, TSuperStruct)                                                                     \
-	UScriptStruct* TStruct::StaticStruct()                                                                                 \
-	{                                                                                                                      \
-		static UScriptStruct Struct(TEXT(TName), TSuperStruct, UScriptStruct::MakeOps<TStruct>());                         \
-		return &Struct;                                                                                                    \
+#define IMPLEMENT_STRUCT(TStruct, TName, TSuperStruct)                                                                                     \
+	UScriptStruct* TStruct::StaticStruct()                                                                                                 \
+	{                                                                                                                                      \
+		static UScriptStruct Struct(TEXT(TName), TSuperStruct, UScriptStruct::MakeOps<TStruct>());                                         \
+		return &Struct;                                                                                                                    \
 	}

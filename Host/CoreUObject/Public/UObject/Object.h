@@ -54,21 +54,18 @@ private:
 };
 
 /** The class default object of T, created on first use (loading its configuration if T is a config class). */
-template <class T>
-T* GetMutableDefault()
+template <class T> T* GetMutableDefault()
 {
 	return static_cast<T*>(T::StaticClass()->GetDefaultObject(true));
 }
 
-template <class T>
-const T* GetDefault()
+template <class T> const T* GetDefault()
 {
 	return GetMutableDefault<T>();
 }
 
 /** A new instance with T's constructor defaults. The caller owns it: there is no garbage collector. */
-template <class T>
-T* NewObject()
+template <class T> T* NewObject()
 {
 	return static_cast<T*>(T::StaticClass()->CreateObject().release());
 }

@@ -16,5 +16,4 @@
 #define GENERATED_BODY(...) BODY_MACRO_COMBINE(CURRENT_FILE_ID, _, __LINE__, _GENERATED_BODY)
 
 /** The registration the header tool generates for TClass; a friend of the class, so private properties register too. */
-template <class TClass>
-struct TClassReflection;
+template <class TClass> struct TClassReflection;

@@ -33,18 +33,19 @@ private:
  * A weak reference to a T. There is no garbage collector: an object dies when its owner deletes it (a class default
  * object with its class, when the module declaring the class is unloaded). Checking and using must not race with that.
  */
-template <class T>
-class TWeakObjectPtr
+template <class T> class TWeakObjectPtr
 {
 public:
 	TWeakObjectPtr() = default;
 	TWeakObjectPtr(std::nullptr_t) {}
 	template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
-	TWeakObjectPtr(U* Object) : Weak(Object)
+	TWeakObjectPtr(U* Object)
+		: Weak(Object)
 	{
 	}
 	template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
-	TWeakObjectPtr(const TWeakObjectPtr<U>& Other) : Weak(Other.Weak)
+	TWeakObjectPtr(const TWeakObjectPtr<U>& Other)
+		: Weak(Other.Weak)
 	{
 	}
 
@@ -63,8 +64,7 @@ public:
 	bool operator!=(const TWeakObjectPtr& Other) const { return Weak != Other.Weak; }
 
 private:
-	template <class>
-	friend class TWeakObjectPtr;
+	template <class> friend class TWeakObjectPtr;
 
 	FWeakObjectPtr Weak;
 };

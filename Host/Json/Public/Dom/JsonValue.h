@@ -57,19 +57,29 @@ public:
 	bool IsNull() const { return Type == EJson::Null || Type == EJson::None; }
 
 protected:
-	explicit FJsonValue(EJson InType) : Type(InType) {}
+	explicit FJsonValue(EJson InType)
+		: Type(InType)
+	{
+	}
 };
 
 class JSON_API FJsonValueNull final : public FJsonValue
 {
 public:
-	FJsonValueNull() : FJsonValue(EJson::Null) {}
+	FJsonValueNull()
+		: FJsonValue(EJson::Null)
+	{
+	}
 };
 
 class JSON_API FJsonValueBoolean final : public FJsonValue
 {
 public:
-	explicit FJsonValueBoolean(bool InValue) : FJsonValue(EJson::Boolean), Value(InValue) {}
+	explicit FJsonValueBoolean(bool InValue)
+		: FJsonValue(EJson::Boolean)
+		, Value(InValue)
+	{
+	}
 	double AsNumber() const override { return Value ? 1.0 : 0.0; }
 	FString AsString() const override { return Value ? FString(TEXT("true")) : FString(TEXT("false")); }
 	bool AsBool() const override { return Value; }
@@ -86,7 +96,11 @@ private:
 class JSON_API FJsonValueNumber final : public FJsonValue
 {
 public:
-	explicit FJsonValueNumber(double InValue) : FJsonValue(EJson::Number), Value(InValue) {}
+	explicit FJsonValueNumber(double InValue)
+		: FJsonValue(EJson::Number)
+		, Value(InValue)
+	{
+	}
 	double AsNumber() const override { return Value; }
 	FString AsString() const override;
 	bool AsBool() const override { return Value != 0.0; }
@@ -103,7 +117,11 @@ private:
 class JSON_API FJsonValueString final : public FJsonValue
 {
 public:
-	explicit FJsonValueString(FString InValue) : FJsonValue(EJson::String), Value(MoveTemp(InValue)) {}
+	explicit FJsonValueString(FString InValue)
+		: FJsonValue(EJson::String)
+		, Value(MoveTemp(InValue))
+	{
+	}
 	double AsNumber() const override;
 	FString AsString() const override { return Value; }
 	bool AsBool() const override { return Value.Equals(TEXT("true"), ESearchCase::IgnoreCase); }
@@ -120,8 +138,15 @@ private:
 class JSON_API FJsonValueArray final : public FJsonValue
 {
 public:
-	FJsonValueArray() : FJsonValue(EJson::Array) {}
-	explicit FJsonValueArray(TArray<TSharedPtr<FJsonValue>> InValue) : FJsonValue(EJson::Array), Value(MoveTemp(InValue)) {}
+	FJsonValueArray()
+		: FJsonValue(EJson::Array)
+	{
+	}
+	explicit FJsonValueArray(TArray<TSharedPtr<FJsonValue>> InValue)
+		: FJsonValue(EJson::Array)
+		, Value(MoveTemp(InValue))
+	{
+	}
 	const TArray<TSharedPtr<FJsonValue>>& AsArray() const override { return Value; }
 
 	TArray<TSharedPtr<FJsonValue>> Value;
@@ -130,7 +155,11 @@ public:
 class JSON_API FJsonValueObject final : public FJsonValue
 {
 public:
-	explicit FJsonValueObject(TSharedPtr<FJsonObject> InValue) : FJsonValue(EJson::Object), Value(MoveTemp(InValue)) {}
+	explicit FJsonValueObject(TSharedPtr<FJsonObject> InValue)
+		: FJsonValue(EJson::Object)
+		, Value(MoveTemp(InValue))
+	{
+	}
 	const TSharedPtr<FJsonObject>& AsObject() const override { return Value; }
 
 private:

@@ -10,18 +10,60 @@ class FSocket;
 class NETWORKING_API FUdpSocketBuilder
 {
 public:
-	explicit FUdpSocketBuilder(const FString& InDescription) : Description(InDescription) {}
+	explicit FUdpSocketBuilder(const FString& InDescription)
+		: Description(InDescription)
+	{
+	}
 
-	FUdpSocketBuilder& AsBlocking() { bBlocking = true; return *this; }
-	FUdpSocketBuilder& AsNonBlocking() { bBlocking = false; return *this; }
+	FUdpSocketBuilder& AsBlocking()
+	{
+		bBlocking = true;
+		return *this;
+	}
+	FUdpSocketBuilder& AsNonBlocking()
+	{
+		bBlocking = false;
+		return *this;
+	}
 	/** Lets other sockets that also ask for reuse bind the same address and port. */
-	FUdpSocketBuilder& AsReusable() { bReusable = true; return *this; }
-	FUdpSocketBuilder& BoundToAddress(const FIPv4Address& InAddress) { BoundEndpoint.Address = InAddress; bBound = true; return *this; }
-	FUdpSocketBuilder& BoundToEndpoint(const FIPv4Endpoint& InEndpoint) { BoundEndpoint = InEndpoint; bBound = true; return *this; }
-	FUdpSocketBuilder& BoundToPort(int32 InPort) { BoundEndpoint.Port = static_cast<uint16>(InPort); bBound = true; return *this; }
-	FUdpSocketBuilder& WithBroadcast() { bBroadcast = true; return *this; }
-	FUdpSocketBuilder& WithReceiveBufferSize(int32 SizeInBytes) { ReceiveBufferSize = SizeInBytes; return *this; }
-	FUdpSocketBuilder& WithSendBufferSize(int32 SizeInBytes) { SendBufferSize = SizeInBytes; return *this; }
+	FUdpSocketBuilder& AsReusable()
+	{
+		bReusable = true;
+		return *this;
+	}
+	FUdpSocketBuilder& BoundToAddress(const FIPv4Address& InAddress)
+	{
+		BoundEndpoint.Address = InAddress;
+		bBound = true;
+		return *this;
+	}
+	FUdpSocketBuilder& BoundToEndpoint(const FIPv4Endpoint& InEndpoint)
+	{
+		BoundEndpoint = InEndpoint;
+		bBound = true;
+		return *this;
+	}
+	FUdpSocketBuilder& BoundToPort(int32 InPort)
+	{
+		BoundEndpoint.Port = static_cast<uint16>(InPort);
+		bBound = true;
+		return *this;
+	}
+	FUdpSocketBuilder& WithBroadcast()
+	{
+		bBroadcast = true;
+		return *this;
+	}
+	FUdpSocketBuilder& WithReceiveBufferSize(int32 SizeInBytes)
+	{
+		ReceiveBufferSize = SizeInBytes;
+		return *this;
+	}
+	FUdpSocketBuilder& WithSendBufferSize(int32 SizeInBytes)
+	{
+		SendBufferSize = SizeInBytes;
+		return *this;
+	}
 
 	/**
 	 * The socket, created by the default socket subsystem, configured and bound; null when any step failed. Each

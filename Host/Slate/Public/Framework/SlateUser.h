@@ -37,8 +37,7 @@ public:
 		}
 		return nullptr;
 	}
-	template <class WidgetType>
-	static TSharedPtr<WidgetType> FindWidget(const TSharedRef<SWidget>& Root)
+	template <class WidgetType> static TSharedPtr<WidgetType> FindWidget(const TSharedRef<SWidget>& Root)
 	{
 		return FindWidget<WidgetType>(Root, [](const WidgetType&) { return true; });
 	}
@@ -48,8 +47,7 @@ public:
 	/** The widget whose slot holds Target; null for the root and for widgets outside the tree. */
 	static TSharedPtr<SWidget> FindParent(const TSharedRef<SWidget>& Root, const SWidget& Target);
 	/** The slot that holds Target, as SlotType (SVerticalBox::FSlot, FSimpleSlot, ...); null when it is another kind. */
-	template <class SlotType>
-	static const SlotType* FindSlotOf(const TSharedRef<SWidget>& Root, const SWidget& Target)
+	template <class SlotType> static const SlotType* FindSlotOf(const TSharedRef<SWidget>& Root, const SWidget& Target)
 	{
 		return dynamic_cast<const SlotType*>(FindSlotBaseOf(Root, Target));
 	}
@@ -61,8 +59,7 @@ public:
 	 * one, or a WidgetType whose own content the label is. A vertical list ends the search, so a label never
 	 * reaches into another row.
 	 */
-	template <class WidgetType>
-	static TSharedPtr<WidgetType> FindInRowOf(const TSharedRef<SWidget>& Root, const FString& Label)
+	template <class WidgetType> static TSharedPtr<WidgetType> FindInRowOf(const TSharedRef<SWidget>& Root, const FString& Label)
 	{
 		const TDelegate<bool(const SWidget&)> IsWanted = TDelegate<bool(const SWidget&)>::CreateLambda(
 			[](const SWidget& Widget) { return dynamic_cast<const WidgetType*>(&Widget) != nullptr; });
@@ -96,7 +93,7 @@ public:
 	static FString DumpTree(const TSharedRef<SWidget>& Root);
 
 private:
-	static TSharedPtr<SWidget> FindInRowOfLabel(const TSharedRef<SWidget>& Root, const FString& Label,
-		const TDelegate<bool(const SWidget&)>& IsWanted);
+	static TSharedPtr<SWidget> FindInRowOfLabel(
+		const TSharedRef<SWidget>& Root, const FString& Label, const TDelegate<bool(const SWidget&)>& IsWanted);
 	static const FSlotBase* FindSlotBaseOf(const TSharedRef<SWidget>& Root, const SWidget& Target);
 };

@@ -14,7 +14,10 @@ public:
 	bool IsEventHandled() const { return bIsHandled; }
 
 private:
-	explicit FReply(bool bInIsHandled) : bIsHandled(bInIsHandled) {}
+	explicit FReply(bool bInIsHandled)
+		: bIsHandled(bInIsHandled)
+	{
+	}
 
 	bool bIsHandled;
 };

@@ -43,8 +43,7 @@ public:
 };
 
 /** The slots of a panel. Slots are shared so that a slot keeps its address while others are added. */
-template <class SlotType>
-class TPanelChildren : public FChildren
+template <class SlotType> class TPanelChildren : public FChildren
 {
 public:
 	//~ Begin FChildren interface

@@ -7,10 +7,25 @@ struct FMargin
 {
 	FMargin() = default;
 	/** The same padding on all four sides; implicit so that a slot can say Padding(4). */
-	FMargin(float UniformMargin) : Left(UniformMargin), Top(UniformMargin), Right(UniformMargin), Bottom(UniformMargin) {}
-	FMargin(float Horizontal, float Vertical) : Left(Horizontal), Top(Vertical), Right(Horizontal), Bottom(Vertical) {}
+	FMargin(float UniformMargin)
+		: Left(UniformMargin)
+		, Top(UniformMargin)
+		, Right(UniformMargin)
+		, Bottom(UniformMargin)
+	{
+	}
+	FMargin(float Horizontal, float Vertical)
+		: Left(Horizontal)
+		, Top(Vertical)
+		, Right(Horizontal)
+		, Bottom(Vertical)
+	{
+	}
 	FMargin(float InLeft, float InTop, float InRight, float InBottom)
-		: Left(InLeft), Top(InTop), Right(InRight), Bottom(InBottom)
+		: Left(InLeft)
+		, Top(InTop)
+		, Right(InRight)
+		, Bottom(InBottom)
 	{
 	}
 

@@ -41,7 +41,7 @@ enum Type
 	/** The user pressed Escape. */
 	OnCleared,
 };
-}
+} // namespace ETextCommit
 
 enum class ECheckBoxState : uint8
 {

@@ -8,7 +8,11 @@ struct FOptionalSize
 	/** Unspecified: the widget sizes itself to its content. */
 	FOptionalSize() = default;
 	/** A size in layout units; implicit so that a declaration can say WidthOverride(300). */
-	FOptionalSize(float InSpecifiedSize) : Size(InSpecifiedSize), bIsSet(true) {}
+	FOptionalSize(float InSpecifiedSize)
+		: Size(InSpecifiedSize)
+		, bIsSet(true)
+	{
+	}
 
 	bool IsSet() const { return bIsSet; }
 	/** The size in layout units; meaningful only when IsSet. */

@@ -17,11 +17,11 @@ struct TAlwaysValidWidget
 };
 
 /** What a named slot argument returns, so that a declaration can say .Content()[ SNew(...) ]. */
-template <class DeclarationType>
-struct TNamedSlotProperty
+template <class DeclarationType> struct TNamedSlotProperty
 {
 	TNamedSlotProperty(DeclarationType& InOwnerDeclaration, TAlwaysValidWidget& InSlotContent)
-		: OwnerDeclaration(InOwnerDeclaration), SlotContent(InSlotContent)
+		: OwnerDeclaration(InOwnerDeclaration)
+		, SlotContent(InSlotContent)
 	{
 	}
 
@@ -35,30 +35,25 @@ struct TNamedSlotProperty
 	TAlwaysValidWidget& SlotContent;
 };
 
-template <typename DelegateType>
-struct TSlateEventBinding;
+template <typename DelegateType> struct TSlateEventBinding;
 
 /**
  * How a declaration binds an event or an attribute getter to a method of an object. A widget (anything with AsShared)
  * is held weakly, as the engine's SP binding does, so a child's event never keeps its parent alive; once the widget is
  * gone the binding does nothing and answers Unhandled, or a default value. Any other object is bound raw.
  */
-template <typename RetType, typename... ParamTypes>
-struct TSlateEventBinding<TDelegate<RetType(ParamTypes...)>>
+template <typename RetType, typename... ParamTypes> struct TSlateEventBinding<TDelegate<RetType(ParamTypes...)>>
 {
 	using FDelegate = TDelegate<RetType(ParamTypes...)>;
 
-	template <class UserClass, typename... VarTypes>
-	using TMethodPtr = RetType (UserClass::*)(ParamTypes..., VarTypes...);
-	template <class UserClass, typename... VarTypes>
-	using TConstMethodPtr = RetType (UserClass::*)(ParamTypes..., VarTypes...) const;
-	template <typename... VarTypes>
-	using TFunctionPtr = RetType (*)(ParamTypes..., VarTypes...);
+	template <class UserClass, typename... VarTypes> using TMethodPtr = RetType (UserClass::*)(ParamTypes..., VarTypes...);
+	template <class UserClass, typename... VarTypes> using TConstMethodPtr = RetType (UserClass::*)(ParamTypes..., VarTypes...) const;
+	template <typename... VarTypes> using TFunctionPtr = RetType (*)(ParamTypes..., VarTypes...);
 
 	template <class UserClass, typename MethodType, typename... VarTypes>
 	static FDelegate BindObject(UserClass* InUserObject, MethodType InMethod, VarTypes... Vars)
 	{
-		if constexpr (requires(UserClass* Object) { Object->AsShared(); })
+		if constexpr (requires(UserClass * Object) { Object->AsShared(); })
 		{
 			return BindWeak(InUserObject->AsShared().ToWeakPtr(), InUserObject, InMethod, Vars...);
 		}
@@ -79,8 +74,7 @@ private:
 	static FDelegate BindWeak(WeakType InWeakObject, UserClass* InUserObject, MethodType InMethod, VarTypes... Vars)
 	{
 		return FDelegate::CreateLambda(
-			[InWeakObject, InUserObject, InMethod, ... Captured = Vars](ParamTypes... Params) mutable -> RetType
-			{
+			[InWeakObject, InUserObject, InMethod, ... Captured = Vars](ParamTypes... Params) mutable -> RetType {
 				// Held for the duration of the call: the handler may release the last outside reference to its widget.
 				const auto Pinned = InWeakObject.Pin();
 				if (!Pinned.IsValid())
@@ -109,37 +103,33 @@ private:
 };
 
 /** The binding of an attribute's getter. */
-template <typename AttrType>
-using TSlateAttributeBinding = TSlateEventBinding<typename TAttribute<AttrType>::FGetter>;
+template <typename AttrType> using TSlateAttributeBinding = TSlateEventBinding<typename TAttribute<AttrType>::FGetter>;
 
 /**
  * One declaration in flight: SNew makes the widget in shared ownership first, so that Construct may already hand out
  * shared references to it (and bind its own methods), then runs Construct with the arguments.
  */
-template <class WidgetType, class... RequiredArgTypes>
-class TDecl
+template <class WidgetType, class... RequiredArgTypes> class TDecl
 {
 public:
 	TDecl(const ANSICHAR* InType, const ANSICHAR* InFile, int32 OnLine, RequiredArgTypes&&... InRequiredArgs)
-		: Widget(MakeShared<WidgetType>()), RequiredArgs(std::forward<RequiredArgTypes>(InRequiredArgs)...)
+		: Widget(MakeShared<WidgetType>())
+		, RequiredArgs(std::forward<RequiredArgTypes>(InRequiredArgs)...)
 	{
 		Widget->SetDebugInfo(InType, InFile, OnLine);
 	}
 
-	template <class ExposeAsWidgetType, ESPMode Mode>
-	TDecl& Expose(TSharedPtr<ExposeAsWidgetType, Mode>& OutVarToInit)
+	template <class ExposeAsWidgetType, ESPMode Mode> TDecl& Expose(TSharedPtr<ExposeAsWidgetType, Mode>& OutVarToInit)
 	{
 		OutVarToInit = Widget;
 		return *this;
 	}
-	template <class ExposeAsWidgetType, ESPMode Mode>
-	TDecl& Expose(TSharedRef<ExposeAsWidgetType, Mode>& OutVarToInit)
+	template <class ExposeAsWidgetType, ESPMode Mode> TDecl& Expose(TSharedRef<ExposeAsWidgetType, Mode>& OutVarToInit)
 	{
 		OutVarToInit = Widget;
 		return *this;
 	}
-	template <class ExposeAsWidgetType, ESPMode Mode>
-	TDecl& Expose(TWeakPtr<ExposeAsWidgetType, Mode>& OutVarToInit)
+	template <class ExposeAsWidgetType, ESPMode Mode> TDecl& Expose(TWeakPtr<ExposeAsWidgetType, Mode>& OutVarToInit)
 	{
 		OutVarToInit = Widget;
 		return *this;
@@ -147,9 +137,8 @@ public:
 
 	TSharedRef<WidgetType> operator<<=(const typename WidgetType::FArguments& InArgs)
 	{
-		std::apply([this, &InArgs](auto&&... Args)
-				   { Widget->Construct(InArgs, std::forward<decltype(Args)>(Args)...); },
-				   MoveTemp(RequiredArgs));
+		std::apply(
+			[this, &InArgs](auto&&... Args) { Widget->Construct(InArgs, std::forward<decltype(Args)>(Args)...); }, MoveTemp(RequiredArgs));
 		return Widget;
 	}
 
@@ -160,182 +149,160 @@ private:
 };
 
 template <class WidgetType, class... RequiredArgTypes>
-TDecl<WidgetType, RequiredArgTypes...> MakeTDecl(const ANSICHAR* InType, const ANSICHAR* InFile, int32 OnLine,
-												 RequiredArgTypes&&... InRequiredArgs)
+TDecl<WidgetType, RequiredArgTypes...> MakeTDecl(
+	const ANSICHAR* InType, const ANSICHAR* InFile, int32 OnLine, RequiredArgTypes&&... InRequiredArgs)
 {
-	return TDecl<WidgetType, RequiredArgTypes...>(InType, InFile, OnLine,
-												  std::forward<RequiredArgTypes>(InRequiredArgs)...);
+	return TDecl<WidgetType, RequiredArgTypes...>(InType, InFile, OnLine, std::forward<RequiredArgTypes>(InRequiredArgs)...);
 }
 
 /** Declares a widget: SNew(SButton).OnClicked(...)[ ... ]. Extra arguments go to Construct after the FArguments. */
-#define SNew(WidgetType, ...)                                                                                          \
-	MakeTDecl<WidgetType>(#WidgetType, __FILE__, __LINE__ __VA_OPT__(, ) __VA_ARGS__) <<= WidgetType::FArguments()
+#define SNew(WidgetType, ...) MakeTDecl<WidgetType>(#WidgetType, __FILE__, __LINE__ __VA_OPT__(, ) __VA_ARGS__) <<= WidgetType::FArguments()
 
 /** Declares a widget and stores it in a TSharedPtr, TSharedRef or TWeakPtr before it is constructed. */
-#define SAssignNew(ExposeAs, WidgetType, ...)                                                                          \
-	MakeTDecl<WidgetType>(#WidgetType, __FILE__, __LINE__ __VA_OPT__(, ) __VA_ARGS__).Expose(ExposeAs) <<=             \
-		WidgetType::FArguments()
+#define SAssignNew(ExposeAs, WidgetType, ...)                                                                                              \
+	MakeTDecl<WidgetType>(#WidgetType, __FILE__, __LINE__ __VA_OPT__(, ) __VA_ARGS__).Expose(ExposeAs) <<= WidgetType::FArguments()
 
-#define SLATE_BEGIN_ARGS(WidgetType)                                                                                   \
-public:                                                                                                                \
-	struct FArguments                                                                                                  \
-	{                                                                                                                  \
-		using WidgetArgsType = FArguments;                                                                             \
+#define SLATE_BEGIN_ARGS(WidgetType)                                                                                                       \
+public:                                                                                                                                    \
+	struct FArguments                                                                                                                      \
+	{                                                                                                                                      \
+		using WidgetArgsType = FArguments;                                                                                                 \
 		FArguments()
 
-#define SLATE_END_ARGS()                                                                                               \
-	};
+#define SLATE_END_ARGS()                                                                                                                   \
+	}                                                                                                                                      \
+	;
 
 /** A plain construction argument, copied into the arguments. */
-#define SLATE_ARGUMENT(ArgType, ArgName)                                                                               \
-	WidgetArgsType& ArgName(ArgType InArgument)                                                                        \
-	{                                                                                                                  \
-		_##ArgName = InArgument;                                                                                       \
-		return *this;                                                                                                  \
-	}                                                                                                                  \
+#define SLATE_ARGUMENT(ArgType, ArgName)                                                                                                   \
+	WidgetArgsType& ArgName(ArgType InArgument)                                                                                            \
+	{                                                                                                                                      \
+		_##ArgName = InArgument;                                                                                                           \
+		return *this;                                                                                                                      \
+	}                                                                                                                                      \
 	ArgType _##ArgName;
 
 /** An argument that is a fixed value or a getter read whenever the widget needs it. */
-#define SLATE_ATTRIBUTE(AttrType, AttrName)                                                                            \
-	WidgetArgsType& AttrName(const TAttribute<AttrType>& InAttribute)                                                  \
-	{                                                                                                                  \
-		_##AttrName = InAttribute;                                                                                     \
-		return *this;                                                                                                  \
-	}                                                                                                                  \
-	template <class UserClass, typename... VarTypes>                                                                   \
-	WidgetArgsType& AttrName(                                                                                          \
-		UserClass* InUserObject,                                                                                       \
-		typename TSlateAttributeBinding<AttrType>::template TConstMethodPtr<UserClass, VarTypes...> InMethod,          \
-		VarTypes... Vars)                                                                                              \
-	{                                                                                                                  \
-		_##AttrName = TAttribute<AttrType>::Create(                                                                    \
-			TSlateAttributeBinding<AttrType>::BindObject(InUserObject, InMethod, Vars...));                            \
-		return *this;                                                                                                  \
-	}                                                                                                                  \
-	template <class UserClass, typename... VarTypes>                                                                   \
-	WidgetArgsType& AttrName(                                                                                          \
-		UserClass* InUserObject,                                                                                       \
-		typename TSlateAttributeBinding<AttrType>::template TMethodPtr<UserClass, VarTypes...> InMethod,               \
-		VarTypes... Vars)                                                                                              \
-	{                                                                                                                  \
-		_##AttrName = TAttribute<AttrType>::Create(                                                                    \
-			TSlateAttributeBinding<AttrType>::BindObject(InUserObject, InMethod, Vars...));                            \
-		return *this;                                                                                                  \
-	}                                                                                                                  \
-	template <typename FunctorType>                                                                                    \
-	WidgetArgsType& AttrName##_Lambda(FunctorType&& InFunctor)                                                         \
-	{                                                                                                                  \
-		_##AttrName = TAttribute<AttrType>::CreateLambda(std::forward<FunctorType>(InFunctor));                        \
-		return *this;                                                                                                  \
-	}                                                                                                                  \
+#define SLATE_ATTRIBUTE(AttrType, AttrName)                                                                                                \
+	WidgetArgsType& AttrName(const TAttribute<AttrType>& InAttribute)                                                                      \
+	{                                                                                                                                      \
+		_##AttrName = InAttribute;                                                                                                         \
+		return *this;                                                                                                                      \
+	}                                                                                                                                      \
+	template <class UserClass, typename... VarTypes>                                                                                       \
+	WidgetArgsType& AttrName(UserClass* InUserObject,                                                                                      \
+		typename TSlateAttributeBinding<AttrType>::template TConstMethodPtr<UserClass, VarTypes...> InMethod, VarTypes... Vars)            \
+	{                                                                                                                                      \
+		_##AttrName = TAttribute<AttrType>::Create(TSlateAttributeBinding<AttrType>::BindObject(InUserObject, InMethod, Vars...));         \
+		return *this;                                                                                                                      \
+	}                                                                                                                                      \
+	template <class UserClass, typename... VarTypes>                                                                                       \
+	WidgetArgsType& AttrName(UserClass* InUserObject,                                                                                      \
+		typename TSlateAttributeBinding<AttrType>::template TMethodPtr<UserClass, VarTypes...> InMethod, VarTypes... Vars)                 \
+	{                                                                                                                                      \
+		_##AttrName = TAttribute<AttrType>::Create(TSlateAttributeBinding<AttrType>::BindObject(InUserObject, InMethod, Vars...));         \
+		return *this;                                                                                                                      \
+	}                                                                                                                                      \
+	template <typename FunctorType> WidgetArgsType& AttrName##_Lambda(FunctorType&& InFunctor)                                             \
+	{                                                                                                                                      \
+		_##AttrName = TAttribute<AttrType>::CreateLambda(std::forward<FunctorType>(InFunctor));                                            \
+		return *this;                                                                                                                      \
+	}                                                                                                                                      \
 	TAttribute<AttrType> _##AttrName;
 
 /**
  * An event: a delegate object, a method of this widget (held weakly), a method of a shared object, or the explicit
  * _Raw, _UObject, _Lambda and _Static forms. Extra trailing values are carried by the binding as payload.
  */
-#define SLATE_EVENT(DelegateName, EventName)                                                                           \
-	WidgetArgsType& EventName(const DelegateName& InDelegate)                                                          \
-	{                                                                                                                  \
-		_##EventName = InDelegate;                                                                                     \
-		return *this;                                                                                                  \
-	}                                                                                                                  \
-	template <class UserClass, typename... VarTypes>                                                                   \
-	WidgetArgsType& EventName(                                                                                         \
-		UserClass* InUserObject,                                                                                       \
-		typename TSlateEventBinding<DelegateName>::template TMethodPtr<UserClass, VarTypes...> InMethod,               \
-		VarTypes... Vars)                                                                                              \
-	{                                                                                                                  \
-		_##EventName = TSlateEventBinding<DelegateName>::BindObject(InUserObject, InMethod, Vars...);                  \
-		return *this;                                                                                                  \
-	}                                                                                                                  \
-	template <class UserClass, typename... VarTypes>                                                                   \
-	WidgetArgsType& EventName(                                                                                         \
-		UserClass* InUserObject,                                                                                       \
-		typename TSlateEventBinding<DelegateName>::template TConstMethodPtr<UserClass, VarTypes...> InMethod,          \
-		VarTypes... Vars)                                                                                              \
-	{                                                                                                                  \
-		_##EventName = TSlateEventBinding<DelegateName>::BindObject(InUserObject, InMethod, Vars...);                  \
-		return *this;                                                                                                  \
-	}                                                                                                                  \
-	template <class UserClass, ESPMode Mode, typename... VarTypes>                                                     \
-	WidgetArgsType& EventName(                                                                                         \
-		const TSharedRef<UserClass, Mode>& InUserObject,                                                               \
-		typename TSlateEventBinding<DelegateName>::template TMethodPtr<UserClass, VarTypes...> InMethod,               \
-		VarTypes... Vars)                                                                                              \
-	{                                                                                                                  \
-		_##EventName = TSlateEventBinding<DelegateName>::BindShared(InUserObject, InMethod, Vars...);                  \
-		return *this;                                                                                                  \
-	}                                                                                                                  \
-	template <class UserClass, ESPMode Mode, typename... VarTypes>                                                     \
-	WidgetArgsType& EventName(                                                                                         \
-		const TSharedRef<UserClass, Mode>& InUserObject,                                                               \
-		typename TSlateEventBinding<DelegateName>::template TConstMethodPtr<UserClass, VarTypes...> InMethod,          \
-		VarTypes... Vars)                                                                                              \
-	{                                                                                                                  \
-		_##EventName = TSlateEventBinding<DelegateName>::BindShared(InUserObject, InMethod, Vars...);                  \
-		return *this;                                                                                                  \
-	}                                                                                                                  \
-	template <class UserClass, typename... VarTypes>                                                                   \
-	WidgetArgsType& EventName##_Raw(                                                                                   \
-		UserClass* InUserObject,                                                                                       \
-		typename TSlateEventBinding<DelegateName>::template TMethodPtr<UserClass, VarTypes...> InMethod,               \
-		VarTypes... Vars)                                                                                              \
-	{                                                                                                                  \
-		_##EventName = DelegateName::CreateRaw(InUserObject, InMethod, Vars...);                                       \
-		return *this;                                                                                                  \
-	}                                                                                                                  \
-	template <class UserClass, typename... VarTypes>                                                                   \
-	WidgetArgsType& EventName##_UObject(                                                                               \
-		UserClass* InUserObject,                                                                                       \
-		typename TSlateEventBinding<DelegateName>::template TMethodPtr<UserClass, VarTypes...> InMethod,               \
-		VarTypes... Vars)                                                                                              \
-	{                                                                                                                  \
-		_##EventName = DelegateName::CreateUObject(InUserObject, InMethod, Vars...);                                   \
-		return *this;                                                                                                  \
-	}                                                                                                                  \
-	template <typename FunctorType>                                                                                    \
-	WidgetArgsType& EventName##_Lambda(FunctorType&& InFunctor)                                                        \
-	{                                                                                                                  \
-		_##EventName = DelegateName::CreateLambda(std::forward<FunctorType>(InFunctor));                               \
-		return *this;                                                                                                  \
-	}                                                                                                                  \
-	template <typename... VarTypes>                                                                                    \
-	WidgetArgsType& EventName##_Static(                                                                                \
-		typename TSlateEventBinding<DelegateName>::template TFunctionPtr<VarTypes...> InFunction, VarTypes... Vars)    \
-	{                                                                                                                  \
-		_##EventName = DelegateName::CreateStatic(InFunction, Vars...);                                                \
-		return *this;                                                                                                  \
-	}                                                                                                                  \
+#define SLATE_EVENT(DelegateName, EventName)                                                                                               \
+	WidgetArgsType& EventName(const DelegateName& InDelegate)                                                                              \
+	{                                                                                                                                      \
+		_##EventName = InDelegate;                                                                                                         \
+		return *this;                                                                                                                      \
+	}                                                                                                                                      \
+	template <class UserClass, typename... VarTypes>                                                                                       \
+	WidgetArgsType& EventName(UserClass* InUserObject,                                                                                     \
+		typename TSlateEventBinding<DelegateName>::template TMethodPtr<UserClass, VarTypes...> InMethod, VarTypes... Vars)                 \
+	{                                                                                                                                      \
+		_##EventName = TSlateEventBinding<DelegateName>::BindObject(InUserObject, InMethod, Vars...);                                      \
+		return *this;                                                                                                                      \
+	}                                                                                                                                      \
+	template <class UserClass, typename... VarTypes>                                                                                       \
+	WidgetArgsType& EventName(UserClass* InUserObject,                                                                                     \
+		typename TSlateEventBinding<DelegateName>::template TConstMethodPtr<UserClass, VarTypes...> InMethod, VarTypes... Vars)            \
+	{                                                                                                                                      \
+		_##EventName = TSlateEventBinding<DelegateName>::BindObject(InUserObject, InMethod, Vars...);                                      \
+		return *this;                                                                                                                      \
+	}                                                                                                                                      \
+	template <class UserClass, ESPMode Mode, typename... VarTypes>                                                                         \
+	WidgetArgsType& EventName(const TSharedRef<UserClass, Mode>& InUserObject,                                                             \
+		typename TSlateEventBinding<DelegateName>::template TMethodPtr<UserClass, VarTypes...> InMethod, VarTypes... Vars)                 \
+	{                                                                                                                                      \
+		_##EventName = TSlateEventBinding<DelegateName>::BindShared(InUserObject, InMethod, Vars...);                                      \
+		return *this;                                                                                                                      \
+	}                                                                                                                                      \
+	template <class UserClass, ESPMode Mode, typename... VarTypes>                                                                         \
+	WidgetArgsType& EventName(const TSharedRef<UserClass, Mode>& InUserObject,                                                             \
+		typename TSlateEventBinding<DelegateName>::template TConstMethodPtr<UserClass, VarTypes...> InMethod, VarTypes... Vars)            \
+	{                                                                                                                                      \
+		_##EventName = TSlateEventBinding<DelegateName>::BindShared(InUserObject, InMethod, Vars...);                                      \
+		return *this;                                                                                                                      \
+	}                                                                                                                                      \
+	template <class UserClass, typename... VarTypes>                                                                                       \
+	WidgetArgsType& EventName##_Raw(UserClass* InUserObject,                                                                               \
+		typename TSlateEventBinding<DelegateName>::template TMethodPtr<UserClass, VarTypes...> InMethod, VarTypes... Vars)                 \
+	{                                                                                                                                      \
+		_##EventName = DelegateName::CreateRaw(InUserObject, InMethod, Vars...);                                                           \
+		return *this;                                                                                                                      \
+	}                                                                                                                                      \
+	template <class UserClass, typename... VarTypes>                                                                                       \
+	WidgetArgsType& EventName##_UObject(UserClass* InUserObject,                                                                           \
+		typename TSlateEventBinding<DelegateName>::template TMethodPtr<UserClass, VarTypes...> InMethod, VarTypes... Vars)                 \
+	{                                                                                                                                      \
+		_##EventName = DelegateName::CreateUObject(InUserObject, InMethod, Vars...);                                                       \
+		return *this;                                                                                                                      \
+	}                                                                                                                                      \
+	template <typename FunctorType> WidgetArgsType& EventName##_Lambda(FunctorType&& InFunctor)                                            \
+	{                                                                                                                                      \
+		_##EventName = DelegateName::CreateLambda(std::forward<FunctorType>(InFunctor));                                                   \
+		return *this;                                                                                                                      \
+	}                                                                                                                                      \
+	template <typename... VarTypes>                                                                                                        \
+	WidgetArgsType& EventName##_Static(                                                                                                    \
+		typename TSlateEventBinding<DelegateName>::template TFunctionPtr<VarTypes...> InFunction, VarTypes... Vars)                        \
+	{                                                                                                                                      \
+		_##EventName = DelegateName::CreateStatic(InFunction, Vars...);                                                                    \
+		return *this;                                                                                                                      \
+	}                                                                                                                                      \
 	DelegateName _##EventName;
 
 /** A slot argument by name: .Content()[ SNew(...) ]. */
-#define SLATE_NAMED_SLOT(DeclarationType, SlotName)                                                                    \
-	TNamedSlotProperty<DeclarationType> SlotName()                                                                     \
-	{                                                                                                                  \
-		return TNamedSlotProperty<DeclarationType>(*this, _##SlotName);                                                \
-	}                                                                                                                  \
+#define SLATE_NAMED_SLOT(DeclarationType, SlotName)                                                                                        \
+	TNamedSlotProperty<DeclarationType> SlotName()                                                                                         \
+	{                                                                                                                                      \
+		return TNamedSlotProperty<DeclarationType>(*this, _##SlotName);                                                                    \
+	}                                                                                                                                      \
 	TAlwaysValidWidget _##SlotName;
 
 /** The slot that brackets fill: SNew(SBox)[ SNew(...) ]. */
-#define SLATE_DEFAULT_SLOT(DeclarationType, SlotName)                                                                  \
-	SLATE_NAMED_SLOT(DeclarationType, SlotName)                                                                        \
-	DeclarationType& operator[](const TSharedRef<SWidget>& InChild)                                                    \
-	{                                                                                                                  \
-		_##SlotName.Widget = InChild;                                                                                  \
-		return *this;                                                                                                  \
+#define SLATE_DEFAULT_SLOT(DeclarationType, SlotName)                                                                                      \
+	SLATE_NAMED_SLOT(DeclarationType, SlotName)                                                                                            \
+	DeclarationType& operator[](const TSharedRef<SWidget>& InChild)                                                                        \
+	{                                                                                                                                      \
+		_##SlotName.Widget = InChild;                                                                                                      \
+		return *this;                                                                                                                      \
 	}
 
 /** The slots a panel declaration collects: SNew(SVerticalBox) + SVerticalBox::Slot()[ ... ]. */
-#define SLATE_SUPPORTS_SLOT(SlotType)                                                                                  \
-	TArray<TSharedRef<SlotType>> Slots;                                                                                \
-	WidgetArgsType& operator+(SlotType& InSlotToAdd)                                                                   \
-	{                                                                                                                  \
-		Slots.Add(MakeShared<SlotType>(MoveTemp(InSlotToAdd)));                                                        \
-		return *this;                                                                                                  \
-	}                                                                                                                  \
-	WidgetArgsType& operator+(SlotType&& InSlotToAdd)                                                                  \
-	{                                                                                                                  \
-		Slots.Add(MakeShared<SlotType>(MoveTemp(InSlotToAdd)));                                                        \
-		return *this;                                                                                                  \
+#define SLATE_SUPPORTS_SLOT(SlotType)                                                                                                      \
+	TArray<TSharedRef<SlotType>> Slots;                                                                                                    \
+	WidgetArgsType& operator+(SlotType& InSlotToAdd)                                                                                       \
+	{                                                                                                                                      \
+		Slots.Add(MakeShared<SlotType>(MoveTemp(InSlotToAdd)));                                                                            \
+		return *this;                                                                                                                      \
+	}                                                                                                                                      \
+	WidgetArgsType& operator+(SlotType&& InSlotToAdd)                                                                                      \
+	{                                                                                                                                      \
+		Slots.Add(MakeShared<SlotType>(MoveTemp(InSlotToAdd)));                                                                            \
+		return *this;                                                                                                                      \
 	}

@@ -28,7 +28,10 @@ public:
 	class SLATE_API FSlot : public FSlotBase
 	{
 	public:
-		explicit FSlot(EOrientation InOrientation) : Orientation(InOrientation) {}
+		explicit FSlot(EOrientation InOrientation)
+			: Orientation(InOrientation)
+		{
+		}
 
 		FSizeParam::ESizeRule GetSizeRule() const { return SizeParam.SizeRule; }
 		/** The stretch weight; zero for an automatically sized slot. */
@@ -66,7 +69,10 @@ public:
 	class SLATE_API FSlot : public TSlotBase<SVerticalBox::FSlot, SBoxPanel::FSlot>
 	{
 	public:
-		FSlot() : TSlotBase(Orient_Vertical) {}
+		FSlot()
+			: TSlotBase(Orient_Vertical)
+		{
+		}
 
 		/** As tall as the content needs. */
 		FSlot& AutoHeight();
@@ -77,9 +83,11 @@ public:
 	/** A new slot for a declaration: + SVerticalBox::Slot().AutoHeight()[ ... ]. */
 	static FSlot Slot() { return FSlot(); }
 
+	// clang-format off
 	SLATE_BEGIN_ARGS(SVerticalBox) {}
 		SLATE_SUPPORTS_SLOT(SVerticalBox::FSlot)
 	SLATE_END_ARGS()
+	// clang-format on
 
 	SVerticalBox();
 	void Construct(const FArguments& InArgs);
@@ -97,7 +105,10 @@ public:
 	class SLATE_API FSlot : public TSlotBase<SHorizontalBox::FSlot, SBoxPanel::FSlot>
 	{
 	public:
-		FSlot() : TSlotBase(Orient_Horizontal) {}
+		FSlot()
+			: TSlotBase(Orient_Horizontal)
+		{
+		}
 
 		/** As wide as the content needs. */
 		FSlot& AutoWidth();
@@ -108,9 +119,11 @@ public:
 	/** A new slot for a declaration: + SHorizontalBox::Slot().FillWidth(0.5f)[ ... ]. */
 	static FSlot Slot() { return FSlot(); }
 
+	// clang-format off
 	SLATE_BEGIN_ARGS(SHorizontalBox) {}
 		SLATE_SUPPORTS_SLOT(SHorizontalBox::FSlot)
 	SLATE_END_ARGS()
+	// clang-format on
 
 	SHorizontalBox();
 	void Construct(const FArguments& InArgs);

@@ -14,9 +14,18 @@ struct NETWORKING_API FIPv4Address
 	uint8 D = 0;
 
 	constexpr FIPv4Address() = default;
-	constexpr FIPv4Address(uint8 InA, uint8 InB, uint8 InC, uint8 InD) : A(InA), B(InB), C(InC), D(InD) {}
+	constexpr FIPv4Address(uint8 InA, uint8 InB, uint8 InC, uint8 InD)
+		: A(InA)
+		, B(InB)
+		, C(InC)
+		, D(InD)
+	{
+	}
 	constexpr explicit FIPv4Address(uint32 InValue)
-		: A(static_cast<uint8>(InValue >> 24)), B(static_cast<uint8>(InValue >> 16)), C(static_cast<uint8>(InValue >> 8)), D(static_cast<uint8>(InValue))
+		: A(static_cast<uint8>(InValue >> 24))
+		, B(static_cast<uint8>(InValue >> 16))
+		, C(static_cast<uint8>(InValue >> 8))
+		, D(static_cast<uint8>(InValue))
 	{
 	}
 

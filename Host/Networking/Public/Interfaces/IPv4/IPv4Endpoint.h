@@ -12,7 +12,11 @@ struct NETWORKING_API FIPv4Endpoint
 	uint16 Port = 0;
 
 	FIPv4Endpoint() = default;
-	FIPv4Endpoint(const FIPv4Address& InAddress, uint16 InPort) : Address(InAddress), Port(InPort) {}
+	FIPv4Endpoint(const FIPv4Address& InAddress, uint16 InPort)
+		: Address(InAddress)
+		, Port(InPort)
+	{
+	}
 
 	/** "A.B.C.D:PORT", the form Parse accepts. */
 	FString ToString() const;

@@ -9,6 +9,7 @@ class FSlateUser;
 class SLATE_API SButton : public SCompoundWidget
 {
 public:
+	// clang-format off
 	SLATE_BEGIN_ARGS(SButton) : _HAlign(HAlign_Fill), _VAlign(VAlign_Fill), _ContentPadding(FMargin()) {}
 		SLATE_DEFAULT_SLOT(FArguments, Content)
 		/** Shown as the button's content when the declaration gives no content of its own. */
@@ -18,6 +19,7 @@ public:
 		SLATE_ARGUMENT(FMargin, ContentPadding)
 		SLATE_EVENT(FOnClicked, OnClicked)
 	SLATE_END_ARGS()
+	// clang-format on
 
 	SButton();
 	void Construct(const FArguments& InArgs);

@@ -12,11 +12,13 @@
 class SLATE_API SCheckBox : public SCompoundWidget
 {
 public:
+	// clang-format off
 	SLATE_BEGIN_ARGS(SCheckBox) : _IsChecked(ECheckBoxState::Unchecked) {}
 		SLATE_DEFAULT_SLOT(FArguments, Content)
 		SLATE_ATTRIBUTE(ECheckBoxState, IsChecked)
 		SLATE_EVENT(FOnCheckStateChanged, OnCheckStateChanged)
 	SLATE_END_ARGS()
+	// clang-format on
 
 	SCheckBox();
 	void Construct(const FArguments& InArgs);

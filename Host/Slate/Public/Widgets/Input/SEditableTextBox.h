@@ -16,11 +16,13 @@ class FSlateUser;
 class SLATE_API SEditableTextBox : public SLeafWidget
 {
 public:
+	// clang-format off
 	SLATE_BEGIN_ARGS(SEditableTextBox) {}
 		SLATE_ATTRIBUTE(FText, Text)
 		SLATE_EVENT(FOnTextChanged, OnTextChanged)
 		SLATE_EVENT(FOnTextCommitted, OnTextCommitted)
 	SLATE_END_ARGS()
+	// clang-format on
 
 	SEditableTextBox();
 	void Construct(const FArguments& InArgs);

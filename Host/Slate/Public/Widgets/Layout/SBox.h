@@ -8,6 +8,7 @@
 class SLATE_API SBox : public SWidget
 {
 public:
+	// clang-format off
 	SLATE_BEGIN_ARGS(SBox) : _HAlign(HAlign_Fill), _VAlign(VAlign_Fill), _Padding(0.0f) {}
 		SLATE_ARGUMENT(EHorizontalAlignment, HAlign)
 		SLATE_ARGUMENT(EVerticalAlignment, VAlign)
@@ -18,6 +19,7 @@ public:
 		SLATE_ATTRIBUTE(FOptionalSize, HeightOverride)
 		SLATE_DEFAULT_SLOT(FArguments, Content)
 	SLATE_END_ARGS()
+	// clang-format on
 
 	SBox();
 	void Construct(const FArguments& InArgs);

@@ -7,9 +7,11 @@
 class SLATE_API STextBlock : public SLeafWidget
 {
 public:
+	// clang-format off
 	SLATE_BEGIN_ARGS(STextBlock) {}
 		SLATE_ATTRIBUTE(FText, Text)
 	SLATE_END_ARGS()
+	// clang-format on
 
 	STextBlock();
 	void Construct(const FArguments& InArgs);
