@@ -6,7 +6,7 @@ Packages=(
 	g++ cmake ninja-build pkg-config
 	libgtest-dev libgmock-dev libbenchmark-dev
 	rapidjson-dev nlohmann-json3-dev
-	clang libclang-rt-dev
+	clang libclang-rt-dev clang-format
 )
 
 Missing=()
