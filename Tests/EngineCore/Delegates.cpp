@@ -51,39 +51,6 @@ TEST(EngineDelegates, MulticastRemovalInsideTheRaiseIsHonoured)
 	EXPECT_FALSE(Notification.Remove(SecondHandle));
 }
 
-TEST(EngineDelegates, RemovalFromAnotherThreadWaitsForTheCallInProgress)
-{
-	FSimpleMulticastDelegate Notification;
-	std::atomic<bool> bInCall{false};
-	std::atomic<bool> bCallEnded{false};
-	std::atomic<bool> bRelease{false};
-	const FDelegateHandle Handle = Notification.AddLambda([&] {
-		bInCall = true;
-		while (!bRelease.load())
-		{
-			std::this_thread::yield();
-		}
-		bCallEnded = true;
-	});
-	std::thread Raiser([&] { Notification.Broadcast(); });
-	while (!bInCall.load())
-	{
-		std::this_thread::yield();
-	}
-	std::atomic<bool> bRemoved{false};
-	std::thread Remover([&] {
-		Notification.Remove(Handle);
-		// Removal may only return once the subscriber has left its call.
-		EXPECT_TRUE(bCallEnded.load());
-		bRemoved = true;
-	});
-	bRelease = true;
-	Raiser.join();
-	Remover.join();
-	EXPECT_TRUE(bRemoved.load());
-	EXPECT_FALSE(Notification.IsBound());
-}
-
 class FRecordingRunnable : public FRunnable
 {
 public:

@@ -50,6 +50,10 @@ public:
 		std::lock_guard Lock(Source.DataMutex);
 		return Source.DecodedCameraCount;
 	}
+	/** Holds DataMutex until the returned lock goes: the receive thread then stalls inside the decoder. */
+	[[nodiscard]] std::unique_lock<std::mutex> HoldDataMutex() const { return std::unique_lock<std::mutex>(Source.DataMutex); }
+	/** The receive thread's system thread id, for reading its CPU time; 0 without a thread. */
+	uint32 GetReceiveThreadId() const { return Source.Thread != nullptr ? Source.Thread->GetThreadID() : 0; }
 	/** True when nobody holds DataMutex at this moment. */
 	bool IsDataMutexFree() const
 	{

@@ -11,8 +11,8 @@ public:
 	virtual ~ILiveLinkClient() = default;
 
 	/**
-	 * Raised once per Live Link tick on the game thread. Subscribers may be removed from any thread: a removal
-	 * returns only when no call to that subscriber is in progress, and it is never called afterwards.
+	 * Raised once per Live Link tick on the game thread. Subscriptions are added and removed on the game thread
+	 * only (the notification takes no lock); a subscriber may remove itself while it is being called.
 	 */
 	virtual FSimpleMulticastDelegate& TickNotification() = 0;
 	/** Takes the record; the subject exists from then on with that role. */

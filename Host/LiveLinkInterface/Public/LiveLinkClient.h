@@ -19,7 +19,12 @@ public:
 	~FLiveLinkClient() override;
 
 	//~ Begin ILiveLinkClient interface
-	FSimpleMulticastDelegate& TickNotification() override { return TickDelegate; }
+	/** Game thread only, as every use of the client: the notification itself takes no lock. */
+	FSimpleMulticastDelegate& TickNotification() override
+	{
+		CheckGameThread();
+		return TickDelegate;
+	}
 	void PushStaticData(
 		const FLiveLinkSubjectKey& SubjectKey, TSubclassOf<ULiveLinkRole> Role, FLiveLinkStaticDataStruct&& StaticData) override;
 	void PushFrameData(const FLiveLinkSubjectKey& SubjectKey, FLiveLinkFrameDataStruct&& FrameData) override;

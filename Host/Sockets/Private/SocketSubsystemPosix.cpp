@@ -114,15 +114,15 @@ public:
 
 	bool HasPendingData(uint32& PendingDataSize) override
 	{
-		// FIONREAD reports 0 both for "nothing waiting" and for a waiting empty datagram; a truncating peek tells
-		// them apart, so an empty datagram is reported (and can be consumed) instead of wedging the reader.
-		const ssize_t Size = ::recv(Open(), nullptr, 0, MSG_PEEK | MSG_TRUNC | MSG_DONTWAIT);
-		if (Size < 0)
+		// As the engine answers it: from the system's count of queued bytes. That count is 0 for an empty
+		// datagram, which therefore is never reported pending although the socket stays readable.
+		PendingDataSize = 0;
+		int Count = 0;
+		if (::ioctl(Open(), FIONREAD, &Count) != 0 || Count <= 0)
 		{
-			PendingDataSize = 0;
 			return false;
 		}
-		PendingDataSize = static_cast<uint32>(Size);
+		PendingDataSize = static_cast<uint32>(Count);
 		return true;
 	}
 
@@ -135,7 +135,9 @@ public:
 																	  : (POLLIN | POLLOUT);
 		const int64 TimeoutMs = (WaitTime.GetTicks() + ETimespan::TicksPerMillisecond - 1) / ETimespan::TicksPerMillisecond;
 		const int Result = ::poll(&Poll, 1, static_cast<int>(TimeoutMs < 0 ? 0 : TimeoutMs));
-		return Result > 0 && (Poll.revents & Poll.events) != 0;
+		// A pending error counts as readable, as it does for the engine's select: the next receive reports and
+		// clears it.
+		return Result > 0 && (Poll.revents & (Poll.events | POLLERR)) != 0;
 	}
 
 	bool SetNonBlocking(bool bIsNonBlocking) override

@@ -22,7 +22,7 @@ public:
 	/** Reads one datagram; a datagram longer than BufferSize is cut to it. An empty datagram is a success with 0 bytes. */
 	virtual bool RecvFrom(uint8* Data, int32 BufferSize, int32& BytesRead, FInternetAddr& Source,
 		ESocketReceiveFlags::Type Flags = ESocketReceiveFlags::None) = 0;
-	/** True while a datagram waits, including an empty one (then PendingDataSize is 0). */
+	/** True when the system counts queued bytes, with the size of the next datagram; never for an empty datagram. */
 	virtual bool HasPendingData(uint32& PendingDataSize) = 0;
 	/** True when the condition holds within WaitTime; false on time-out or error. */
 	virtual bool Wait(ESocketWaitConditions::Type Condition, FTimespan WaitTime) = 0;

@@ -30,6 +30,13 @@ namespace
 constexpr int32 ReceiveBufferSize = 1024 * 1024;
 constexpr uint32 ReceiveThreadStackSize = 128 * 1024;
 
+// Once a stop is seen, the loop decodes what was queued at that moment and then ends. The queue cannot hold more
+// than the socket's receive buffer, which a system may grant at twice the size asked (Linux does, for its own
+// bookkeeping); and queueing a datagram costs more than its payload, so each one is charged at least
+// QueuedDatagramCost. A sender that keeps flooding therefore cannot hold the thread, or the destructor, for long.
+constexpr int64 DrainBudgetAfterStop = 2 * int64(ReceiveBufferSize);
+constexpr int64 QueuedDatagramCost = 256;
+
 int64 NowMonotonicMs()
 {
 	return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -121,12 +128,9 @@ FTavrixLiveLinkSource::~FTavrixLiveLinkSource()
 		Thread = nullptr;
 	}
 
-	// The receive thread ends the subscription when it leaves its loop; a source without a thread, or one that got
-	// its client after its thread ended, still holds one. After this no tick can reach the object.
-	if (Client != nullptr && TickDelegateHandle.IsValid())
-	{
-		Client->TickNotification().Remove(TickDelegateHandle);
-	}
+	// A tick after the thread ended has removed the subscription already; a source without a thread, or whose
+	// thread ended after the last tick, still holds it. After this no tick can reach the object.
+	EndTickSubscription();
 
 	if (Socket != nullptr)
 	{
@@ -138,14 +142,9 @@ FTavrixLiveLinkSource::~FTavrixLiveLinkSource()
 
 void FTavrixLiveLinkSource::ReceiveClient(ILiveLinkClient* InClient, FGuid InSourceGuid)
 {
-	const FDelegateHandle Handle = InClient->TickNotification().AddStatic(&FTavrixLiveLinkSource::OnLiveLinkTick, this);
-
-	// The receive thread reads the client and the handle when it leaves its loop; the lock orders that read
-	// with this write whenever the thread is already on its way out.
-	std::lock_guard Lock(DataMutex);
 	Client = InClient;
 	SourceGuid = InSourceGuid;
-	TickDelegateHandle = Handle;
+	TickDelegateHandle = Client->TickNotification().AddStatic(&FTavrixLiveLinkSource::OnLiveLinkTick, this);
 }
 
 bool FTavrixLiveLinkSource::IsSourceStillValid() const
@@ -205,38 +204,49 @@ uint32 FTavrixLiveLinkSource::Run()
 			continue;
 		}
 
-		// The stop flag is tested before every receive too: a sender that floods the port faster than it is
-		// decoded must not keep this loop, and the destructor waiting for it, alive.
 		uint32 PendingDataSize = 0;
-		while (!bStopping.load() && Socket->HasPendingData(PendingDataSize))
+		if (!Socket->HasPendingData(PendingDataSize))
 		{
-			int32 BytesRead = 0;
-			if (!Socket->RecvFrom(RecvBuffer.GetData(), RecvBuffer.Num(), BytesRead, *SenderAddress) || BytesRead <= 0)
-			{
-				continue;
-			}
-
-			TSharedPtr<TArray<uint8>, ESPMode::ThreadSafe> ReceivedData = MakeShared<TArray<uint8>, ESPMode::ThreadSafe>();
-			ReceivedData->SetNumUninitialized(BytesRead);
-			std::memcpy(ReceivedData->GetData(), RecvBuffer.GetData(), static_cast<size_t>(BytesRead));
-			ProcessReceivedData(ReceivedData);
-			ReceivedData.Reset();
+			// Readable with nothing counted: an empty datagram (the system counts its 0 bytes) or a pending error.
+			// One receive takes it off the queue; without it every wait would return at once and nothing queued
+			// behind it would ever be read.
+			ReceiveDatagram(*SenderAddress);
+			continue;
 		}
+		// The stop is tested before every receive too: a sender that floods the port faster than it is decoded
+		// must not keep this loop alive; what is queued then is decoded below.
+		do
+		{
+			ReceiveDatagram(*SenderAddress);
+		} while (!bStopping.load() && Socket->HasPendingData(PendingDataSize));
 	}
 
-	ILiveLinkClient* SubscribedClient = nullptr;
-	FDelegateHandle SubscribedHandle;
+	int64 DrainBudget = DrainBudgetAfterStop;
+	while (DrainBudget > 0 && Socket->Wait(ESocketWaitConditions::WaitForRead, FTimespan::Zero()))
 	{
-		std::lock_guard Lock(DataMutex);
-		SubscribedClient = Client;
-		SubscribedHandle = TickDelegateHandle;
+		DrainBudget -= std::max<int64>(ReceiveDatagram(*SenderAddress), QueuedDatagramCost);
 	}
-	// Removed outside DataMutex: the tick holds the notification's lock while it waits for DataMutex.
-	if (SubscribedClient != nullptr && SubscribedHandle.IsValid())
-	{
-		SubscribedClient->TickNotification().Remove(SubscribedHandle);
-	}
+
+	// The tick subscription is the game thread's to remove (the client's notification takes no lock): the next
+	// tick, or the destructor, sees this and removes it.
+	bReceiveThreadEnded.store(true);
 	return 0;
+}
+
+int32 FTavrixLiveLinkSource::ReceiveDatagram(FInternetAddr& SenderAddress)
+{
+	int32 BytesRead = 0;
+	if (!Socket->RecvFrom(RecvBuffer.GetData(), RecvBuffer.Num(), BytesRead, SenderAddress) || BytesRead <= 0)
+	{
+		return 0;
+	}
+
+	TSharedPtr<TArray<uint8>, ESPMode::ThreadSafe> ReceivedData = MakeShared<TArray<uint8>, ESPMode::ThreadSafe>();
+	ReceivedData->SetNumUninitialized(BytesRead);
+	std::memcpy(ReceivedData->GetData(), RecvBuffer.GetData(), static_cast<size_t>(BytesRead));
+	ProcessReceivedData(ReceivedData);
+	ReceivedData.Reset();
+	return BytesRead;
 }
 
 void FTavrixLiveLinkSource::Stop()
@@ -254,6 +264,15 @@ void FTavrixLiveLinkSource::HandleReceivedData(TSharedPtr<TArray<uint8>, ESPMode
 void FTavrixLiveLinkSource::OnLiveLinkTick(FTavrixLiveLinkSource* InSource)
 {
 	InSource->LiveLinkTick();
+}
+
+void FTavrixLiveLinkSource::EndTickSubscription()
+{
+	if (Client != nullptr && TickDelegateHandle.IsValid())
+	{
+		Client->TickNotification().Remove(TickDelegateHandle);
+		TickDelegateHandle.Reset();
+	}
 }
 
 bool FTavrixLiveLinkSource::ProcessReceivedData(TSharedPtr<TArray<uint8>, ESPMode::ThreadSafe> InData)
@@ -393,6 +412,14 @@ void FTavrixLiveLinkSource::DecodeCamera(const FJsonObject& Camera)
 
 bool FTavrixLiveLinkSource::LiveLinkTick()
 {
+	// Nothing is published once the receive thread has ended; the subscription goes here, on the thread that
+	// raises the notification (removing itself from inside the raise is allowed).
+	if (bReceiveThreadEnded.load())
+	{
+		EndTickSubscription();
+		return false;
+	}
+
 	if (bPushStaticData)
 	{
 		FLiveLinkStaticDataStruct StaticData(FLiveLinkCameraStaticData::StaticStruct());

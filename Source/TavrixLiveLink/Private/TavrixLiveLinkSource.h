@@ -8,6 +8,7 @@
 #include <atomic>
 #include <mutex>
 
+class FInternetAddr;
 class FRunnableThread;
 class FSocket;
 class ILiveLinkClient;
@@ -75,6 +76,10 @@ public:
 private:
 	friend class FTavrixLiveLinkSourceInspector;
 
+	/** Receives one datagram and decodes it when it holds any bytes; returns the bytes read (receive thread). */
+	int32 ReceiveDatagram(FInternetAddr& SenderAddress);
+	/** Removes the tick subscription if it is still held (game thread). */
+	void EndTickSubscription();
 	/** Follows the sender's scene, take and record state in Take Recorder; DataMutex is held by the caller. */
 	void ApplyTakeRecorderState();
 	/** Copies one camera object into ReceivedState; DataMutex is held by the caller. */
@@ -92,6 +97,8 @@ private:
 	FSocket* Socket = nullptr;
 	ISocketSubsystem* SocketSubsystem = nullptr;
 	std::atomic<uint32> bStopping{0};
+	/** Set by the receive thread as its last act; tells the game thread to end the tick subscription. */
+	std::atomic<bool> bReceiveThreadEnded{false};
 	FRunnableThread* Thread = nullptr;
 	FString ThreadName;
 	FTimespan WaitTime = FTimespan::FromMilliseconds(10);

@@ -6,7 +6,6 @@
 #include "Templates/SharedPointer.h"
 
 #include <functional>
-#include <mutex>
 #include <tuple>
 #include <vector>
 
@@ -128,9 +127,9 @@ private:
 };
 
 /**
- * Multicast notification. Adding, removing and raising are serialised by one lock that is held while the
- * subscribers run, so a removal from another thread returns only after any call in progress has ended; a
- * subscriber may add or remove subscriptions (its own included) from inside the raise on the same thread.
+ * Multicast notification. Like the engine's, it takes no lock: adding, removing and raising belong to one thread,
+ * and a use from another thread is a data race (ThreadSanitizer reports it). A subscriber may add or remove
+ * subscriptions (its own included) from inside the raise.
  */
 template <typename FuncType> class TMulticastDelegate;
 
@@ -145,7 +144,6 @@ public:
 
 	FDelegateHandle Add(FDelegate Delegate)
 	{
-		std::lock_guard Lock(Mutex);
 		const FDelegateHandle Handle(FDelegateHandle::GenerateNewHandle);
 		Entries.push_back(FEntry{Handle, MoveTemp(Delegate), false});
 		return Handle;
@@ -174,7 +172,6 @@ public:
 	/** True when a subscription with this handle existed; it is never called again once this returns. */
 	bool Remove(FDelegateHandle Handle)
 	{
-		std::lock_guard Lock(Mutex);
 		for (FEntry& Entry : Entries)
 		{
 			if (!Entry.bRemoved && Entry.Handle == Handle)
@@ -188,7 +185,6 @@ public:
 	}
 	void Clear()
 	{
-		std::lock_guard Lock(Mutex);
 		for (FEntry& Entry : Entries)
 		{
 			Entry.bRemoved = true;
@@ -197,7 +193,6 @@ public:
 	}
 	bool IsBound() const
 	{
-		std::lock_guard Lock(Mutex);
 		for (const FEntry& Entry : Entries)
 		{
 			if (!Entry.bRemoved)
@@ -210,7 +205,6 @@ public:
 
 	void Broadcast(ParamTypes... Params) const
 	{
-		std::lock_guard Lock(Mutex);
 		++BroadcastDepth;
 		// Index-based: subscribers added during the raise are not called by it, removed ones are skipped.
 		const size_t Count = Entries.size();
@@ -242,7 +236,6 @@ private:
 		}
 	}
 
-	mutable std::recursive_mutex Mutex;
 	mutable std::vector<FEntry> Entries;
 	mutable int32 BroadcastDepth = 0;
 };

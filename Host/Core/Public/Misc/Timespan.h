@@ -23,6 +23,7 @@ struct FTimespan
 		return FTimespan(static_cast<int64>(Milliseconds * ETimespan::TicksPerMillisecond));
 	}
 	static constexpr FTimespan FromSeconds(double Seconds) { return FTimespan(static_cast<int64>(Seconds * ETimespan::TicksPerSecond)); }
+	static constexpr FTimespan Zero() { return FTimespan(0); }
 	constexpr int64 GetTicks() const { return Ticks; }
 	constexpr double GetTotalMilliseconds() const { return static_cast<double>(Ticks) / ETimespan::TicksPerMillisecond; }
 	constexpr double GetTotalSeconds() const { return static_cast<double>(Ticks) / ETimespan::TicksPerSecond; }
