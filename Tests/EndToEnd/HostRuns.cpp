@@ -2,12 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
-#include <thread>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <set>
+#include <thread>
+#include <tuple>
+#include <vector>
 
 namespace
 {
@@ -252,6 +257,113 @@ TEST(HostRuns, ConnectionStringRouteUsesTheFixedOptions)
 	for (const json& Event : Host.Events)
 	{
 		EXPECT_FALSE(IsEvent(Event, "recording")) << "record following is off on this route";
+	}
+}
+} // namespace
+
+namespace
+{
+struct FSceneTimeFigures
+{
+	int FramesWithSceneTime = 0;
+	int BackwardSteps = 0;
+	/** Largest distance of the published time from the sender's schedule, after the first second. */
+	double LargestError = 0.0;
+};
+
+/**
+ * Runs the host, lets its local clock run ahead for a while, then streams a tavrix-send camera from frame 0 at
+ * the given timecode rate, and measures the published scene time against the sender's steady schedule: a sender
+ * that counts frames on an absolute schedule is at frame R * worldTime + c for one constant c, so the spread of
+ * (published - R * worldTime) is the clock's error.
+ */
+FSceneTimeFigures MeasureSceneTime(int32_t Numerator, int32_t Denominator, double MessageRate)
+{
+	FTempProject Project;
+	const uint16_t Port = FreeLoopbackPort();
+	FHostProcess Host(HostArguments(Project, Port, {"--no-take-recorder", "--tick-hz", "60"}));
+	EXPECT_TRUE(Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "static"); }));
+	// A second and a half of local count before the first datagram (the host's output is read meanwhile): the
+	// sender's frame numbers then start below the local count.
+	const auto Never = [](const json&) { return false; };
+	Host.WaitForEvent(Never, 1500ms);
+
+	std::atomic<int> SenderExit{-2};
+	std::thread SenderThread([&] {
+		FHostProcess Sender({"--endpoint", "127.0.0.1:" + std::to_string(Port), "--rate", std::to_string(MessageRate), "--timecode-rate",
+								std::to_string(Numerator) + "/" + std::to_string(Denominator), "--start-frame", "0", "--motion", "static",
+								"--duration", "3", "--quiet"},
+			TAVRIX_SEND_EXECUTABLE);
+		SenderExit = Sender.Wait(30s);
+	});
+	while (SenderExit.load() == -2)
+	{
+		Host.WaitForEvent(Never, 50ms);
+	}
+	SenderThread.join();
+	EXPECT_EQ(SenderExit.load(), 0);
+	Host.Signal(SIGTERM);
+	EXPECT_EQ(Host.Wait(), 0) << Host.GetErrors();
+
+	const double Rate = static_cast<double>(Numerator) / Denominator;
+	std::vector<std::pair<double, double>> Samples; // world time, published frame + sub-frame
+	for (const json& Event : Host.Events)
+	{
+		if (IsEvent(Event, "frame") && !Event["sceneTime"].is_null() && Event["sceneTime"]["rate"] == json({Numerator, Denominator}))
+		{
+			Samples.emplace_back(
+				Event["worldTime"].get<double>(), Event["sceneTime"]["frame"].get<double>() + Event["sceneTime"]["subframe"].get<double>());
+		}
+	}
+	FSceneTimeFigures Figures;
+	Figures.FramesWithSceneTime = static_cast<int>(Samples.size());
+	if (Samples.empty())
+	{
+		return Figures;
+	}
+	std::vector<double> Offsets;
+	for (size_t Index = 0; Index < Samples.size(); ++Index)
+	{
+		if (Index > 0 && Samples[Index].second < Samples[Index - 1].second)
+		{
+			++Figures.BackwardSteps;
+		}
+		if (Samples[Index].first >= Samples.front().first + 1.0)
+		{
+			Offsets.push_back(Samples[Index].second - Rate * Samples[Index].first);
+		}
+	}
+	std::sort(Offsets.begin(), Offsets.end());
+	if (!Offsets.empty())
+	{
+		const double Median = Offsets[Offsets.size() / 2];
+		Figures.LargestError = std::max(Median - Offsets.front(), Offsets.back() - Median);
+	}
+	return Figures;
+}
+
+// Two rates here; TAVRIX_SCENE_TIME_ALL_RATES=1 runs every stage rate and prints the figures.
+TEST(HostRuns, SceneTimeOfASenderStartedLateRunsOnWithoutSteppingBack)
+{
+	std::vector<std::tuple<int32_t, int32_t, double>> Rates = {{30000, 1001, 29.97}, {60, 1, 120.0}};
+	const bool bAllRates = std::getenv("TAVRIX_SCENE_TIME_ALL_RATES") != nullptr;
+	if (bAllRates)
+	{
+		Rates = {{24000, 1001, 23.976}, {24, 1, 24.0}, {25, 1, 25.0}, {30000, 1001, 29.97}, {30, 1, 30.0}, {50, 1, 50.0},
+			{60000, 1001, 59.94}, {60, 1, 60.0}};
+	}
+	for (const auto& [Numerator, Denominator, MessageRate] : Rates)
+	{
+		SCOPED_TRACE(testing::Message() << Numerator << "/" << Denominator);
+		const FSceneTimeFigures Figures = MeasureSceneTime(Numerator, Denominator, MessageRate);
+		if (bAllRates)
+		{
+			std::printf("%d/%d: %d frames, %d backward steps, largest error after the first second %.3f frames\n", Numerator, Denominator,
+				Figures.FramesWithSceneTime, Figures.BackwardSteps, Figures.LargestError);
+		}
+		ASSERT_GT(Figures.FramesWithSceneTime, 60);
+		EXPECT_EQ(Figures.BackwardSteps, 0);
+		EXPECT_LE(Figures.LargestError, 1.5);
 	}
 }
 } // namespace

@@ -67,11 +67,11 @@ public:
 	/** The lock's address, for tools that watch it from outside (the benchmark times how long the tick holds it). */
 	const void* GetDataMutexAddress() const { return &Source.DataMutex; }
 	bool GetPushStaticData() const { return Source.bPushStaticData; }
-	double GetFrameRate() const { return Source.FrameRate; }
-	int64 GetFrameOffset() const { return Source.FrameOffset; }
-	int64 GetStartTimeMs() const { return Source.StartTimeMs; }
+	double GetFrameRate() const { return Source.FrameClock.GetFrameRate(); }
+	int64 GetFrameOffset() const { return Source.FrameClock.GetFrameOffset(); }
+	bool IsFrameClockSynchronised() const { return Source.FrameClock.IsSynchronised(); }
 	/** Moves the local frame clock's origin, as if the source had been made that much earlier. */
-	void ShiftStartTimeMs(int64 DeltaMs) const { Source.StartTimeMs -= DeltaMs; }
+	void ShiftStartTimeMs(int64 DeltaMs) const { Source.FrameClock.ShiftStartTime(DeltaMs); }
 	bool GetAutoLens() const { return Source.bAutoLens; }
 	bool GetAutoSceneTake() const { return Source.bAutoSceneTake; }
 	bool GetAutoRecord() const { return Source.bAutoRecord; }

@@ -112,9 +112,7 @@ FTavrixLiveLinkSource::FTavrixLiveLinkSource(FIPv4Endpoint InEndpoint, bool bInA
 		}
 	}
 
-	StartTimeMs = NowMonotonicMs();
-	FrameRate = 25.0;
-	FrameOffset = -1;
+	FrameClock = FTavrixFrameClock(NowMonotonicMs());
 }
 
 FTavrixLiveLinkSource::~FTavrixLiveLinkSource()
@@ -331,9 +329,11 @@ bool FTavrixLiveLinkSource::ProcessReceivedData(TSharedPtr<TArray<uint8>, ESPMod
 			continue;
 		}
 
+		const int64 ArrivalMs = NowMonotonicMs();
 		std::lock_guard Lock(DataMutex);
 		DecodeCamera(*Camera);
 		++DecodedCameraCount;
+		LatestArrivalMs = ArrivalMs;
 		bHasReceivedData = true;
 	}
 	return false;
@@ -440,8 +440,7 @@ bool FTavrixLiveLinkSource::LiveLinkTick()
 		return false;
 	}
 
-	const uint64 ElapsedMs = static_cast<uint64>(NowMonotonicMs() - StartTimeMs);
-	const TavrixFrameClock::FLocalCount LocalCount = TavrixFrameClock::CountLocalFrames(ElapsedMs, FrameRate);
+	const int64 NowMs = NowMonotonicMs();
 
 	FLiveLinkFrameDataStruct FrameData(FLiveLinkCameraFrameData::StaticStruct());
 	FLiveLinkCameraFrameData& Frame = *FrameData.Cast<FLiveLinkCameraFrameData>();
@@ -459,9 +458,9 @@ bool FTavrixLiveLinkSource::LiveLinkTick()
 		// scene time runs on the local count.
 		const bool bTimecodeIsFresh = DecodedCameraCount != TickedCameraCount;
 		TickedCameraCount = DecodedCameraCount;
-		const TavrixFrameClock::FTimecode Timecode{ReceivedState.Timecode[0], ReceivedState.Timecode[1], ReceivedState.Timecode[2]};
+		const FTavrixTimecode Timecode{ReceivedState.Timecode[0], ReceivedState.Timecode[1], ReceivedState.Timecode[2]};
 		FQualifiedFrameTime SceneTime;
-		if (TavrixFrameClock::AdvanceSceneTime(LocalCount, Timecode, bTimecodeIsFresh, FrameRate, FrameOffset, SceneTime))
+		if (FrameClock.Tick(NowMs, Timecode, bTimecodeIsFresh, LatestArrivalMs, SceneTime))
 		{
 			Frame.MetaData.SceneTime = SceneTime;
 		}

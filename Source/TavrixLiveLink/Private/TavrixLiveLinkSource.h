@@ -4,6 +4,7 @@
 #include "HAL/Runnable.h"
 #include "ILiveLinkSource.h"
 #include "Interfaces/IPv4/IPv4Endpoint.h"
+#include "TavrixFrameClock.h"
 
 #include <atomic>
 #include <mutex>
@@ -109,10 +110,8 @@ private:
 	std::atomic<bool> bHasReceivedData{false};
 	std::mutex DataMutex;
 
-	double FrameRate = 25.0;
-	int64 StartTimeMs = 0;
-	/** Sender frame number minus local count; negative until synchronised. 64 bits, so no timecode overflows it. */
-	int64 FrameOffset = -1;
+	/** Carries the sender's timecode between datagrams; started at the end of construction (game thread only). */
+	FTavrixFrameClock FrameClock;
 
 	bool bAutoLens;
 	bool bAutoSceneTake;
@@ -123,6 +122,8 @@ private:
 
 	/** Camera objects decoded so far; under DataMutex. Tells the tick whether its timecode is fresh. */
 	uint64 DecodedCameraCount = 0;
+	/** Monotonic milliseconds at which the latest camera object was received; under DataMutex. */
+	int64 LatestArrivalMs = 0;
 	/** DecodedCameraCount as seen by the previous tick (game thread only). */
 	uint64 TickedCameraCount = 0;
 };
