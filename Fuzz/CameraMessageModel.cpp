@@ -25,7 +25,7 @@ enum class EKind
 
 struct FMember;
 
-/** One JSON value. Members keep document order and duplicates: the decoder's lookups see the first match. */
+/** One JSON value. Members keep document order, each name once (see FTreeBuilder::Attach). */
 struct FValue
 {
 	EKind Kind = EKind::Null;
@@ -365,6 +365,16 @@ private:
 		FValue& Parent = *Open.back();
 		if (Parent.Kind == EKind::Object)
 		{
+			// Names are keys, ignoring ASCII case: a later member replaces the earlier one, name and value, where the
+			// earlier one stood.
+			for (FMember& Member : Parent.Members)
+			{
+				if (EqualsIgnoringAsciiCase(Member.Name, PendingName))
+				{
+					Member = FMember{std::move(PendingName), std::move(Value)};
+					return &Member.Value;
+				}
+			}
 			Parent.Members.push_back(FMember{std::move(PendingName), std::move(Value)});
 			return &Parent.Members.back().Value;
 		}

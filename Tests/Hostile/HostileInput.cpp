@@ -1,5 +1,8 @@
 #include "DecoderHarness.h"
 #include "HostileTestSupport.h"
+#include "HAL/Runnable.h"
+#include "HAL/RunnableThread.h"
+#include "Serialization/JsonSerializer.h"
 
 #include <gtest/gtest.h>
 
@@ -206,6 +209,56 @@ TEST(HostileInput, DeepNestingIsRejectedAndTheReceiveThreadLivesOn)
 	}
 	ASSERT_TRUE(Rig.SendMarkerAndAwaitPublication(2));
 	EXPECT_EQ(Rig.Inspector().GetDecodedCameraCount(), 2u);
+}
+
+/** Hands datagrams to a source's decoder on a thread with the receive thread's stack of 128 KiB. */
+class FSmallStackDecoding : public FRunnable
+{
+public:
+	FSmallStackDecoding(FDecoderHarness& InHarness, std::vector<std::string> InDatagrams)
+		: Harness(InHarness)
+		, Datagrams(MoveTemp(InDatagrams))
+	{
+	}
+	uint32 Run() override
+	{
+		for (const std::string& Datagram : Datagrams)
+		{
+			Harness.Decode(Datagram);
+			++Decoded;
+		}
+		return 0;
+	}
+
+	FDecoderHarness& Harness;
+	std::vector<std::string> Datagrams;
+	int Decoded = 0;
+};
+
+// The JSON reader of the editor has no nesting limit and releases its tree recursively, so the plug-in alone must
+// keep deep texts from it; with the stand-in's own limit lifted, a mebibyte of brackets (what the receive buffer
+// holds) must leave a thread with the receive thread's stack alive.
+TEST(HostileInput, AMebibyteOfNestingLeavesAReceiveThreadSizedStackAlive)
+{
+	ASSERT_EQ(FJsonSerializer::GetMaxDepth(), 0) << "the plug-in's tests run without the stand-in's nesting limit";
+	constexpr size_t Mebibyte = 1024 * 1024;
+	std::string Objects;
+	while (Objects.size() + 5 < Mebibyte)
+	{
+		Objects += "{\"a\":";
+	}
+	FDecoderHarness Harness;
+	FSmallStackDecoding Decoding(Harness,
+		{"{\"TVKCamera\":[{\"Location\":" + std::string(Mebibyte, '[') + std::string(Mebibyte, ']') + "}]}", std::string(Mebibyte, '['),
+			Objects, "{\"a\":\"" + std::string(Mebibyte, '[') + "\"," + std::string(Mebibyte, '{')});
+	FRunnableThread* Thread = FRunnableThread::Create(&Decoding, TEXT("SmallStackDecoding"), 128 * 1024);
+	ASSERT_NE(Thread, nullptr);
+	Thread->WaitForCompletion();
+	delete Thread;
+	EXPECT_EQ(Decoding.Decoded, 4);
+	EXPECT_FALSE(Harness.Inspector.HasReceivedData());
+	Harness.Decode(R"({"TVKCamera":[{"Location":[1,2,3]}]})");
+	EXPECT_TRUE(Harness.Inspector.HasReceivedData());
 }
 
 // Two million top-level member names (one million under ThreadSanitizer) that the process has never seen, as an

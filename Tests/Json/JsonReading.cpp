@@ -1,4 +1,5 @@
 #include "JsonTestSupport.h"
+#include "LogCapture.h"
 
 #include "HAL/Runnable.h"
 #include "HAL/RunnableThread.h"
@@ -19,18 +20,35 @@ std::string Nested(int Depth, char Open, char Close)
 	return "{\"a\":" + std::string(static_cast<size_t>(Depth - 1), Open) + std::string(static_cast<size_t>(Depth - 1), Close) + "}";
 }
 
-TEST(JsonReading, MembersAreWalkedInDocumentOrderAndLookedUpIgnoringCase)
+TEST(JsonReading, MembersAreKeyedLikeTheEnginesMapIgnoringCase)
 {
+	// A later member of the same name replaces the earlier one, name and value, where the earlier one stood.
 	const TSharedPtr<FJsonObject> Object = ParseDatagramBytes(R"({"b":1,"A":2,"c":3,"a":4})");
 	ASSERT_TRUE(Object.IsValid());
-	ASSERT_EQ(Object->Values.Num(), 4);
+	ASSERT_EQ(Object->Values.Num(), 3);
 	EXPECT_EQ(Object->Values[0].Key.ToUtf8(), "b");
-	EXPECT_EQ(Object->Values[1].Key.ToUtf8(), "A");
-	EXPECT_EQ(Object->Values[3].Key.ToUtf8(), "a");
+	EXPECT_EQ(Object->Values[1].Key.ToUtf8(), "a");
+	EXPECT_EQ(Object->Values[2].Key.ToUtf8(), "c");
 	double Number = 0.0;
-	ASSERT_TRUE(Object->TryGetNumberField(TEXT("a"), Number));
-	EXPECT_EQ(Number, 2.0) << "a duplicate name finds the first member";
+	ASSERT_TRUE(Object->TryGetNumberField(TEXT("A"), Number));
+	EXPECT_EQ(Number, 4.0);
 	EXPECT_FALSE(Object->HasField(TEXT("d")));
+
+	// The same in an object large enough to be indexed.
+	std::string Large = "{";
+	for (int Member = 0; Member < 100; ++Member)
+	{
+		Large += "\"m" + std::to_string(Member % 40) + "\":" + std::to_string(Member) + ",";
+	}
+	Large += "\"M0\":-1}";
+	const TSharedPtr<FJsonObject> Indexed = ParseDatagramBytes(Large);
+	ASSERT_TRUE(Indexed.IsValid());
+	ASSERT_EQ(Indexed->Values.Num(), 40);
+	EXPECT_EQ(Indexed->Values[0].Key.ToUtf8(), "M0");
+	ASSERT_TRUE(Indexed->TryGetNumberField(TEXT("m0"), Number));
+	EXPECT_EQ(Number, -1.0);
+	ASSERT_TRUE(Indexed->TryGetNumberField(TEXT("m39"), Number));
+	EXPECT_EQ(Number, 79.0);
 }
 
 TEST(JsonReading, OnlyOneObjectWithWhiteSpaceAroundItIsAccepted)
@@ -45,8 +63,9 @@ TEST(JsonReading, OnlyOneObjectWithWhiteSpaceAroundItIsAccepted)
 
 TEST(JsonReading, NestingBeyondTheLimitIsRejectedQuickly)
 {
-	EXPECT_TRUE(ParseDatagramBytes(Nested(FJsonSerializer::MaxDepth, '[', ']')).IsValid());
-	EXPECT_FALSE(ParseDatagramBytes(Nested(FJsonSerializer::MaxDepth + 1, '[', ']')).IsValid());
+	ASSERT_EQ(FJsonSerializer::GetMaxDepth(), 64);
+	EXPECT_TRUE(ParseDatagramBytes(Nested(64, '[', ']')).IsValid());
+	EXPECT_FALSE(ParseDatagramBytes(Nested(65, '[', ']')).IsValid());
 
 	const auto Start = std::chrono::steady_clock::now();
 	for (int Round = 0; Round < 20; ++Round)
@@ -68,17 +87,26 @@ public:
 			bAllRejected = bAllRejected && !ParseDatagramBytes(Text).IsValid();
 		}
 		std::string DeepestAccepted = "{\"a\":";
-		for (int Level = 1; Level < FJsonSerializer::MaxDepth; ++Level)
+		for (int Level = 1; Level < 64; ++Level)
 		{
 			DeepestAccepted += "{\"a\":";
 		}
-		DeepestAccepted += "1" + std::string(static_cast<size_t>(FJsonSerializer::MaxDepth), '}');
+		DeepestAccepted += "1" + std::string(64, '}');
 		bDeepestAccepted = ParseDatagramBytes(DeepestAccepted).IsValid();
 		return 0;
 	}
 	bool bAllRejected = true;
 	bool bDeepestAccepted = false;
 };
+
+TEST(JsonReading, TheLimitCanBeLiftedAsTheEnginesReaderHasNone)
+{
+	FJsonSerializer::SetMaxDepth(0);
+	const bool bDeepParsed = ParseDatagramBytes(Nested(1000, '[', ']')).IsValid();
+	FJsonSerializer::SetMaxDepth(64);
+	EXPECT_TRUE(bDeepParsed);
+	EXPECT_FALSE(ParseDatagramBytes(Nested(1000, '[', ']')).IsValid());
+}
 
 TEST(JsonReading, HostileNestingIsSafeOnASmallThreadStack)
 {
@@ -91,42 +119,53 @@ TEST(JsonReading, HostileNestingIsSafeOnASmallThreadStack)
 	EXPECT_TRUE(Parser.bDeepestAccepted);
 }
 
-TEST(JsonReading, ValuesConvertBetweenKinds)
+TEST(JsonReading, ValuesConvertBetweenKindsAsTheEngineDoesAndLogWhereItCannot)
 {
 	const TSharedPtr<FJsonObject> Object =
-		ParseDatagramBytes(R"({"v":["2.5","-7","x","1e3"," 1","inf",true,false,null,[1],{},7,0.1,1e21,-0.0]})");
+		ParseDatagramBytes(R"({"v":["2.5","-7","x","1e3"," 1","+.5",true,false,null,[1],{},7,0.1,1e21,-0.0]})");
 	ASSERT_TRUE(Object.IsValid());
 	const TArray<TSharedPtr<FJsonValue>>* Values = nullptr;
 	ASSERT_TRUE(Object->TryGetArrayField(TEXT("V"), Values));
-	const double Numbers[] = {2.5, -7, 0, 1000, 0, 0, 1, 0, 0, 0, 0, 7, 0.1, 1e21, 0};
-	const char* Texts[] = {"2.5", "-7", "x", "1e3", " 1", "inf", "true", "false", "", "", "", "7", "0.1", "1e+21", "-0"};
+	const double Numbers[] = {2.5, -7, 0, 0, 0, 0.5, 1, 0, 0, 0, 0, 7, 0.1, 1e21, 0};
+	const char* Texts[] = {"2.5", "-7", "x", "1e3", " 1", "+.5", "true", "false", "", "", "", "7", "0.1", "1e+21", "-0"};
 	ASSERT_EQ(Values->Num(), 15);
+	FLogCapture Log;
 	for (int32 Index = 0; Index < Values->Num(); ++Index)
 	{
 		EXPECT_EQ((*Values)[Index]->AsNumber(), Numbers[Index]) << Index;
 		EXPECT_EQ((*Values)[Index]->AsString().ToUtf8(), Texts[Index]) << Index;
 	}
-	EXPECT_TRUE((*Values)[9]->AsObject() == nullptr);
+	// A text that is not numeric, null, an array and an object have no number; the last three have no text either.
+	EXPECT_EQ(Log.CountLines("LogJson", "Json Value of type 'String' used as a 'Number'."), 3);
+	EXPECT_EQ(Log.CountLines("LogJson", "Json Value of type 'Null' used as a 'String'."), 1);
+	EXPECT_EQ(Log.CountLines("LogJson", "Json Value of type 'Array' used as a 'Number'."), 1);
+	EXPECT_EQ(Log.CountLines("LogJson", "Json Value of type 'Object' used as a 'String'."), 1);
+	EXPECT_EQ(Log.GetLines().size(), 9u);
+
+	// An object asked of a value that is not one is a shared empty object, not null.
+	const TSharedPtr<FJsonObject>& NotAnObject = (*Values)[9]->AsObject();
+	ASSERT_TRUE(NotAnObject.IsValid());
+	EXPECT_EQ(NotAnObject->Values.Num(), 0);
 	EXPECT_EQ((*Values)[0]->AsArray().Num(), 0);
 	EXPECT_EQ((*Values)[9]->AsArray().Num(), 1);
 }
 
-TEST(JsonReading, IntegerFieldsAreJsonNumbersTruncatedAndSaturated)
+TEST(JsonReading, IntegerFieldsAreNumbersOrNumericTextsTruncated)
 {
-	const TSharedPtr<FJsonObject> Object = ParseDatagramBytes(R"({"a":2.9,"b":-2.9,"c":1e10,"d":-1e10,"e":"2","f":true})");
+	const TSharedPtr<FJsonObject> Object = ParseDatagramBytes(R"({"a":2.9,"b":-2.9,"e":"2","f":true,"g":null,"h":"x"})");
 	ASSERT_TRUE(Object.IsValid());
 	int32 Value = 42;
 	ASSERT_TRUE(Object->TryGetNumberField(TEXT("a"), Value));
 	EXPECT_EQ(Value, 2);
 	ASSERT_TRUE(Object->TryGetNumberField(TEXT("b"), Value));
 	EXPECT_EQ(Value, -2);
-	ASSERT_TRUE(Object->TryGetNumberField(TEXT("c"), Value));
-	EXPECT_EQ(Value, std::numeric_limits<int32>::max());
-	ASSERT_TRUE(Object->TryGetNumberField(TEXT("d"), Value));
-	EXPECT_EQ(Value, std::numeric_limits<int32>::min());
+	ASSERT_TRUE(Object->TryGetNumberField(TEXT("e"), Value));
+	EXPECT_EQ(Value, 2);
+	ASSERT_TRUE(Object->TryGetNumberField(TEXT("f"), Value));
+	EXPECT_EQ(Value, 1);
 	Value = 42;
-	EXPECT_FALSE(Object->TryGetNumberField(TEXT("e"), Value));
-	EXPECT_FALSE(Object->TryGetNumberField(TEXT("f"), Value));
+	EXPECT_FALSE(Object->TryGetNumberField(TEXT("g"), Value));
+	EXPECT_FALSE(Object->TryGetNumberField(TEXT("h"), Value));
 	EXPECT_FALSE(Object->TryGetNumberField(TEXT("missing"), Value));
 	EXPECT_EQ(Value, 42);
 }

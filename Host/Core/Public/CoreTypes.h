@@ -24,6 +24,11 @@ using UTF8CHAR = char;
 
 #define FORCEINLINE inline
 #define UE_ARRAY_COUNT(Array) (sizeof(Array) / sizeof((Array)[0]))
+
+enum
+{
+	INDEX_NONE = -1
+};
 #define DLLEXPORT __attribute__((visibility("default")))
 #define CORE_API DLLEXPORT
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <unordered_map>
 #include <vector>
 
 namespace
@@ -321,9 +322,11 @@ public:
 
 	FJsonTreeBuilder()
 		: Arena(FJsonArena::Create())
+		, Stack(ThreadScratch.Frames)
 		, PendingMembers(ThreadScratch.Members)
 		, PendingElements(ThreadScratch.Elements)
 	{
+		Stack.clear();
 	}
 	~FJsonTreeBuilder()
 	{
@@ -371,7 +374,7 @@ public:
 		}
 		TSharedPtr<FJsonObject> Object = Make<FJsonObject>();
 		FJsonObject* Raw = Object.Get();
-		if (Depth == 0)
+		if (Stack.empty())
 		{
 			Root = MoveTemp(Object);
 		}
@@ -379,20 +382,21 @@ public:
 		{
 			return false;
 		}
-		Stack[Depth++] = FFrame{Raw, nullptr, PendingMembers.size()};
+		Stack.push_back(FFrame{Raw, nullptr, PendingMembers.size()});
 		return true;
 	}
 	bool EndObject(rapidjson::SizeType)
 	{
-		const FFrame& Top = Stack[--Depth];
-		MoveClosed(PendingMembers, Top.FirstPending, Top.Object->Values);
+		const FFrame Top = Stack.back();
+		Stack.pop_back();
+		MoveClosedMembers(Top.FirstPending, Top.Object->Values);
 		return true;
 	}
 
 	bool StartArray()
 	{
 		// Only an object may stand at the top: anything else is refused at its first character.
-		if (Depth == 0 || !Enter())
+		if (Stack.empty() || !Enter())
 		{
 			return false;
 		}
@@ -402,12 +406,13 @@ public:
 		{
 			return false;
 		}
-		Stack[Depth++] = FFrame{nullptr, Elements, PendingElements.size()};
+		Stack.push_back(FFrame{nullptr, Elements, PendingElements.size()});
 		return true;
 	}
 	bool EndArray(rapidjson::SizeType)
 	{
-		const FFrame& Top = Stack[--Depth];
+		const FFrame Top = Stack.back();
+		Stack.pop_back();
 		MoveClosed(PendingElements, Top.FirstPending, *Top.Array);
 		return true;
 	}
@@ -429,7 +434,7 @@ private:
 		return TSharedPtr<T>(std::allocate_shared<T>(TArenaAllocator<T>(Arena), std::forward<ArgTypes>(Args)...));
 	}
 
-	bool Enter() const { return Depth < FJsonSerializer::MaxDepth; }
+	bool Enter() const { return MaxDepth <= 0 || static_cast<int32>(Stack.size()) < MaxDepth; }
 
 	/** Moves what waits on Pending from First on into Container, sized once, and takes it off the stack. */
 	template <typename ItemType> static void MoveClosed(std::vector<ItemType>& Pending, size_t First, TArray<ItemType>& Container)
@@ -442,13 +447,81 @@ private:
 		Pending.resize(First);
 	}
 
+	/**
+	 * As MoveClosed, with the engine's map semantics: a member whose name (ignoring ASCII case) came before replaces
+	 * that member, name and value, where it stood.
+	 */
+	void MoveClosedMembers(size_t First, TArray<FJsonObjectMember>& Members)
+	{
+		Members.Reserve(static_cast<int32>(PendingMembers.size() - First));
+		constexpr size_t IndexFrom = 16;
+		if (PendingMembers.size() - First >= IndexFrom)
+		{
+			MoveClosedMembersIndexed(First, Members);
+			return;
+		}
+		uint64 LengthsSeen = 0; // a name can only repeat one of a length seen before
+		for (size_t Position = First; Position < PendingMembers.size(); ++Position)
+		{
+			FJsonObjectMember& Member = PendingMembers[Position];
+			const uint64 LengthBit = uint64(1) << (Member.Key.Len() & 63);
+			FJsonObjectMember* Earlier = nullptr;
+			if ((LengthsSeen & LengthBit) != 0)
+			{
+				for (FJsonObjectMember& Candidate : Members)
+				{
+					if (Candidate.Key.Equals(Member.Key, ESearchCase::IgnoreCase))
+					{
+						Earlier = &Candidate;
+						break;
+					}
+				}
+			}
+			LengthsSeen |= LengthBit;
+			if (Earlier != nullptr)
+			{
+				*Earlier = MoveTemp(Member);
+			}
+			else
+			{
+				Members.Add(MoveTemp(Member));
+			}
+		}
+		PendingMembers.resize(First);
+	}
+
+	/** The same for a large object, which finds earlier names through an index instead of in quadratic time. */
+	void MoveClosedMembersIndexed(size_t First, TArray<FJsonObjectMember>& Members)
+	{
+		std::unordered_map<std::u16string, int32> Index;
+		for (size_t Position = First; Position < PendingMembers.size(); ++Position)
+		{
+			FJsonObjectMember& Member = PendingMembers[Position];
+			std::u16string Folded(*Member.Key, static_cast<size_t>(Member.Key.Len()));
+			for (char16_t& Character : Folded)
+			{
+				Character = FChar::ToLowerAscii(Character);
+			}
+			const auto [Found, bAdded] = Index.try_emplace(MoveTemp(Folded), Members.Num());
+			if (bAdded)
+			{
+				Members.Add(MoveTemp(Member));
+			}
+			else
+			{
+				Members[Found->second] = MoveTemp(Member);
+			}
+		}
+		PendingMembers.resize(First);
+	}
+
 	bool AddValue(TSharedPtr<FJsonValue> Value)
 	{
-		if (Depth == 0)
+		if (Stack.empty())
 		{
 			return false;
 		}
-		if (Stack[Depth - 1].Object != nullptr)
+		if (Stack.back().Object != nullptr)
 		{
 			PendingMembers.push_back(FJsonObjectMember{MoveTemp(PendingKey), MoveTemp(Value)});
 		}
@@ -460,22 +533,38 @@ private:
 	}
 
 	FJsonArena* Arena;
-	FFrame Stack[FJsonSerializer::MaxDepth];
-	int32 Depth = 0;
+	const int32 MaxDepth = FJsonSerializer::GetMaxDepth();
 	FString PendingKey;
 
 	struct FScratch
 	{
+		std::vector<FFrame> Frames;
 		std::vector<FJsonObjectMember> Members;
 		std::vector<TSharedPtr<FJsonValue>> Elements;
 	};
 	static thread_local FScratch ThreadScratch;
+	std::vector<FFrame>& Stack;
 	std::vector<FJsonObjectMember>& PendingMembers;
 	std::vector<TSharedPtr<FJsonValue>>& PendingElements;
 };
 
 thread_local FJsonTreeBuilder::FScratch FJsonTreeBuilder::ThreadScratch;
 } // namespace
+
+namespace
+{
+std::atomic<int32> MaxDepthSetting{64};
+} // namespace
+
+int32 FJsonSerializer::GetMaxDepth()
+{
+	return MaxDepthSetting.load(std::memory_order_relaxed);
+}
+
+void FJsonSerializer::SetMaxDepth(int32 InMaxDepth)
+{
+	MaxDepthSetting.store(InMaxDepth, std::memory_order_relaxed);
+}
 
 bool FJsonSerializer::Deserialize(const TSharedRef<TJsonReader<TCHAR>>& Reader, TSharedPtr<FJsonObject>& OutObject)
 {
@@ -489,8 +578,9 @@ bool FJsonSerializer::Deserialize(const TSharedRef<TJsonReader<TCHAR>>& Reader, 
 	}
 	FTextStream Stream(&Text[0], Length); // an FString's buffer is zero-terminated
 	FJsonTreeBuilder Builder;
-	// Recursive, as deep as the builder lets it: it refuses the 65th level of nesting before the reader descends
-	// into it, so no input takes more than a few kilobytes of a thread's stack. Numbers come as their text and become
+	// Recursive, as deep as the builder lets it: with its limit in force it refuses the level beyond it before the
+	// reader descends, so no input takes more than a few kilobytes of a thread's stack; without it, as deep as the
+	// text goes. Numbers come as their text and become
 	// the double nearest to it in RawNumber: the packaged reader's own conversion yields wrong values for some valid
 	// numbers (0e48, 1234e306, 1.8e308) and overflows an int on long exponents. A number beyond the double range makes
 	// the text invalid. In place (over the text the reader handed over), because outside it the packaged reader

@@ -3,159 +3,219 @@
 
 #include <charconv>
 #include <cmath>
-#include <limits>
+#include <cstdlib>
 
-const TArray<TSharedPtr<FJsonValue>>& FJsonValue::AsArray() const
+DEFINE_LOG_CATEGORY_STATIC(LogJson, Log, All);
+
+namespace
 {
-	static const TArray<TSharedPtr<FJsonValue>> Empty;
+const TCHAR* KindName(EJson Kind)
+{
+	switch (Kind)
+	{
+	case EJson::Null:
+		return TEXT("Null");
+	case EJson::String:
+		return TEXT("String");
+	case EJson::Number:
+		return TEXT("Number");
+	case EJson::Boolean:
+		return TEXT("Boolean");
+	case EJson::Array:
+		return TEXT("Array");
+	case EJson::Object:
+		return TEXT("Object");
+	default:
+		return TEXT("None");
+	}
+}
+
+/** What a value that is not an object reads as: like the engine's, one shared empty object rather than null. */
+const TSharedPtr<FJsonObject>& SharedEmptyObject()
+{
+	static const TSharedPtr<FJsonObject> Empty = MakeShared<FJsonObject>();
 	return Empty;
 }
+} // namespace
 
-const TSharedPtr<FJsonObject>& FJsonValue::AsObject() const
+void FJsonValue::LogConversionError(const TCHAR* AskedType) const
 {
-	static const TSharedPtr<FJsonObject> Null;
-	return Null;
+	UE_LOG(LogJson, Error, TEXT("Json Value of type '%s' used as a '%s'."), KindName(Type), AskedType);
 }
 
-FString FJsonValueNumber::AsString() const
+double FJsonValue::AsNumber() const
 {
-	char Buffer[32];
-	const std::to_chars_result Result = std::to_chars(Buffer, Buffer + sizeof(Buffer), Value);
-	return FString::FromUtf8(std::string_view(Buffer, static_cast<size_t>(Result.ptr - Buffer)));
-}
-
-double FJsonValueString::AsNumber() const
-{
-	// Only a text that is wholly a decimal number counts; from_chars alone would also take "inf" and "nan".
-	const int32 Length = Value.Len();
-	if (Length == 0 || Length > 64 || !(Value[0] == u'-' || FChar::IsDigit(Value[0])))
-	{
-		return 0.0;
-	}
-	char Buffer[64];
-	for (int32 Index = 0; Index < Length; ++Index)
-	{
-		const TCHAR Character = Value[Index];
-		if (Character > 0x7f)
-		{
-			return 0.0;
-		}
-		Buffer[Index] = static_cast<char>(Character);
-	}
 	double Number = 0.0;
-	const std::from_chars_result Result = std::from_chars(Buffer, Buffer + Length, Number);
-	if (Result.ec != std::errc() || Result.ptr != Buffer + Length || !std::isfinite(Number))
+	if (!TryGetNumber(Number))
 	{
-		return 0.0;
+		LogConversionError(TEXT("Number"));
 	}
 	return Number;
 }
 
-const FJsonValue* FJsonObject::FindField(const FString& FieldName) const
+FString FJsonValue::AsString() const
+{
+	FString String;
+	if (!TryGetString(String))
+	{
+		LogConversionError(TEXT("String"));
+	}
+	return String;
+}
+
+bool FJsonValue::AsBool() const
+{
+	bool Bool = false;
+	if (!TryGetBool(Bool))
+	{
+		LogConversionError(TEXT("Boolean"));
+	}
+	return Bool;
+}
+
+const TArray<TSharedPtr<FJsonValue>>& FJsonValue::AsArray() const
+{
+	static const TArray<TSharedPtr<FJsonValue>> Empty;
+	const TArray<TSharedPtr<FJsonValue>>* Array = &Empty;
+	if (!TryGetArray(Array))
+	{
+		LogConversionError(TEXT("Array"));
+	}
+	return *Array;
+}
+
+const TSharedPtr<FJsonObject>& FJsonValue::AsObject() const
+{
+	const TSharedPtr<FJsonObject>* Object = &SharedEmptyObject();
+	if (!TryGetObject(Object))
+	{
+		LogConversionError(TEXT("Object"));
+	}
+	return *Object;
+}
+
+bool FJsonValue::TryGetNumber(int32& OutNumber) const
+{
+	double Number = 0.0;
+	if (!TryGetNumber(Number))
+	{
+		return false;
+	}
+	checkf(Number > -2147483649.0 && Number < 2147483648.0, "a number outside the int32 range read as an int32 (undefined in the engine)");
+	OutNumber = static_cast<int32>(Number);
+	return true;
+}
+
+bool FJsonValueNumber::TryGetString(FString& OutString) const
+{
+	char Buffer[32];
+	const std::to_chars_result Result = std::to_chars(Buffer, Buffer + sizeof(Buffer), Value);
+	OutString = FString::FromUtf8(std::string_view(Buffer, static_cast<size_t>(Result.ptr - Buffer)));
+	return true;
+}
+
+bool FJsonValueString::TryGetNumber(double& OutNumber) const
+{
+	// The engine's test: an optional sign, then only digits and at most one point (so no exponent); then read as the
+	// C runtime reads a double.
+	int32 Index = Value.Len() > 0 && (Value[0] == u'-' || Value[0] == u'+') ? 1 : 0;
+	bool bPoint = false;
+	for (; Index < Value.Len(); ++Index)
+	{
+		if (Value[Index] == u'.' && !bPoint)
+		{
+			bPoint = true;
+		}
+		else if (!FChar::IsDigit(Value[Index]))
+		{
+			return false;
+		}
+	}
+	OutNumber = std::strtod(Value.ToUtf8().c_str(), nullptr);
+	return true;
+}
+
+bool FJsonValueString::TryGetBool(bool& OutBool) const
+{
+	double Number = 0.0;
+	OutBool = Value.Equals(TEXT("true"), ESearchCase::IgnoreCase) || Value.Equals(TEXT("yes"), ESearchCase::IgnoreCase) ||
+		Value.Equals(TEXT("on"), ESearchCase::IgnoreCase) || (TryGetNumber(Number) && Number != 0.0);
+	return true;
+}
+
+const FJsonObjectMember* FJsonObject::FindMember(const FString& FieldName) const
 {
 	for (const FJsonObjectMember& Member : Values)
 	{
 		if (Member.Key.Equals(FieldName, ESearchCase::IgnoreCase))
 		{
-			return Member.Value.Get();
+			return &Member;
 		}
 	}
 	return nullptr;
+}
+
+const FJsonValue* FJsonObject::FindValue(const FString& FieldName) const
+{
+	const FJsonObjectMember* Member = FindMember(FieldName);
+	return Member != nullptr ? Member->Value.Get() : nullptr;
 }
 
 TSharedPtr<FJsonValue> FJsonObject::TryGetField(const FString& FieldName) const
 {
-	for (const FJsonObjectMember& Member : Values)
-	{
-		if (Member.Key.Equals(FieldName, ESearchCase::IgnoreCase))
-		{
-			return Member.Value;
-		}
-	}
-	return nullptr;
+	const FJsonObjectMember* Member = FindMember(FieldName);
+	return Member != nullptr ? Member->Value : nullptr;
 }
 
 void FJsonObject::SetField(const FString& FieldName, const TSharedPtr<FJsonValue>& Value)
 {
-	for (FJsonObjectMember& Member : Values)
+	if (const FJsonObjectMember* Member = FindMember(FieldName))
 	{
-		if (Member.Key.Equals(FieldName, ESearchCase::IgnoreCase))
-		{
-			Member.Value = Value;
-			return;
-		}
+		// Replaced where it stands, its name too.
+		const_cast<FJsonObjectMember&>(*Member) = FJsonObjectMember{FieldName, Value};
+		return;
 	}
 	Values.Add(FJsonObjectMember{FieldName, Value});
 }
 
 bool FJsonObject::TryGetArrayField(const FString& FieldName, const TArray<TSharedPtr<FJsonValue>>*& OutArray) const
 {
-	const FJsonValue* Field = FindField(FieldName);
-	if (Field == nullptr || Field->Type != EJson::Array)
-	{
-		return false;
-	}
-	OutArray = &Field->AsArray();
-	return true;
+	const FJsonValue* Field = FindValue(FieldName);
+	return Field != nullptr && Field->TryGetArray(OutArray);
 }
 
 bool FJsonObject::TryGetNumberField(const FString& FieldName, double& OutNumber) const
 {
-	const FJsonValue* Field = FindField(FieldName);
+	const FJsonValue* Field = FindValue(FieldName);
 	return Field != nullptr && Field->TryGetNumber(OutNumber);
 }
 
 bool FJsonObject::TryGetNumberField(const FString& FieldName, int32& OutNumber) const
 {
-	double Number = 0.0;
-	if (!TryGetNumberField(FieldName, Number))
-	{
-		return false;
-	}
-	if (std::isnan(Number))
-	{
-		OutNumber = 0;
-	}
-	else if (Number >= 2147483647.0)
-	{
-		OutNumber = std::numeric_limits<int32>::max();
-	}
-	else if (Number <= -2147483648.0)
-	{
-		OutNumber = std::numeric_limits<int32>::min();
-	}
-	else
-	{
-		OutNumber = static_cast<int32>(Number);
-	}
-	return true;
+	const FJsonValue* Field = FindValue(FieldName);
+	return Field != nullptr && Field->TryGetNumber(OutNumber);
 }
 
 bool FJsonObject::TryGetStringField(const FString& FieldName, FString& OutString) const
 {
-	const FJsonValue* Field = FindField(FieldName);
+	const FJsonValue* Field = FindValue(FieldName);
 	return Field != nullptr && Field->TryGetString(OutString);
 }
 
 bool FJsonObject::TryGetBoolField(const FString& FieldName, bool& OutBool) const
 {
-	const FJsonValue* Field = FindField(FieldName);
+	const FJsonValue* Field = FindValue(FieldName);
 	return Field != nullptr && Field->TryGetBool(OutBool);
 }
 
 bool FJsonObject::TryGetObjectField(const FString& FieldName, const TSharedPtr<FJsonObject>*& OutObject) const
 {
-	const FJsonValue* Field = FindField(FieldName);
-	if (Field == nullptr || Field->Type != EJson::Object)
-	{
-		return false;
-	}
-	OutObject = &Field->AsObject();
-	return true;
+	const FJsonValue* Field = FindValue(FieldName);
+	return Field != nullptr && Field->TryGetObject(OutObject);
 }
 
 FString FJsonObject::GetStringField(const FString& FieldName) const
 {
-	const FJsonValue* Field = FindField(FieldName);
+	const FJsonValue* Field = FindValue(FieldName);
 	return Field != nullptr ? Field->AsString() : FString();
 }

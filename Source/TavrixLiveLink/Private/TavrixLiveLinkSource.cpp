@@ -2,15 +2,12 @@
 
 #include "Async/Async.h"
 #include "Common/UdpSocketBuilder.h"
-#include "Dom/JsonObject.h"
 #include "HAL/PlatformTime.h"
 #include "HAL/RunnableThread.h"
 #include "ILiveLinkClient.h"
 #include "Roles/LiveLinkCameraRole.h"
 #include "Recorder/TakeRecorderPanel.h"
 #include "Roles/LiveLinkCameraTypes.h"
-#include "Serialization/JsonReader.h"
-#include "Serialization/JsonSerializer.h"
 #include "SocketSubsystem.h"
 #include "TakeMetaData.h"
 #include "TakeRecorderBlueprintLibrary.h"
@@ -18,6 +15,7 @@
 #include "TavrixConversions.h"
 #include "TavrixFrameClock.h"
 #include "TavrixLiveLinkLog.h"
+#include "TavrixMessageDecoder.h"
 
 #include <algorithm>
 #include <chrono>
@@ -54,31 +52,6 @@ const FName& CameraSubjectName()
 	return Name;
 }
 
-/** Member names, made once: lookups on the receive thread then allocate nothing. */
-struct FCameraMemberNames
-{
-	FString Camera = TEXT("TVKCamera");
-	FString Location = TEXT("Location");
-	FString Rotation = TEXT("Rotation");
-	FString Scale = TEXT("Scale");
-	FString Lens = TEXT("Lens");
-	FString Timecode = TEXT("Timecode");
-	FString Metadata = TEXT("Metadata");
-	FString State = TEXT("State");
-
-	static const FCameraMemberNames& Get()
-	{
-		static const FCameraMemberNames Names;
-		return Names;
-	}
-};
-
-/** The member's array when it exists, is an array and holds at least MinCount elements; else null. */
-const TArray<TSharedPtr<FJsonValue>>* FindArray(const FJsonObject& Object, const FString& Name, int32 MinCount)
-{
-	const TArray<TSharedPtr<FJsonValue>>* Array = nullptr;
-	return Object.TryGetArrayField(Name, Array) && Array->Num() >= MinCount ? Array : nullptr;
-}
 } // namespace
 
 FTavrixLiveLinkSource::FTavrixLiveLinkSource(FIPv4Endpoint InEndpoint, bool bInAutoLens, bool bInAutoSceneTake, bool bInAutoRecord)
@@ -275,139 +248,25 @@ void FTavrixLiveLinkSource::EndTickSubscription()
 
 bool FTavrixLiveLinkSource::ProcessReceivedData(TSharedPtr<TArray<uint8>, ESPMode::ThreadSafe> InData)
 {
-	// One byte is one character (ISO 8859-1); zero bytes are dropped wherever they stand. Each run of bytes between
-	// zero bytes is widened a block at a time, in a loop without branches the compiler turns into vector code:
-	// appending character by character costs more than the parse of a typical message.
-	const TArray<uint8>& Bytes = *InData;
-	FString Text;
-	Text.Reserve(Bytes.Num());
-	TCHAR Block[512];
-	const uint8* Cursor = Bytes.GetData();
-	const uint8* const End = Cursor + Bytes.Num();
-	while (Cursor < End)
+	const int64 ArrivalMs = NowMonotonicMs();
+	TavrixMessageDecoder::FResult Decoded = TavrixMessageDecoder::Decode(
+		InData->GetData(), InData->Num(), TavrixMessageDecoder::FOptions{bAutoLens, bAutoSceneTake, bAutoRecord});
+
+	for (int32 Index = 0; Index < Decoded.ForeignMembers; ++Index)
 	{
-		const void* const Zero = std::memchr(Cursor, 0, static_cast<size_t>(End - Cursor));
-		const uint8* const RunEnd = Zero != nullptr ? static_cast<const uint8*>(Zero) : End;
-		while (Cursor < RunEnd)
-		{
-			const int32 Count = static_cast<int32>(std::min<ptrdiff_t>(RunEnd - Cursor, UE_ARRAY_COUNT(Block)));
-			for (int32 Index = 0; Index < Count; ++Index)
-			{
-				Block[Index] = static_cast<TCHAR>(Cursor[Index]);
-			}
-			Text.AppendChars(Block, Count);
-			Cursor += Count;
-		}
-		Cursor = RunEnd + (RunEnd < End ? 1 : 0);
+		UE_LOG(ModuleLog, Error, TEXT("Unknow data received"));
 	}
 
-	TSharedPtr<FJsonObject> Message;
-	TSharedRef<TJsonReader<TCHAR>> Reader = TJsonReaderFactory<TCHAR>::Create(MoveTemp(Text));
-	if (!FJsonSerializer::Deserialize(Reader, Message) || !Message.IsValid())
+	// Everything is converted already: the lock covers the copy into the received state alone.
+	if (Decoded.bHasCamera)
 	{
-		return false;
-	}
-
-	const FCameraMemberNames& Names = FCameraMemberNames::Get();
-	for (const auto& Member : Message->Values)
-	{
-		// Compared as text, never turned into a name: datagram contents must not grow the process's name table.
-		if (!Member.Key.Equals(Names.Camera, ESearchCase::IgnoreCase))
-		{
-			UE_LOG(ModuleLog, Error, TEXT("Unknow data received"));
-			continue;
-		}
-
-		const TArray<TSharedPtr<FJsonValue>>& Cameras = Member.Value->AsArray();
-		if (Cameras.Num() == 0)
-		{
-			continue;
-		}
-		const TSharedPtr<FJsonObject> Camera = Cameras[0]->AsObject();
-		if (!Camera.IsValid())
-		{
-			continue;
-		}
-
-		const int64 ArrivalMs = NowMonotonicMs();
 		std::lock_guard Lock(DataMutex);
-		DecodeCamera(*Camera);
+		Decoded.Camera.StoreInto(ReceivedState);
 		++DecodedCameraCount;
 		LatestArrivalMs = ArrivalMs;
 		bHasReceivedData = true;
 	}
 	return false;
-}
-
-void FTavrixLiveLinkSource::DecodeCamera(const FJsonObject& Camera)
-{
-	using TavrixConversions::ToFloat;
-	using TavrixConversions::TruncateToInt32;
-	const FCameraMemberNames& Names = FCameraMemberNames::Get();
-
-	if (const TArray<TSharedPtr<FJsonValue>>* Location = FindArray(Camera, Names.Location, 3))
-	{
-		ReceivedState.Location =
-			FVector(ToFloat((*Location)[0]->AsNumber()), ToFloat((*Location)[1]->AsNumber()), ToFloat((*Location)[2]->AsNumber()));
-	}
-	else
-	{
-		ReceivedState.Location = FVector(0.0f, 0.0f, 0.0f);
-	}
-
-	if (const TArray<TSharedPtr<FJsonValue>>* Rotation = FindArray(Camera, Names.Rotation, 4))
-	{
-		ReceivedState.Rotation = FQuat(ToFloat((*Rotation)[0]->AsNumber()), ToFloat((*Rotation)[1]->AsNumber()),
-			ToFloat((*Rotation)[2]->AsNumber()), ToFloat((*Rotation)[3]->AsNumber()));
-	}
-	else
-	{
-		ReceivedState.Rotation = FQuat(0.0f, 0.0f, 0.0f, 0.0f);
-	}
-
-	if (const TArray<TSharedPtr<FJsonValue>>* Scale = FindArray(Camera, Names.Scale, 3))
-	{
-		ReceivedState.Scale = FVector(ToFloat((*Scale)[0]->AsNumber()), ToFloat((*Scale)[1]->AsNumber()), ToFloat((*Scale)[2]->AsNumber()));
-	}
-	else
-	{
-		ReceivedState.Scale = FVector(1.0f, 1.0f, 1.0f);
-	}
-
-	if (bAutoLens)
-	{
-		const TArray<TSharedPtr<FJsonValue>>* Lens = FindArray(Camera, Names.Lens, 4);
-		for (int32 Index = 0; Index < 4; ++Index)
-		{
-			ReceivedState.Lens[Index] = Lens != nullptr ? (*Lens)[Index]->AsNumber() : 0.0;
-		}
-	}
-
-	const TArray<TSharedPtr<FJsonValue>>* Timecode = FindArray(Camera, Names.Timecode, 3);
-	for (int32 Index = 0; Index < 3; ++Index)
-	{
-		ReceivedState.Timecode[Index] = Timecode != nullptr ? TruncateToInt32((*Timecode)[Index]->AsNumber()) : 0;
-	}
-
-	if (bAutoSceneTake || bAutoRecord)
-	{
-		const TArray<TSharedPtr<FJsonValue>>* Metadata = FindArray(Camera, Names.Metadata, 3);
-		for (int32 Index = 0; Index < 3; ++Index)
-		{
-			if (Metadata != nullptr)
-			{
-				ReceivedState.Metadata[Index] = (*Metadata)[Index]->AsString();
-			}
-			else
-			{
-				ReceivedState.Metadata[Index].Reset();
-			}
-		}
-
-		int32 State = 0;
-		Camera.TryGetNumberField(Names.State, State);
-		ReceivedState.State = State;
-	}
 }
 
 bool FTavrixLiveLinkSource::LiveLinkTick()

@@ -1,4 +1,4 @@
-// Stand-in for the engine's FJsonObject: members in document order, looked up ignoring ASCII letter case.
+// Stand-in for the engine's FJsonObject: a map of members keyed by name ignoring ASCII letter case. No writer.
 #pragma once
 
 #include "CoreMinimal.h"
@@ -15,24 +15,25 @@ class JSON_API FJsonObject
 {
 public:
 	/**
-	 * Every member in document order, duplicates included (a name that occurs twice is kept twice); walking it
-	 * yields .Key and .Value. Lookups find the first member whose name matches.
+	 * The members, walked as .Key and .Value like the engine's map: in document order, each name once (ignoring
+	 * ASCII case). As in the engine's map, a later member of the same name replaces the earlier one, its name and
+	 * its value, where the earlier one stood.
 	 */
 	TArray<FJsonObjectMember> Values;
 
-	/** The first member named FieldName (ASCII case ignored), or null. */
+	/** The member named FieldName (ASCII case ignored), or null. */
 	TSharedPtr<FJsonValue> TryGetField(const FString& FieldName) const;
-	bool HasField(const FString& FieldName) const { return FindField(FieldName) != nullptr; }
-	/** Appends a member, or replaces the value of the first member of that name. */
+	bool HasField(const FString& FieldName) const { return FindMember(FieldName) != nullptr; }
+	/** Adds the member, or replaces the member of that name (its name and value) where it stands. */
 	void SetField(const FString& FieldName, const TSharedPtr<FJsonValue>& Value);
 
 	/** True with the elements when the member exists and is an array. */
 	bool TryGetArrayField(const FString& FieldName, const TArray<TSharedPtr<FJsonValue>>*& OutArray) const;
-	/** True with the value when the member exists and is a number. */
+	/** True with the value when the member exists and is a number, or converts to one (FJsonValue::TryGetNumber). */
 	bool TryGetNumberField(const FString& FieldName, double& OutNumber) const;
 	/**
-	 * True when the member exists and is a number; the number truncated toward zero and saturated to the int32
-	 * range. Otherwise false, and OutNumber is left alone.
+	 * As the double overload, truncated toward zero. The engine's cast is undefined outside the int32 range; the
+	 * stand-in fails loudly there instead.
 	 */
 	bool TryGetNumberField(const FString& FieldName, int32& OutNumber) const;
 	bool TryGetStringField(const FString& FieldName, FString& OutString) const;
@@ -41,5 +42,7 @@ public:
 	FString GetStringField(const FString& FieldName) const;
 
 private:
-	const FJsonValue* FindField(const FString& FieldName) const;
+	const FJsonObjectMember* FindMember(const FString& FieldName) const;
+	/** The member's value without taking a reference to it; null when there is none. */
+	const FJsonValue* FindValue(const FString& FieldName) const;
 };

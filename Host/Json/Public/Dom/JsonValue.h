@@ -1,4 +1,4 @@
-// Stand-in for the engine's FJsonValue and its kinds. No writer, no printing; conversions between kinds as below.
+// Stand-in for the engine's FJsonValue and its kinds, with the engine's conversions and their error log. No writer.
 #pragma once
 
 #include "CoreMinimal.h"
@@ -19,9 +19,10 @@ enum class EJson
 };
 
 /**
- * One JSON value. The As* conversions never fail and never log: a number read as text is its shortest round-trip
- * decimal form, a numeric text read as a number is its value (any other text is 0), booleans are 1/0 and
- * "true"/"false", and null, arrays and objects read as 0 or the empty text.
+ * One JSON value. As in the engine, the As* accessors convert where the engine does (a number as its text, a
+ * numeric text as its number, a boolean as 1/0 or "true"/"false") and otherwise log an error in LogJson ("Json Value
+ * of type 'Null' used as a 'Number'.") and return 0, an empty text, an empty array or a shared empty object (not
+ * null). Code that must not depend on those conversions looks at Type first.
  */
 class JSON_API FJsonValue
 {
@@ -30,20 +31,20 @@ public:
 
 	EJson Type = EJson::None;
 
-	virtual double AsNumber() const { return 0.0; }
-	virtual FString AsString() const { return FString(); }
-	virtual bool AsBool() const { return false; }
-	/** The elements; an empty array for any other kind. */
-	virtual const TArray<TSharedPtr<FJsonValue>>& AsArray() const;
-	/** The object; null for any other kind. */
-	virtual const TSharedPtr<FJsonObject>& AsObject() const;
+	double AsNumber() const;
+	FString AsString() const;
+	bool AsBool() const;
+	const TArray<TSharedPtr<FJsonValue>>& AsArray() const;
+	const TSharedPtr<FJsonObject>& AsObject() const;
 
-	/** True only for a value of that kind (a number for TryGetNumber), with the value. */
+	/** True with the value where this kind has one, or converts to one as described above. */
 	virtual bool TryGetNumber(double& OutNumber) const
 	{
 		(void)OutNumber;
 		return false;
 	}
+	/** The number truncated toward zero; out of the int32 range it is undefined in the engine and fails loudly here. */
+	bool TryGetNumber(int32& OutNumber) const;
 	virtual bool TryGetString(FString& OutString) const
 	{
 		(void)OutString;
@@ -54,6 +55,16 @@ public:
 		(void)OutBool;
 		return false;
 	}
+	virtual bool TryGetArray(const TArray<TSharedPtr<FJsonValue>>*& OutArray) const
+	{
+		(void)OutArray;
+		return false;
+	}
+	virtual bool TryGetObject(const TSharedPtr<FJsonObject>*& OutObject) const
+	{
+		(void)OutObject;
+		return false;
+	}
 	bool IsNull() const { return Type == EJson::Null || Type == EJson::None; }
 
 protected:
@@ -61,6 +72,9 @@ protected:
 		: Type(InType)
 	{
 	}
+
+private:
+	void LogConversionError(const TCHAR* AskedType) const;
 };
 
 class JSON_API FJsonValueNull final : public FJsonValue
@@ -80,9 +94,16 @@ public:
 		, Value(InValue)
 	{
 	}
-	double AsNumber() const override { return Value ? 1.0 : 0.0; }
-	FString AsString() const override { return Value ? FString(TEXT("true")) : FString(TEXT("false")); }
-	bool AsBool() const override { return Value; }
+	bool TryGetNumber(double& OutNumber) const override
+	{
+		OutNumber = Value ? 1.0 : 0.0;
+		return true;
+	}
+	bool TryGetString(FString& OutString) const override
+	{
+		OutString = Value ? FString(TEXT("true")) : FString(TEXT("false"));
+		return true;
+	}
 	bool TryGetBool(bool& OutBool) const override
 	{
 		OutBool = Value;
@@ -101,12 +122,16 @@ public:
 		, Value(InValue)
 	{
 	}
-	double AsNumber() const override { return Value; }
-	FString AsString() const override;
-	bool AsBool() const override { return Value != 0.0; }
 	bool TryGetNumber(double& OutNumber) const override
 	{
 		OutNumber = Value;
+		return true;
+	}
+	/** The shortest decimal text that reads back as the same double. */
+	bool TryGetString(FString& OutString) const override;
+	bool TryGetBool(bool& OutBool) const override
+	{
+		OutBool = Value != 0.0;
 		return true;
 	}
 
@@ -122,14 +147,15 @@ public:
 		, Value(MoveTemp(InValue))
 	{
 	}
-	double AsNumber() const override;
-	FString AsString() const override { return Value; }
-	bool AsBool() const override { return Value.Equals(TEXT("true"), ESearchCase::IgnoreCase); }
+	/** As the engine reads a numeric text: an optional sign, digits and at most one point, nothing else. */
+	bool TryGetNumber(double& OutNumber) const override;
 	bool TryGetString(FString& OutString) const override
 	{
 		OutString = Value;
 		return true;
 	}
+	/** "true", "yes", "on" (any case) or a non-zero number. */
+	bool TryGetBool(bool& OutBool) const override;
 
 private:
 	FString Value;
@@ -147,7 +173,11 @@ public:
 		, Value(MoveTemp(InValue))
 	{
 	}
-	const TArray<TSharedPtr<FJsonValue>>& AsArray() const override { return Value; }
+	bool TryGetArray(const TArray<TSharedPtr<FJsonValue>>*& OutArray) const override
+	{
+		OutArray = &Value;
+		return true;
+	}
 
 	TArray<TSharedPtr<FJsonValue>> Value;
 };
@@ -160,7 +190,11 @@ public:
 		, Value(MoveTemp(InValue))
 	{
 	}
-	const TSharedPtr<FJsonObject>& AsObject() const override { return Value; }
+	bool TryGetObject(const TSharedPtr<FJsonObject>*& OutObject) const override
+	{
+		OutObject = &Value;
+		return true;
+	}
 
 private:
 	TSharedPtr<FJsonObject> Value;
