@@ -3,12 +3,14 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,6 +29,8 @@ FLoopbackReceiver::FLoopbackReceiver()
 	{
 		Endpoint.Port = ntohs(Address.sin_port);
 	}
+	const int On = 1;
+	::setsockopt(Descriptor, SOL_SOCKET, SO_TIMESTAMPNS, &On, sizeof(On));
 }
 
 FLoopbackReceiver::~FLoopbackReceiver()
@@ -52,6 +56,43 @@ std::optional<std::string> FLoopbackReceiver::Receive(std::chrono::milliseconds 
 	}
 	Datagram.resize(static_cast<size_t>(Received));
 	return Datagram;
+}
+
+std::optional<FLoopbackReceiver::FArrival> FLoopbackReceiver::ReceiveTimed(std::chrono::milliseconds InTimeout)
+{
+	pollfd Poll{Descriptor, POLLIN, 0};
+	if (!IsBound() || ::poll(&Poll, 1, static_cast<int>(InTimeout.count())) != 1)
+	{
+		return std::nullopt;
+	}
+	FArrival Arrival;
+	Arrival.Payload.resize(65536);
+	iovec Buffer{Arrival.Payload.data(), Arrival.Payload.size()};
+	alignas(cmsghdr) char Control[CMSG_SPACE(sizeof(timespec))];
+	msghdr Message{};
+	Message.msg_iov = &Buffer;
+	Message.msg_iovlen = 1;
+	Message.msg_control = Control;
+	Message.msg_controllen = sizeof(Control);
+	const ssize_t Received = ::recvmsg(Descriptor, &Message, 0);
+	if (Received < 0)
+	{
+		return std::nullopt;
+	}
+	Arrival.Payload.resize(static_cast<size_t>(Received));
+	for (cmsghdr* Header = CMSG_FIRSTHDR(&Message); Header != nullptr; Header = CMSG_NXTHDR(&Message, Header))
+	{
+		if (Header->cmsg_level == SOL_SOCKET && Header->cmsg_type == SCM_TIMESTAMPNS)
+		{
+			timespec Stamp{};
+			std::memcpy(&Stamp, CMSG_DATA(Header), sizeof(Stamp));
+			Arrival.Time = std::chrono::seconds(Stamp.tv_sec) + std::chrono::nanoseconds(Stamp.tv_nsec);
+			return Arrival;
+		}
+	}
+	// No stamp from the kernel: the time of reading is a later bound on the arrival.
+	Arrival.Time = std::chrono::system_clock::now().time_since_epoch();
+	return Arrival;
 }
 
 FChildProcess::FChildProcess(const std::vector<std::string>& InArguments)

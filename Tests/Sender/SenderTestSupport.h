@@ -24,6 +24,15 @@ public:
 	/** The next datagram, possibly empty; nothing when none arrives within InTimeout. */
 	std::optional<std::string> Receive(std::chrono::milliseconds InTimeout);
 
+	struct FArrival
+	{
+		std::string Payload;
+		/** When the kernel took the datagram in, on the system clock: unaffected by how late this thread reads it. */
+		std::chrono::nanoseconds Time{};
+	};
+	/** As Receive, with the datagram's arrival time. */
+	std::optional<FArrival> ReceiveTimed(std::chrono::milliseconds InTimeout);
+
 private:
 	int Descriptor = -1;
 	TavrixSend::FTavrixEndpoint Endpoint{0x7F000001, 0};
