@@ -159,6 +159,41 @@ void FChildProcess::Signal(int InSignal)
 	}
 }
 
+bool FChildProcess::WaitForError(std::string_view InText, std::chrono::milliseconds InTimeout)
+{
+	const auto Deadline = std::chrono::steady_clock::now() + InTimeout;
+	while (ErrReadEarly.find(InText) == std::string::npos)
+	{
+		const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - std::chrono::steady_clock::now());
+		if (ErrPipe < 0 || Left.count() <= 0)
+		{
+			return false;
+		}
+		pollfd Poll{ErrPipe, POLLIN, 0};
+		const int Ready = ::poll(&Poll, 1, static_cast<int>(Left.count()));
+		if (Ready < 0 && errno == EINTR)
+		{
+			continue;
+		}
+		if (Ready <= 0)
+		{
+			return false;
+		}
+		char Buffer[4096];
+		const ssize_t Read = ::read(ErrPipe, Buffer, sizeof(Buffer));
+		if (Read > 0)
+		{
+			ErrReadEarly.append(Buffer, static_cast<size_t>(Read));
+		}
+		else if (Read == 0 || errno != EINTR)
+		{
+			::close(ErrPipe);
+			ErrPipe = -1;
+		}
+	}
+	return true;
+}
+
 FProcessResult FChildProcess::Finish(std::chrono::milliseconds InTimeout)
 {
 	FProcessResult Result;
@@ -166,6 +201,7 @@ FProcessResult FChildProcess::Finish(std::chrono::milliseconds InTimeout)
 	{
 		return Result;
 	}
+	Result.Err = std::move(ErrReadEarly);
 	// Awaits the exit itself where the kernel offers a process handle; otherwise the end of both pipes stands in.
 	const int ProcessHandle = static_cast<int>(::syscall(SYS_pidfd_open, Pid, 0));
 	const auto Deadline = std::chrono::steady_clock::now() + InTimeout;
