@@ -31,7 +31,8 @@ TEST(CapturedPacketReading, FindsThePayloadBehindEveryLinkLayer)
 	for (const int LinkType : ReplayableLinkTypes)
 	{
 		EXPECT_TRUE(IsReplayableLinkType(LinkType)) << LinkType;
-		const FTavrixCapturedPacket Packet = ReadCapturedPacket(LinkType, Frame(LinkType, MakeIPv4Udp(Payload, From, To)));
+		const FBytes Framed = Frame(LinkType, MakeIPv4Udp(Payload, From, To));
+		const FTavrixCapturedPacket Packet = ReadCapturedPacket(LinkType, Framed);
 		ASSERT_EQ(Packet.Kind, ETavrixPacketKind::UdpDatagram) << "link type " << LinkType;
 		EXPECT_EQ(ToText(Packet.Payload), Payload) << "link type " << LinkType;
 		EXPECT_EQ(Packet.Source, From);
@@ -46,7 +47,8 @@ TEST(CapturedPacketReading, BinaryAndEmptyPayloadsAreKeptExactly)
 {
 	const std::string Binary("\0\xFF{\"a\":1}\r\n\x80", 13);
 	EXPECT_EQ(ToText(ReadCapturedPacket(DLT_RAW, MakeIPv4Udp(Binary)).Payload), Binary);
-	const FTavrixCapturedPacket Empty = ReadCapturedPacket(DLT_EN10MB, Ethernet(MakeIPv4Udp("")));
+	const FBytes EmptyFrame = Ethernet(MakeIPv4Udp(""));
+	const FTavrixCapturedPacket Empty = ReadCapturedPacket(DLT_EN10MB, EmptyFrame);
 	EXPECT_EQ(Empty.Kind, ETavrixPacketKind::UdpDatagram);
 	EXPECT_TRUE(Empty.Payload.empty());
 }
@@ -56,7 +58,8 @@ TEST(CapturedPacketReading, FollowsVlanTagsOnEthernetAndCookedLinks)
 	const FBytes Packet = MakeIPv4Udp(Payload);
 	for (const std::vector<uint16_t>& Tags : {std::vector<uint16_t>{0x8100}, {0x88A8, 0x8100}, {0x9100, 0x8100, 0x8100}})
 	{
-		const FTavrixCapturedPacket Tagged = ReadCapturedPacket(DLT_EN10MB, Ethernet(Packet, EtherTypeIPv4, Tags));
+		const FBytes Framed = Ethernet(Packet, EtherTypeIPv4, Tags);
+		const FTavrixCapturedPacket Tagged = ReadCapturedPacket(DLT_EN10MB, Framed);
 		ASSERT_EQ(Tagged.Kind, ETavrixPacketKind::UdpDatagram) << Tags.size() << " tags";
 		EXPECT_EQ(ToText(Tagged.Payload), Payload);
 	}
@@ -124,8 +127,8 @@ TEST(CapturedPacketReading, PayloadStartsAfterIPv4OptionsAndEndsBeforeLinkPaddin
 {
 	for (const size_t Words : {size_t{1}, size_t{10}})
 	{
-		const FTavrixCapturedPacket Packet =
-			ReadCapturedPacket(DLT_RAW, MakeIPv4Udp(Payload, CameraHost, Workstation, FIPv4Shape{17, 0, Words}));
+		const FBytes WithOptions = MakeIPv4Udp(Payload, CameraHost, Workstation, FIPv4Shape{17, 0, Words});
+		const FTavrixCapturedPacket Packet = ReadCapturedPacket(DLT_RAW, WithOptions);
 		ASSERT_EQ(Packet.Kind, ETavrixPacketKind::UdpDatagram) << Words;
 		EXPECT_EQ(ToText(Packet.Payload), Payload);
 	}
@@ -170,7 +173,8 @@ TEST(CapturedPacketReading, HeadersThatContradictThemselvesAreMalformed)
 	EXPECT_EQ(KindOf(DLT_RAW, Edited(25, static_cast<uint8_t>(Good.size() - 20 + 1))), ETavrixPacketKind::Malformed)
 		<< "UDP length past the IPv4 packet";
 	// A UDP length shorter than the packet it sits in bounds the payload.
-	const FTavrixCapturedPacket Shorter = ReadCapturedPacket(DLT_RAW, Edited(25, 8 + 5));
+	const FBytes ShorterUdp = Edited(25, 8 + 5);
+	const FTavrixCapturedPacket Shorter = ReadCapturedPacket(DLT_RAW, ShorterUdp);
 	ASSERT_EQ(Shorter.Kind, ETavrixPacketKind::UdpDatagram);
 	EXPECT_EQ(ToText(Shorter.Payload), Payload.substr(0, 5));
 }
