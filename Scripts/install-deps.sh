@@ -6,6 +6,7 @@ Packages=(
 	g++ cmake ninja-build pkg-config
 	libgtest-dev libgmock-dev libbenchmark-dev
 	rapidjson-dev nlohmann-json3-dev
+	libpcap-dev tcpdump
 	clang libclang-rt-dev clang-format
 )
 

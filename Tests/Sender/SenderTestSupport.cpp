@@ -3,12 +3,14 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,6 +29,8 @@ FLoopbackReceiver::FLoopbackReceiver()
 	{
 		Endpoint.Port = ntohs(Address.sin_port);
 	}
+	const int On = 1;
+	::setsockopt(Descriptor, SOL_SOCKET, SO_TIMESTAMPNS, &On, sizeof(On));
 }
 
 FLoopbackReceiver::~FLoopbackReceiver()
@@ -52,6 +56,43 @@ std::optional<std::string> FLoopbackReceiver::Receive(std::chrono::milliseconds 
 	}
 	Datagram.resize(static_cast<size_t>(Received));
 	return Datagram;
+}
+
+std::optional<FLoopbackReceiver::FArrival> FLoopbackReceiver::ReceiveTimed(std::chrono::milliseconds InTimeout)
+{
+	pollfd Poll{Descriptor, POLLIN, 0};
+	if (!IsBound() || ::poll(&Poll, 1, static_cast<int>(InTimeout.count())) != 1)
+	{
+		return std::nullopt;
+	}
+	FArrival Arrival;
+	Arrival.Payload.resize(65536);
+	iovec Buffer{Arrival.Payload.data(), Arrival.Payload.size()};
+	alignas(cmsghdr) char Control[CMSG_SPACE(sizeof(timespec))];
+	msghdr Message{};
+	Message.msg_iov = &Buffer;
+	Message.msg_iovlen = 1;
+	Message.msg_control = Control;
+	Message.msg_controllen = sizeof(Control);
+	const ssize_t Received = ::recvmsg(Descriptor, &Message, 0);
+	if (Received < 0)
+	{
+		return std::nullopt;
+	}
+	Arrival.Payload.resize(static_cast<size_t>(Received));
+	for (cmsghdr* Header = CMSG_FIRSTHDR(&Message); Header != nullptr; Header = CMSG_NXTHDR(&Message, Header))
+	{
+		if (Header->cmsg_level == SOL_SOCKET && Header->cmsg_type == SCM_TIMESTAMPNS)
+		{
+			timespec Stamp{};
+			std::memcpy(&Stamp, CMSG_DATA(Header), sizeof(Stamp));
+			Arrival.Time = std::chrono::seconds(Stamp.tv_sec) + std::chrono::nanoseconds(Stamp.tv_nsec);
+			return Arrival;
+		}
+	}
+	// No stamp from the kernel: the time of reading is a later bound on the arrival.
+	Arrival.Time = std::chrono::system_clock::now().time_since_epoch();
+	return Arrival;
 }
 
 FChildProcess::FChildProcess(const std::vector<std::string>& InArguments)
@@ -118,6 +159,41 @@ void FChildProcess::Signal(int InSignal)
 	}
 }
 
+bool FChildProcess::WaitForError(std::string_view InText, std::chrono::milliseconds InTimeout)
+{
+	const auto Deadline = std::chrono::steady_clock::now() + InTimeout;
+	while (ErrReadEarly.find(InText) == std::string::npos)
+	{
+		const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - std::chrono::steady_clock::now());
+		if (ErrPipe < 0 || Left.count() <= 0)
+		{
+			return false;
+		}
+		pollfd Poll{ErrPipe, POLLIN, 0};
+		const int Ready = ::poll(&Poll, 1, static_cast<int>(Left.count()));
+		if (Ready < 0 && errno == EINTR)
+		{
+			continue;
+		}
+		if (Ready <= 0)
+		{
+			return false;
+		}
+		char Buffer[4096];
+		const ssize_t Read = ::read(ErrPipe, Buffer, sizeof(Buffer));
+		if (Read > 0)
+		{
+			ErrReadEarly.append(Buffer, static_cast<size_t>(Read));
+		}
+		else if (Read == 0 || errno != EINTR)
+		{
+			::close(ErrPipe);
+			ErrPipe = -1;
+		}
+	}
+	return true;
+}
+
 FProcessResult FChildProcess::Finish(std::chrono::milliseconds InTimeout)
 {
 	FProcessResult Result;
@@ -125,6 +201,7 @@ FProcessResult FChildProcess::Finish(std::chrono::milliseconds InTimeout)
 	{
 		return Result;
 	}
+	Result.Err = std::move(ErrReadEarly);
 	// Awaits the exit itself where the kernel offers a process handle; otherwise the end of both pipes stands in.
 	const int ProcessHandle = static_cast<int>(::syscall(SYS_pidfd_open, Pid, 0));
 	const auto Deadline = std::chrono::steady_clock::now() + InTimeout;

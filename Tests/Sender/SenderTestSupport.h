@@ -6,6 +6,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <sys/types.h>
 #include <vector>
 
@@ -23,6 +24,15 @@ public:
 
 	/** The next datagram, possibly empty; nothing when none arrives within InTimeout. */
 	std::optional<std::string> Receive(std::chrono::milliseconds InTimeout);
+
+	struct FArrival
+	{
+		std::string Payload;
+		/** When the kernel took the datagram in, on the system clock: unaffected by how late this thread reads it. */
+		std::chrono::nanoseconds Time{};
+	};
+	/** As Receive, with the datagram's arrival time. */
+	std::optional<FArrival> ReceiveTimed(std::chrono::milliseconds InTimeout);
 
 private:
 	int Descriptor = -1;
@@ -50,6 +60,11 @@ public:
 
 	bool IsStarted() const { return Pid > 0; }
 	void Signal(int InSignal);
+	/**
+	 * Reads the standard error until it holds InText; false when it ends or InTimeout passes first. What was read is
+	 * kept for Finish.
+	 */
+	bool WaitForError(std::string_view InText, std::chrono::milliseconds InTimeout);
 	/** Collects the output until the process ends; kills it after InTimeout. */
 	FProcessResult Finish(std::chrono::milliseconds InTimeout);
 
@@ -57,6 +72,7 @@ private:
 	pid_t Pid = -1;
 	int OutPipe = -1;
 	int ErrPipe = -1;
+	std::string ErrReadEarly;
 };
 
 /** Runs the built tavrix-send with InArguments, bounded by InTimeout. */

@@ -1,3 +1,4 @@
+#include "TavrixCaptureFile.h"
 #include "TavrixSendCommandLine.h"
 
 #include <atomic>
@@ -15,6 +16,7 @@ namespace
 constexpr int ExitSuccess = 0;
 constexpr int ExitRuntimeFailure = 1;
 constexpr int ExitBadArguments = 2;
+constexpr int ExitUnusableCapture = 3;
 
 /**
  * Turns SIGINT and SIGTERM into a stop request for the send loop. The signals are blocked in every thread and taken
@@ -78,7 +80,8 @@ private:
 	std::thread Thread;
 };
 
-void PrintSummary(const FTavrixSendReport& InReport, const FTavrixEndpoint& InEndpoint)
+/** InDetail, when given, follows the counts as ", InDetail". */
+void PrintSummary(const FTavrixSendReport& InReport, const FTavrixEndpoint& InEndpoint, const std::string& InDetail = {})
 {
 	const double Seconds = std::chrono::duration<double>(InReport.Elapsed).count();
 	std::printf("tavrix-send: %llu datagram%s sent to %s in %.3f s", static_cast<unsigned long long>(InReport.Sent),
@@ -87,7 +90,72 @@ void PrintSummary(const FTavrixSendReport& InReport, const FTavrixEndpoint& InEn
 	{
 		std::printf(", %llu failed", static_cast<unsigned long long>(InReport.Failed));
 	}
+	if (!InDetail.empty())
+	{
+		std::printf(", %s", InDetail.c_str());
+	}
 	std::printf("%s\n", InReport.bStopRequested ? " (interrupted)" : "");
+}
+int ReportRunEnd(const FTavrixSendReport& InReport, const FTavrixEndpoint& InEndpoint)
+{
+	if (InReport.PersistentError)
+	{
+		std::fprintf(
+			stderr, "tavrix-send: sending to %s failed: %s\n", InEndpoint.ToString().c_str(), InReport.PersistentError.message().c_str());
+		return ExitRuntimeFailure;
+	}
+	return ExitSuccess;
+}
+
+int ReplayCapture(const FTavrixSendOptions& InOptions)
+{
+	// Loaded whole before anything is sent, so that an unusable capture is refused with nothing on the wire.
+	const FTavrixCaptureLoad Load = LoadCapture(*InOptions.CapturePath, InOptions.CaptureFilter);
+	if (Load.Problem != ETavrixCaptureProblem::None)
+	{
+		std::fprintf(stderr, "tavrix-send: %s\n", Load.Error.c_str());
+		return Load.Problem == ETavrixCaptureProblem::InvalidFilter ? ExitBadArguments : ExitUnusableCapture;
+	}
+	const FTavrixCapture& Capture = Load.Capture;
+	if (!Capture.ReadError.empty())
+	{
+		std::fprintf(stderr, "tavrix-send: warning: reading %s stopped early (%s); replaying the %zu datagram%s before that\n",
+			InOptions.CapturePath->c_str(), Capture.ReadError.c_str(), Capture.Datagrams.size(), Capture.Datagrams.size() == 1 ? "" : "s");
+	}
+
+	std::error_code SocketError;
+	const std::unique_ptr<FTavrixUdpSocket> Socket = FTavrixUdpSocket::Open(InOptions.Endpoint, SocketError);
+	if (!Socket)
+	{
+		std::fprintf(stderr, "tavrix-send: cannot open a UDP socket: %s\n", SocketError.message().c_str());
+		return ExitRuntimeFailure;
+	}
+
+	FTavrixCapturePacing Pacing;
+	Pacing.Speed = InOptions.CaptureSpeed;
+	Pacing.bLoop = InOptions.bCaptureLoop;
+	Pacing.MaxSends = InOptions.Pacing.MaxSends;
+	Pacing.MaxDuration = InOptions.Pacing.MaxDuration;
+	FTavrixStopSignal Stop;
+	FTavrixSteadyClock Clock;
+	FTavrixCaptureReplayReport Report;
+	{
+		FTerminationWatcher Watcher(Stop);
+		Report = FTavrixCaptureReplayer(Capture.Datagrams, *Socket, Pacing, Clock).Run(Stop);
+	}
+
+	if (!InOptions.bQuiet)
+	{
+		PrintSummary(Report, InOptions.Endpoint,
+			InOptions.bCaptureLoop ? std::to_string(Report.Passes) + (Report.Passes == 1 ? " pass" : " passes") : std::string());
+		const uint64_t Skipped = Capture.Skipped.Total();
+		if (Skipped != 0)
+		{
+			std::printf("tavrix-send: %llu packet%s of the capture skipped: %s\n", static_cast<unsigned long long>(Skipped),
+				Skipped == 1 ? "" : "s", Capture.Skipped.Describe().c_str());
+		}
+	}
+	return ReportRunEnd(Report, InOptions.Endpoint);
 }
 } // namespace
 
@@ -108,6 +176,10 @@ int main(int ArgumentCount, char** Arguments)
 		return ExitBadArguments;
 	}
 	const FTavrixSendOptions& Options = CommandLine.Options;
+	if (Options.CapturePath)
+	{
+		return ReplayCapture(Options);
+	}
 
 	std::unique_ptr<ITavrixPayloadSource> Payloads;
 	if (Options.ReplayPath)
@@ -146,11 +218,5 @@ int main(int ArgumentCount, char** Arguments)
 	{
 		PrintSummary(Report, Options.Endpoint);
 	}
-	if (Report.PersistentError)
-	{
-		std::fprintf(stderr, "tavrix-send: sending to %s failed: %s\n", Options.Endpoint.ToString().c_str(),
-			Report.PersistentError.message().c_str());
-		return ExitRuntimeFailure;
-	}
-	return ExitSuccess;
+	return ReportRunEnd(Report, Options.Endpoint);
 }

@@ -42,6 +42,10 @@ constexpr std::array OptionEntries{
 	FOptionEntry{"--version", true, true},
 	FOptionEntry{"--quiet", false, false},
 	FOptionEntry{"--replay", true, false},
+	FOptionEntry{"--replay-pcap", true, false},
+	FOptionEntry{"--speed", true, false},
+	FOptionEntry{"--loop", false, false},
+	FOptionEntry{"--filter", true, false},
 };
 // clang-format on
 
@@ -233,6 +237,23 @@ std::string_view ApplyOption(std::string_view InName, std::string_view InValue, 
 		Script.Version = Version.value_or(Script.Version);
 		return Version ? "" : "a whole number that fits in 32 signed bits";
 	}
+	if (InName == "--replay-pcap")
+	{
+		Options.CapturePath = std::string(InValue);
+		return InValue.empty() ? "a capture file name" : "";
+	}
+	if (InName == "--speed")
+	{
+		const std::optional<double> Speed = ParseDecimal(InValue);
+		const bool bValid = Speed && *Speed > 0.0;
+		Options.CaptureSpeed = bValid ? *Speed : Options.CaptureSpeed;
+		return bValid ? "" : "a number more than 0, such as 2 for twice as fast or 0.5 for half speed";
+	}
+	if (InName == "--filter")
+	{
+		Options.CaptureFilter = std::string(InValue);
+		return InValue.empty() ? "an expression in tcpdump's filter language, such as \"udp port 9001\"" : "";
+	}
 	Options.ReplayPath = std::string(InValue);
 	return InValue.empty() ? "a file name" : "";
 }
@@ -285,7 +306,14 @@ FTavrixSendCommandLine FTavrixSendCommandLine::Parse(std::span<const std::string
 			{
 				return Reject(std::string(Name) + " takes no value");
 			}
-			Result.Options.bQuiet = true;
+			if (Name == "--loop")
+			{
+				Result.Options.bCaptureLoop = true;
+			}
+			else
+			{
+				Result.Options.bQuiet = true;
+			}
 			continue;
 		}
 		if (Equals != std::string_view::npos)
@@ -314,6 +342,33 @@ FTavrixSendCommandLine FTavrixSendCommandLine::Parse(std::span<const std::string
 	if (Result.Options.ReplayPath && !FirstCameraOption.empty())
 	{
 		return Reject("--replay sends the file as it is and cannot be combined with " + std::string(FirstCameraOption));
+	}
+	const auto WasGiven = [&Given](std::string_view InName) { return std::find(Given.begin(), Given.end(), InName) != Given.end(); };
+	if (Result.Options.CapturePath)
+	{
+		if (Result.Options.ReplayPath)
+		{
+			return Reject("--replay-pcap and --replay cannot be combined");
+		}
+		if (!FirstCameraOption.empty())
+		{
+			return Reject(
+				"--replay-pcap sends the captured datagrams as they are and cannot be combined with " + std::string(FirstCameraOption));
+		}
+		if (WasGiven("--rate"))
+		{
+			return Reject("--replay-pcap keeps the capture's own pace and cannot be combined with --rate; use --speed");
+		}
+	}
+	else
+	{
+		for (const std::string_view CaptureOption : {"--speed", "--loop", "--filter"})
+		{
+			if (WasGiven(CaptureOption))
+			{
+				return Reject(std::string(CaptureOption) + " applies only to --replay-pcap");
+			}
+		}
 	}
 	return Result;
 }
@@ -355,10 +410,26 @@ Crafted messages:
                             datagram), once through the file at --rate; not combined with the
                             camera options
 
+Captured traffic:
+  --replay-pcap FILE        send the UDP payloads of a capture (pcap or pcapng, as tcpdump or
+                            Wireshark write them) at the pace they were captured, in order;
+                            only UDP over IPv4 is sent, other packets and fragmented datagrams are
+                            skipped and counted; link types: Ethernet (with VLAN tags), Linux
+                            cooked (SLL, SLL2), raw IP, BSD loopback; --count and --duration
+                            bound it; not combined with --replay, --rate or the camera options
+  --speed X                 play X times as fast, X more than 0 (default 1; 0.5 is half speed)
+  --loop                    start over after the last datagram, the pace running on as if the
+                            capture repeated (one mean gap between passes); until interrupted,
+                            --count or --duration
+  --filter EXPR             replay only the packets matching EXPR, in tcpdump's filter language,
+                            such as "udp port 9001" or "udp and src host 10.0.0.5"
+
   --help                    show this text
 
 Exit status: 0 when done or interrupted, 1 when the file or the socket failed or sending kept
-failing, 2 for bad arguments.
+failing, 2 for bad arguments (a --filter that does not compile included), 3 when the capture
+cannot be replayed: unreadable, an unsupported link type, or no UDP datagram over IPv4 in it
+(after the filter).
 )";
 }
 } // namespace TavrixSend

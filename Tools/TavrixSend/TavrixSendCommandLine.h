@@ -17,6 +17,13 @@ struct FTavrixSendOptions
 	FTavrixCameraScript Script;
 	/** Set: the lines of this file are sent instead of the made-up camera. */
 	std::optional<std::string> ReplayPath;
+	/** Set: the UDP payloads of this capture file are sent instead, at the pace they were captured. */
+	std::optional<std::string> CapturePath;
+	/** Chooses the capture's packets, in tcpdump's filter language; empty for all. */
+	std::string CaptureFilter;
+	/** How many times faster than captured; positive and finite. */
+	double CaptureSpeed = 1.0;
+	bool bCaptureLoop = false;
 	bool bQuiet = false;
 };
 
