@@ -160,7 +160,7 @@ FHostSourceState ReadSourceState(const ILiveLinkSource& Source, const std::strin
 std::unique_ptr<TavrixSend::FTavrixSendThread> StartDemoSender(const std::string& Connection, double ToggleSeconds, std::string& OutError)
 {
 	std::optional<TavrixSend::FTavrixEndpoint> Target = TavrixSend::FTavrixEndpoint::Parse(Connection);
-	if (!Target || Target->Port == 0)
+	if (!Target)
 	{
 		OutError = "the demo needs a source on a fixed port, not " + Connection;
 		return nullptr;
