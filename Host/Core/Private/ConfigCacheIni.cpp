@@ -1,5 +1,7 @@
 #include "Misc/ConfigCacheIni.h"
 
+#include "HAL/PosixFile.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
@@ -209,25 +211,6 @@ std::string DescribeErrno(int Error)
 	return std::error_code(Error, std::generic_category()).message();
 }
 
-bool WriteAll(int File, const std::string& Bytes)
-{
-	size_t Written = 0;
-	while (Written < Bytes.size())
-	{
-		const ssize_t Result = ::write(File, Bytes.data() + Written, Bytes.size() - Written);
-		if (Result < 0)
-		{
-			if (errno == EINTR)
-			{
-				continue;
-			}
-			return false;
-		}
-		Written += static_cast<size_t>(Result);
-	}
-	return true;
-}
-
 void LogWriteError(const FString& Filename, const char* What, const std::string& Reason)
 {
 	UE_LOG(LogConfig, Error, TEXT("Could not save %s: %s (%s). The file was left as it was."), *Filename, UTF8_TO_TCHAR(What),
@@ -382,7 +365,7 @@ bool FConfigFile::Write(const FString& Filename) const
 	}
 	::fchmod(File, Mode);
 	const std::string Bytes = Impl->Serialize();
-	const bool bWritten = WriteAll(File, Bytes) && ::fsync(File) == 0;
+	const bool bWritten = FPosixFile::WriteAll(File, Bytes) && ::fsync(File) == 0;
 	const int WriteErrno = errno;
 	const bool bClosed = ::close(File) == 0;
 	if (!bWritten || !bClosed)

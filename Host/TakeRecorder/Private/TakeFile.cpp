@@ -1,5 +1,6 @@
 #include "TakeFile.h"
 
+#include "HAL/PosixFile.h"
 #include "Roles/LiveLinkCameraTypes.h"
 #include "TakeRecorderLog.h"
 
@@ -185,26 +186,6 @@ std::string MakeClosingLine(int64 FramesWritten)
 	Writer.EndObject();
 	return Finish(Buffer);
 }
-
-/** The whole line with as few writes as the kernel allows; false with errno set on failure. */
-bool WriteAll(int Descriptor, const std::string& Line)
-{
-	size_t Done = 0;
-	while (Done < Line.size())
-	{
-		const ssize_t Written = ::write(Descriptor, Line.data() + Done, Line.size() - Done);
-		if (Written < 0)
-		{
-			if (errno == EINTR)
-			{
-				continue;
-			}
-			return false;
-		}
-		Done += static_cast<size_t>(Written);
-	}
-	return true;
-}
 } // namespace
 
 DEFINE_LOG_CATEGORY(LogTakeRecorder);
@@ -318,7 +299,7 @@ FTakeFile::~FTakeFile()
 
 bool FTakeFile::WriteLine(const std::string& InLine)
 {
-	return WriteAll(Descriptor, InLine);
+	return FPosixFile::WriteAll(Descriptor, InLine);
 }
 
 void FTakeFile::WriteFrame(const FLiveLinkSubjectKey& InSubjectKey, const FLiveLinkCameraFrameData& InFrame)
