@@ -1,5 +1,6 @@
 #include "Misc/ConfigCacheIni.h"
 
+#include "AsciiCase.h"
 #include "HAL/PosixFile.h"
 
 #include <cerrno>
@@ -56,23 +57,6 @@ std::string_view Trim(std::string_view Text)
 	}
 	const size_t Last = Text.find_last_not_of(IniWhitespace);
 	return Text.substr(First, Last - First + 1);
-}
-
-bool EqualsIgnoreCase(std::string_view A, std::string_view B)
-{
-	if (A.size() != B.size())
-	{
-		return false;
-	}
-	for (size_t Index = 0; Index < A.size(); ++Index)
-	{
-		const auto Lower = [](char C) { return (C >= 'A' && C <= 'Z') ? static_cast<char>(C + 32) : C; };
-		if (Lower(A[Index]) != Lower(B[Index]))
-		{
-			return false;
-		}
-	}
-	return true;
 }
 
 FParsedLine ParseLine(std::string_view Text, bool bFirstLine)
@@ -402,9 +386,9 @@ bool FConfigFile::GetString(const TCHAR* Section, const TCHAR* Key, FString& Out
 		const FParsedLine Parsed = Impl->Parse(Index);
 		if (Parsed.Kind == ELineKind::Section)
 		{
-			bInSection = EqualsIgnoreCase(Parsed.Name, SectionName);
+			bInSection = AsciiCase::Equals(Parsed.Name, SectionName);
 		}
-		else if (Parsed.Kind == ELineKind::Key && bInSection && EqualsIgnoreCase(Parsed.Name, KeyName))
+		else if (Parsed.Kind == ELineKind::Key && bInSection && AsciiCase::Equals(Parsed.Name, KeyName))
 		{
 			OutValue = FString::FromUtf8(DecodeValue(std::string_view(Impl->Lines[Index].Text).substr(Parsed.ValueStart)));
 			return true;
@@ -435,7 +419,7 @@ bool FConfigFile::SetString(const TCHAR* Section, const TCHAR* Key, const FStrin
 		const FParsedLine Parsed = Impl->Parse(Index);
 		if (Parsed.Kind == ELineKind::Section)
 		{
-			bInSection = EqualsIgnoreCase(Parsed.Name, SectionName);
+			bInSection = AsciiCase::Equals(Parsed.Name, SectionName);
 			bInFirstOccurrence = bInSection && !bSectionFound;
 			if (bInFirstOccurrence)
 			{
@@ -448,7 +432,7 @@ bool FConfigFile::SetString(const TCHAR* Section, const TCHAR* Key, const FStrin
 		{
 			continue;
 		}
-		if (EqualsIgnoreCase(Parsed.Name, KeyName))
+		if (AsciiCase::Equals(Parsed.Name, KeyName))
 		{
 			const std::string_view OldRaw = std::string_view(Lines[Index].Text).substr(Parsed.ValueStart);
 			if (DecodeValue(OldRaw) != NewValue)
@@ -501,7 +485,7 @@ bool FConfigFile::DoesSectionExist(const TCHAR* Section) const
 	for (size_t Index = 0; Index < Impl->Lines.size(); ++Index)
 	{
 		const FParsedLine Parsed = Impl->Parse(Index);
-		if (Parsed.Kind == ELineKind::Section && EqualsIgnoreCase(Parsed.Name, SectionName))
+		if (Parsed.Kind == ELineKind::Section && AsciiCase::Equals(Parsed.Name, SectionName))
 		{
 			return true;
 		}
