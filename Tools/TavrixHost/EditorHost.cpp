@@ -202,8 +202,8 @@ bool IsShownLogLine(const FLogQueue::FLine& Line)
 
 /**
  * One run of the host, in the steps the editor takes: start the editor, create the source (through the creation
- * panel or from a connection string), tick Live Link until the run ends, shut down. Game thread only; the editor's
- * events reach it on the game thread too, from inside the tick.
+ * panel or from a connection string), tick Live Link until the run ends, shut down. Game thread only, as are the
+ * editor events it handles.
  */
 class FEditorHostRun
 {
