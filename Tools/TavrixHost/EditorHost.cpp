@@ -22,6 +22,8 @@
 #include <deque>
 #include <filesystem>
 #include <mutex>
+#include <optional>
+#include <string_view>
 #include <thread>
 #include <unistd.h>
 
@@ -34,6 +36,18 @@ volatile std::sig_atomic_t GStopRequested = 0;
 void HandleStopSignal(int)
 {
 	GStopRequested = 1;
+}
+
+void InstallStopSignalHandlers()
+{
+	GStopRequested = 0;
+	struct sigaction Action
+	{
+	};
+	Action.sa_handler = &HandleStopSignal;
+	sigemptyset(&Action.sa_mask);
+	sigaction(SIGINT, &Action, nullptr);
+	sigaction(SIGTERM, &Action, nullptr);
 }
 
 /** Log lines arrive on any thread; the game thread hands them to the view in order. */
@@ -146,7 +160,7 @@ FHostSourceState ReadSourceState(const ILiveLinkSource& Source, const std::strin
 std::unique_ptr<TavrixSend::FTavrixSendThread> StartDemoSender(const std::string& Connection, double ToggleSeconds, std::string& OutError)
 {
 	std::optional<TavrixSend::FTavrixEndpoint> Target = TavrixSend::FTavrixEndpoint::Parse(Connection);
-	if (!Target || Target->Port == 0)
+	if (!Target)
 	{
 		OutError = "the demo needs a source on a fixed port, not " + Connection;
 		return nullptr;
@@ -176,222 +190,300 @@ std::unique_ptr<TavrixSend::FTavrixSendThread> StartDemoSender(const std::string
 	return std::make_unique<TavrixSend::FTavrixSendThread>(
 		std::make_unique<TavrixSend::FTavrixCameraPayloads>(Script), std::move(Socket), Pacing);
 }
-} // namespace
 
-int RunEditorHost(const FHostOptions& Options)
+/** The plug-in's own log category: the view shows all of it. */
+constexpr std::string_view PluginLogCategory = "ModuleLog";
+
+/** Every line of the plug-in, and from the rest of the editor what deserves a look: warnings, errors and fatals. */
+bool IsShownLogLine(const FLogQueue::FLine& Line)
 {
-	GStopRequested = 0;
-	struct sigaction Action
-	{
-	};
-	Action.sa_handler = &HandleStopSignal;
-	sigemptyset(&Action.sa_mask);
-	sigaction(SIGINT, &Action, nullptr);
-	sigaction(SIGTERM, &Action, nullptr);
+	return Line.Category == PluginLogCategory || Line.Verbosity == "Warning" || Line.Verbosity == "Error" || Line.Verbosity == "Fatal";
+}
 
+/**
+ * One run of the host, in the steps the editor takes: start the editor, create the source (through the creation
+ * panel or from a connection string), tick Live Link until the run ends, shut down. Game thread only, as are the
+ * editor events it handles.
+ */
+class FEditorHostRun
+{
+public:
+	explicit FEditorHostRun(const FHostOptions& InOptions);
+
+	/** The whole run; returns the exit status. */
+	int Run();
+
+private:
+	bool StartEditor();
+	void WatchEditorEvents();
+	void StopWatchingEditorEvents();
+	bool CreateSource();
+	bool CreateSourceFromConnectionString(const ULiveLinkSourceFactory& Factory);
+	bool CreateSourceThroughPanel(const ULiveLinkSourceFactory& Factory);
+	void FillInCreationPanel(const TSharedRef<SWidget>& Panel) const;
+	bool AddSourceToLiveLink();
+	void RunTicks();
+	void Tick(FClock::time_point Start);
+	void KeepRecentLogLine(const FLogQueue::FLine& Line);
+	void ShowLogLine(const FLogQueue::FLine& Line);
+	void UpdateSourceState();
+	void UpdateTakeRecorderState();
+	void ShutDown();
+	int ReportOutcome() const;
+
+	void HandleSourceCreated(TSharedPtr<ILiveLinkSource> Created, FString CreatedConnection);
+	void HandleStaticDataReceived(const FLiveLinkSubjectKey& Key, const FLiveLinkStaticDataStruct& Data);
+	void HandleFrameDataReceived(const FLiveLinkSubjectKey& Key, const FLiveLinkFrameDataStruct& Data);
+	void HandleTakeSlateChanged(const FString& Slate, UTakeMetaData* MetaData);
+	void HandleTakeNumberChanged(int32 TakeNumber, UTakeMetaData* MetaData);
+	void HandleRecordingStarted(const FString& Path);
+	void HandleRecordingStopped(const FString& Path, int64 Frames);
+
+	// Declared in the order they must come up; they go down in reverse, the plug-in's modules after the client.
+	const FHostOptions& Options;
 	FLogQueue LogQueue;
-	std::unique_ptr<IHostView> View = MakeView(Options.Output);
+	std::unique_ptr<IHostView> View;
 	FHostStatus Status;
+	FEditorInstance Editor;
+	FLiveLinkClient Client;
+
+	FRateMeter Changes;
+	FRateMeter Published;
+	bool bSlateChanged = false;
+	FDelegateHandle StaticHandle;
+	FDelegateHandle FrameHandle;
+	FDelegateHandle SlateHandle;
+	FDelegateHandle TakeHandle;
+	FDelegateHandle StartHandle;
+	FDelegateHandle StopHandle;
+
+	std::unique_ptr<UObject> FactoryObject;
+	TSharedPtr<ILiveLinkSource> Source;
+	std::string Connection;
+	std::unique_ptr<TavrixSend::FTavrixSendThread> Demo;
+	/** Why the run failed; empty while it goes well. */
+	std::string Error;
+};
+
+FEditorHostRun::FEditorHostRun(const FHostOptions& InOptions)
+	: Options(InOptions)
+	, View(MakeView(InOptions.Output))
+{
 	Status.TickHz = Options.TickHz;
 	Status.bDemo = Options.bDemo;
 	Status.Subject = "Tavrix - Camera";
+}
 
-	FEditorInstance Editor;
-	std::string Error;
+int FEditorHostRun::Run()
+{
+	if (!StartEditor())
+	{
+		// The live view hands the terminal back before the reason is printed.
+		View.reset();
+		return ReportOutcome();
+	}
+	WatchEditorEvents();
+	if (CreateSource() && AddSourceToLiveLink())
+	{
+		RunTicks();
+	}
+	ShutDown();
+	return ReportOutcome();
+}
+
+bool FEditorHostRun::StartEditor()
+{
 	if (!Editor.Start(Options.ProjectDir, Error))
 	{
-		View.reset();
-		std::fprintf(stderr, "tavrix-host: %s\n", Error.c_str());
-		return 1;
+		return false;
 	}
-
-	FLiveLinkClient Client;
 	FTakeRecorderHost::SetLiveLinkClient(&Client);
 	if (Options.bTakeRecorder)
 	{
 		UTakeRecorderBlueprintLibrary::OpenTakeRecorderPanel();
 	}
+	return true;
+}
 
-	const auto Now = [] { return FClock::now(); };
-	FRateMeter Changes;
-	FRateMeter Published;
-	bool bSlateChanged = false;
-	const FDelegateHandle StaticHandle =
-		Client.OnStaticDataReceived.AddLambda([&](const FLiveLinkSubjectKey& Key, const FLiveLinkStaticDataStruct& Data) {
-			if (const FLiveLinkCameraStaticData* Camera = Data.Cast<FLiveLinkCameraStaticData>())
-			{
-				Status.bHasStaticData = true;
-				View->OnStaticData(Key.SubjectName.ToString().ToUtf8(), *Camera);
-			}
-		});
-	const FDelegateHandle FrameHandle =
-		Client.OnFrameDataReceived.AddLambda([&](const FLiveLinkSubjectKey& Key, const FLiveLinkFrameDataStruct& Data) {
-			const FLiveLinkCameraFrameData* Camera = Data.Cast<FLiveLinkCameraFrameData>();
-			if (Camera == nullptr)
-			{
-				return;
-			}
-			const FClock::time_point At = Now();
-			Published.Add(At);
-			if (!Status.bHasFrame || !SameFrameContent(Status.LastFrame, *Camera))
-			{
-				Changes.Add(At);
-			}
-			Status.bHasFrame = true;
-			Status.LastFrame = *Camera;
-			View->OnFrame(Key.SubjectName.ToString().ToUtf8(), Client.GetTickCount() + 1, *Camera);
-		});
-	// Slate and take number are set one after the other: one event reports both, before what the same tick starts.
-	const FDelegateHandle SlateHandle =
-		UTakeMetaData::OnTakeSlateChanged().AddLambda([&](const FString&, UTakeMetaData*) { bSlateChanged = true; });
-	const FDelegateHandle TakeHandle = UTakeMetaData::OnTakeNumberChanged().AddLambda([&](int32 TakeNumber, UTakeMetaData* MetaData) {
-		bSlateChanged = false;
-		View->OnSlate(MetaData->GetSlate().ToUtf8(), TakeNumber);
-	});
-	const FDelegateHandle StartHandle = FTakeRecorderHost::OnRecordingStarted().AddLambda([&](const FString& Path) {
-		Status.bRecording = true;
-		Status.TakeFile = std::filesystem::path(Path.ToUtf8()).filename().string();
-		View->OnRecording(true, Status.TakeFile, 0);
-	});
-	const FDelegateHandle StopHandle = FTakeRecorderHost::OnRecordingStopped().AddLambda([&](const FString& Path, int64 Frames) {
-		Status.bRecording = false;
-		Status.TakeFile = std::filesystem::path(Path.ToUtf8()).filename().string();
-		Status.TakeFrames = Frames;
-		View->OnRecording(false, Status.TakeFile, Frames);
-	});
+void FEditorHostRun::WatchEditorEvents()
+{
+	StaticHandle = Client.OnStaticDataReceived.AddRaw(this, &FEditorHostRun::HandleStaticDataReceived);
+	FrameHandle = Client.OnFrameDataReceived.AddRaw(this, &FEditorHostRun::HandleFrameDataReceived);
+	SlateHandle = UTakeMetaData::OnTakeSlateChanged().AddRaw(this, &FEditorHostRun::HandleTakeSlateChanged);
+	TakeHandle = UTakeMetaData::OnTakeNumberChanged().AddRaw(this, &FEditorHostRun::HandleTakeNumberChanged);
+	StartHandle = FTakeRecorderHost::OnRecordingStarted().AddRaw(this, &FEditorHostRun::HandleRecordingStarted);
+	StopHandle = FTakeRecorderHost::OnRecordingStopped().AddRaw(this, &FEditorHostRun::HandleRecordingStopped);
+}
 
-	int ExitCode = 0;
-	std::string Connection;
-	TSharedPtr<ILiveLinkSource> Source;
-	std::unique_ptr<UObject> FactoryObject = CreateTavrixFactory();
+void FEditorHostRun::StopWatchingEditorEvents()
+{
+	Client.OnStaticDataReceived.Remove(StaticHandle);
+	Client.OnFrameDataReceived.Remove(FrameHandle);
+	UTakeMetaData::OnTakeSlateChanged().Remove(SlateHandle);
+	UTakeMetaData::OnTakeNumberChanged().Remove(TakeHandle);
+	FTakeRecorderHost::OnRecordingStarted().Remove(StartHandle);
+	FTakeRecorderHost::OnRecordingStopped().Remove(StopHandle);
+}
+
+bool FEditorHostRun::CreateSource()
+{
+	FactoryObject = CreateTavrixFactory();
 	const ULiveLinkSourceFactory* Factory = static_cast<const ULiveLinkSourceFactory*>(FactoryObject.get());
 	if (Factory == nullptr)
 	{
 		Error = "the plug-in offers no Tavrix source factory";
+		return false;
 	}
-	else if (Options.ConnectionString)
-	{
-		Connection = *Options.ConnectionString;
-		Source = Factory->CreateSourceFromString(FString::FromUtf8(Connection));
-		if (!Source.IsValid())
-		{
-			Error = "the factory refused the connection string " + Connection;
-		}
-	}
-	else
-	{
-		// The creation panel, filled in as a user would: type the endpoint, set the boxes, press Ok.
-		const TSharedPtr<SWidget> Panel = Factory->BuildSourcePanel(
-			FOnLiveLinkSourceCreated::CreateLambda([&](TSharedPtr<ILiveLinkSource> Created, FString CreatedConnection) {
-				Source = Created;
-				Connection = CreatedConnection.ToUtf8();
-			}));
-		const TSharedRef<SWidget> Root = Panel.ToSharedRef();
-		if (Options.Endpoint)
-		{
-			FSlateUser::EnterText(FSlateUser::FindEditableTextBoxByLabel(Root, TEXT("Network Address:Port")).ToSharedRef(),
-				FString::FromUtf8(*Options.Endpoint));
-		}
-		// The demo exists to show takes being recorded: it ticks "Auto Record" unless told otherwise.
-		const std::optional<bool> bAutoRecord =
-			Options.bAutoRecord ? Options.bAutoRecord : (Options.bDemo ? std::optional<bool>(true) : std::nullopt);
-		const std::pair<const TCHAR*, std::optional<bool>> Boxes[] = {{TEXT("Auto Lens Update"), Options.bAutoLens},
-			{TEXT("Auto Scene/Take"), Options.bAutoSceneTake}, {TEXT("Auto Record"), bAutoRecord}};
-		for (const auto& [Label, bTicked] : Boxes)
-		{
-			if (bTicked)
-			{
-				FSlateUser::SetCheckBoxTicked(FSlateUser::FindCheckBoxByLabel(Root, Label).ToSharedRef(), *bTicked);
-			}
-		}
-		FSlateUser::Click(FSlateUser::FindButton(Root, TEXT("Ok")).ToSharedRef());
-		View->OnNote("source made through the creation panel\n" + FSlateUser::DumpTree(Root).ToUtf8());
-		if (!Source.IsValid())
-		{
-			Error = "the creation panel did not create a source";
-		}
-	}
+	return Options.ConnectionString ? CreateSourceFromConnectionString(*Factory) : CreateSourceThroughPanel(*Factory);
+}
 
-	std::unique_ptr<TavrixSend::FTavrixSendThread> Demo;
-	if (Source.IsValid())
+bool FEditorHostRun::CreateSourceFromConnectionString(const ULiveLinkSourceFactory& Factory)
+{
+	Connection = *Options.ConnectionString;
+	Source = Factory.CreateSourceFromString(FString::FromUtf8(Connection));
+	if (!Source.IsValid())
 	{
-		Client.AddSource(Source);
-		Status.bHasSource = true;
-		Status.Source = ReadSourceState(*Source, Connection);
-		View->OnSource(Status.Source);
-		if (Options.bDemo)
+		Error = "the factory refused the connection string " + Connection;
+		return false;
+	}
+	return true;
+}
+
+bool FEditorHostRun::CreateSourceThroughPanel(const ULiveLinkSourceFactory& Factory)
+{
+	const TSharedRef<SWidget> Panel =
+		Factory.BuildSourcePanel(FOnLiveLinkSourceCreated::CreateRaw(this, &FEditorHostRun::HandleSourceCreated)).ToSharedRef();
+	FillInCreationPanel(Panel);
+	FSlateUser::Click(FSlateUser::FindButton(Panel, TEXT("Ok")).ToSharedRef());
+	View->OnNote("source made through the creation panel\n" + FSlateUser::DumpTree(Panel).ToUtf8());
+	if (!Source.IsValid())
+	{
+		Error = "the creation panel did not create a source";
+		return false;
+	}
+	return true;
+}
+
+/** As a user would: types the endpoint and sets the boxes the command line names, leaving the rest as they start. */
+void FEditorHostRun::FillInCreationPanel(const TSharedRef<SWidget>& Panel) const
+{
+	if (Options.Endpoint)
+	{
+		FSlateUser::EnterText(FSlateUser::FindEditableTextBoxByLabel(Panel, TEXT("Network Address:Port")).ToSharedRef(),
+			FString::FromUtf8(*Options.Endpoint));
+	}
+	// The demo exists to show takes being recorded: it ticks "Auto Record" unless told otherwise.
+	const std::optional<bool> bAutoRecord =
+		Options.bAutoRecord ? Options.bAutoRecord : (Options.bDemo ? std::optional<bool>(true) : std::nullopt);
+	const std::pair<const TCHAR*, std::optional<bool>> Boxes[] = {{TEXT("Auto Lens Update"), Options.bAutoLens},
+		{TEXT("Auto Scene/Take"), Options.bAutoSceneTake}, {TEXT("Auto Record"), bAutoRecord}};
+	for (const auto& [Label, bTicked] : Boxes)
+	{
+		if (bTicked)
 		{
-			Demo = StartDemoSender(Connection, Options.DemoToggleSeconds, Error);
-			if (!Demo)
-			{
-				ExitCode = 1;
-			}
+			FSlateUser::SetCheckBoxTicked(FSlateUser::FindCheckBoxByLabel(Panel, Label).ToSharedRef(), *bTicked);
 		}
 	}
-	else
-	{
-		ExitCode = 1;
-	}
+}
 
-	const FClock::time_point Start = Now();
+bool FEditorHostRun::AddSourceToLiveLink()
+{
+	Client.AddSource(Source);
+	Status.bHasSource = true;
+	Status.Source = ReadSourceState(*Source, Connection);
+	View->OnSource(Status.Source);
+	if (Options.bDemo)
+	{
+		Demo = StartDemoSender(Connection, Options.DemoToggleSeconds, Error);
+		return Demo != nullptr;
+	}
+	return true;
+}
+
+void FEditorHostRun::RunTicks()
+{
+	const FClock::time_point Start = FClock::now();
 	const FClock::duration Period = std::chrono::duration_cast<FClock::duration>(std::chrono::duration<double>(1.0 / Options.TickHz));
-	uint64 TickIndex = 0;
-	while (ExitCode == 0 && !GStopRequested)
+	for (uint64 TickIndex = 1; !GStopRequested; ++TickIndex)
 	{
-		const FClock::time_point TickStart = Now();
-		if (Options.DurationSeconds && TickStart - Start >= std::chrono::duration<double>(*Options.DurationSeconds))
+		if (Options.DurationSeconds && FClock::now() - Start >= std::chrono::duration<double>(*Options.DurationSeconds))
 		{
 			break;
 		}
-		Client.Tick();
-
-		for (const FLogQueue::FLine& Line : LogQueue.Take())
-		{
-			Status.RecentLog.push_back(Line.Category + ": " + Line.Verbosity + ": " + Line.Text);
-			if (Status.RecentLog.size() > 5)
-			{
-				Status.RecentLog.pop_front();
-			}
-			if (Line.Category == "ModuleLog" || Line.Verbosity == "Error" || Line.Verbosity == "Warning" || Line.Verbosity == "Fatal")
-			{
-				View->OnLog(Line.Category, Line.Verbosity, Line.Text);
-			}
-		}
-		const FHostSourceState SourceState = ReadSourceState(*Source, Connection);
-		if (!(SourceState == Status.Source))
-		{
-			Status.Source = SourceState;
-			View->OnSource(SourceState);
-		}
-		UTakeRecorderPanel* Panel = UTakeRecorderBlueprintLibrary::GetTakeRecorderPanel();
-		Status.bTakeRecorderOpen = Panel != nullptr;
-		if (Panel != nullptr)
-		{
-			Status.Slate = Panel->GetTakeMetaData()->GetSlate().ToUtf8();
-			Status.TakeNumber = Panel->GetTakeMetaData()->GetTakeNumber();
-			if (bSlateChanged)
-			{
-				View->OnSlate(Status.Slate, Status.TakeNumber);
-			}
-		}
-		bSlateChanged = false;
-		if (Status.bRecording)
-		{
-			Status.TakeFrames = FTakeRecorderHost::GetFramesWritten();
-		}
-		const FClock::time_point TickEnd = Now();
-		Status.Tick = Client.GetTickCount();
-		Status.ElapsedSeconds = std::chrono::duration<double>(TickEnd - Start).count();
-		Status.UpdatesPerSecond = Changes.PerSecond(TickEnd);
-		Status.PublishedPerSecond = Published.PerSecond(TickEnd);
-		View->OnTickEnd(Status);
-
+		Tick(Start);
 		// Absolute deadlines: the tick rate does not drift with the time each tick takes.
-		++TickIndex;
 		std::this_thread::sleep_until(Start + Period * static_cast<int64>(TickIndex));
 	}
+}
 
-	// Shut down in order: the demo sender, the source (shut-down request, then release), Take Recorder, the modules.
+void FEditorHostRun::Tick(FClock::time_point Start)
+{
+	Client.Tick();
+	for (const FLogQueue::FLine& Line : LogQueue.Take())
+	{
+		KeepRecentLogLine(Line);
+		ShowLogLine(Line);
+	}
+	UpdateSourceState();
+	UpdateTakeRecorderState();
+	const FClock::time_point TickEnd = FClock::now();
+	Status.Tick = Client.GetTickCount();
+	Status.ElapsedSeconds = std::chrono::duration<double>(TickEnd - Start).count();
+	Status.UpdatesPerSecond = Changes.PerSecond(TickEnd);
+	Status.PublishedPerSecond = Published.PerSecond(TickEnd);
+	View->OnTickEnd(Status);
+}
+
+void FEditorHostRun::KeepRecentLogLine(const FLogQueue::FLine& Line)
+{
+	Status.RecentLog.push_back(Line.Category + ": " + Line.Verbosity + ": " + Line.Text);
+	if (Status.RecentLog.size() > 5)
+	{
+		Status.RecentLog.pop_front();
+	}
+}
+
+void FEditorHostRun::ShowLogLine(const FLogQueue::FLine& Line)
+{
+	if (IsShownLogLine(Line))
+	{
+		View->OnLog(Line.Category, Line.Verbosity, Line.Text);
+	}
+}
+
+void FEditorHostRun::UpdateSourceState()
+{
+	const FHostSourceState SourceState = ReadSourceState(*Source, Connection);
+	if (!(SourceState == Status.Source))
+	{
+		Status.Source = SourceState;
+		View->OnSource(SourceState);
+	}
+}
+
+void FEditorHostRun::UpdateTakeRecorderState()
+{
+	UTakeRecorderPanel* Panel = UTakeRecorderBlueprintLibrary::GetTakeRecorderPanel();
+	Status.bTakeRecorderOpen = Panel != nullptr;
+	if (Panel != nullptr)
+	{
+		Status.Slate = Panel->GetTakeMetaData()->GetSlate().ToUtf8();
+		Status.TakeNumber = Panel->GetTakeMetaData()->GetTakeNumber();
+		if (bSlateChanged)
+		{
+			View->OnSlate(Status.Slate, Status.TakeNumber);
+		}
+	}
+	bSlateChanged = false;
+	if (Status.bRecording)
+	{
+		Status.TakeFrames = FTakeRecorderHost::GetFramesWritten();
+	}
+}
+
+/** In order: the demo sender, the source (shut-down request, then release), Take Recorder; the modules follow. */
+void FEditorHostRun::ShutDown()
+{
 	if (Demo)
 	{
 		Demo->RequestStop();
@@ -401,30 +493,93 @@ int RunEditorHost(const FHostOptions& Options)
 	Source.Reset();
 	Client.RemoveAllSources();
 	FTakeRecorderHost::Shutdown();
-	Client.OnStaticDataReceived.Remove(StaticHandle);
-	Client.OnFrameDataReceived.Remove(FrameHandle);
-	UTakeMetaData::OnTakeSlateChanged().Remove(SlateHandle);
-	UTakeMetaData::OnTakeNumberChanged().Remove(TakeHandle);
-	FTakeRecorderHost::OnRecordingStarted().Remove(StartHandle);
-	FTakeRecorderHost::OnRecordingStopped().Remove(StopHandle);
+	StopWatchingEditorEvents();
 	for (const FLogQueue::FLine& Line : LogQueue.Take())
 	{
-		if (Line.Category == "ModuleLog" || Line.Verbosity == "Error" || Line.Verbosity == "Warning")
-		{
-			View->OnLog(Line.Category, Line.Verbosity, Line.Text);
-		}
+		ShowLogLine(Line);
 	}
 	View->OnShutdown(Status);
 	View.reset();
 	FactoryObject.reset();
+}
 
+int FEditorHostRun::ReportOutcome() const
+{
 	if (!Error.empty())
 	{
 		std::fprintf(stderr, "tavrix-host: %s\n", Error.c_str());
+		return 1;
 	}
-	else if (!Status.TakeFile.empty())
+	if (!Status.TakeFile.empty())
 	{
 		std::fprintf(stderr, "tavrix-host: takes are in %s\n", FTakeRecorderHost::GetTakesDirectory().ToUtf8().c_str());
 	}
-	return ExitCode;
+	return 0;
+}
+
+void FEditorHostRun::HandleSourceCreated(TSharedPtr<ILiveLinkSource> Created, FString CreatedConnection)
+{
+	Source = Created;
+	Connection = CreatedConnection.ToUtf8();
+}
+
+void FEditorHostRun::HandleStaticDataReceived(const FLiveLinkSubjectKey& Key, const FLiveLinkStaticDataStruct& Data)
+{
+	if (const FLiveLinkCameraStaticData* Camera = Data.Cast<FLiveLinkCameraStaticData>())
+	{
+		Status.bHasStaticData = true;
+		View->OnStaticData(Key.SubjectName.ToString().ToUtf8(), *Camera);
+	}
+}
+
+void FEditorHostRun::HandleFrameDataReceived(const FLiveLinkSubjectKey& Key, const FLiveLinkFrameDataStruct& Data)
+{
+	const FLiveLinkCameraFrameData* Camera = Data.Cast<FLiveLinkCameraFrameData>();
+	if (Camera == nullptr)
+	{
+		return;
+	}
+	const FClock::time_point At = FClock::now();
+	Published.Add(At);
+	if (!Status.bHasFrame || !SameFrameContent(Status.LastFrame, *Camera))
+	{
+		Changes.Add(At);
+	}
+	Status.bHasFrame = true;
+	Status.LastFrame = *Camera;
+	View->OnFrame(Key.SubjectName.ToString().ToUtf8(), Client.GetTickCount() + 1, *Camera);
+}
+
+// Slate and take number are set one after the other: one event reports both, before what the same tick starts.
+void FEditorHostRun::HandleTakeSlateChanged(const FString&, UTakeMetaData*)
+{
+	bSlateChanged = true;
+}
+
+void FEditorHostRun::HandleTakeNumberChanged(int32 TakeNumber, UTakeMetaData* MetaData)
+{
+	bSlateChanged = false;
+	View->OnSlate(MetaData->GetSlate().ToUtf8(), TakeNumber);
+}
+
+void FEditorHostRun::HandleRecordingStarted(const FString& Path)
+{
+	Status.bRecording = true;
+	Status.TakeFile = std::filesystem::path(Path.ToUtf8()).filename().string();
+	View->OnRecording(true, Status.TakeFile, 0);
+}
+
+void FEditorHostRun::HandleRecordingStopped(const FString& Path, int64 Frames)
+{
+	Status.bRecording = false;
+	Status.TakeFile = std::filesystem::path(Path.ToUtf8()).filename().string();
+	Status.TakeFrames = Frames;
+	View->OnRecording(false, Status.TakeFile, Frames);
+}
+} // namespace
+
+int RunEditorHost(const FHostOptions& Options)
+{
+	InstallStopSignalHandlers();
+	return FEditorHostRun(Options).Run();
 }

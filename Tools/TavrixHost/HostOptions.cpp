@@ -1,5 +1,7 @@
 #include "HostOptions.h"
 
+#include "TavrixUdpSocket.h"
+
 #include <charconv>
 #include <cmath>
 
@@ -9,38 +11,6 @@ bool ParseDouble(const std::string& Text, double& OutValue)
 {
 	const std::from_chars_result Result = std::from_chars(Text.data(), Text.data() + Text.size(), OutValue);
 	return Result.ec == std::errc() && Result.ptr == Text.data() + Text.size() && std::isfinite(OutValue);
-}
-
-/** A dotted quad of decimal octets, a colon and a port 0-65535, nothing else. */
-bool IsEndpointText(const std::string& Text)
-{
-	size_t Pos = 0;
-	for (int Part = 0; Part < 5; ++Part)
-	{
-		const size_t Start = Pos;
-		unsigned Value = 0;
-		while (Pos < Text.size() && Text[Pos] >= '0' && Text[Pos] <= '9' && Pos - Start < 5)
-		{
-			Value = Value * 10 + static_cast<unsigned>(Text[Pos] - '0');
-			++Pos;
-		}
-		const size_t Digits = Pos - Start;
-		const bool bPort = Part == 4;
-		if (Digits == 0 || Digits > (bPort ? 5u : 3u) || Value > (bPort ? 65535u : 255u))
-		{
-			return false;
-		}
-		if (bPort)
-		{
-			return Pos == Text.size();
-		}
-		if (Pos >= Text.size() || Text[Pos] != (Part == 3 ? ':' : '.'))
-		{
-			return false;
-		}
-		++Pos;
-	}
-	return false;
 }
 } // namespace
 
@@ -92,9 +62,10 @@ bool ParseHostOptions(const std::vector<std::string>& Arguments, FHostOptions& O
 			{
 				return false;
 			}
-			if (!IsEndpointText(Value))
+			// Strict on purpose: the panel reads the text with the engine's parser, which accepts more than a dotted quad.
+			if (!TavrixSend::FTavrixEndpoint::Parse(Value))
 			{
-				OutError = Argument + " takes A.B.C.D:PORT (decimal octets 0-255, port 0-65535), not '" + Value + "'";
+				OutError = Argument + " takes A.B.C.D:PORT (decimal octets 0-255, port 1-65535), not '" + Value + "'";
 				return false;
 			}
 			(Argument == "--endpoint" ? Options.Endpoint : Options.ConnectionString) = Value;

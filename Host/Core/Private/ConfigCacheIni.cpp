@@ -1,5 +1,8 @@
 #include "Misc/ConfigCacheIni.h"
 
+#include "AsciiCase.h"
+#include "HAL/PosixFile.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
@@ -54,23 +57,6 @@ std::string_view Trim(std::string_view Text)
 	}
 	const size_t Last = Text.find_last_not_of(IniWhitespace);
 	return Text.substr(First, Last - First + 1);
-}
-
-bool EqualsIgnoreCase(std::string_view A, std::string_view B)
-{
-	if (A.size() != B.size())
-	{
-		return false;
-	}
-	for (size_t Index = 0; Index < A.size(); ++Index)
-	{
-		const auto Lower = [](char C) { return (C >= 'A' && C <= 'Z') ? static_cast<char>(C + 32) : C; };
-		if (Lower(A[Index]) != Lower(B[Index]))
-		{
-			return false;
-		}
-	}
-	return true;
 }
 
 FParsedLine ParseLine(std::string_view Text, bool bFirstLine)
@@ -207,25 +193,6 @@ bool IsValidName(std::string_view Name, std::string_view Forbidden)
 std::string DescribeErrno(int Error)
 {
 	return std::error_code(Error, std::generic_category()).message();
-}
-
-bool WriteAll(int File, const std::string& Bytes)
-{
-	size_t Written = 0;
-	while (Written < Bytes.size())
-	{
-		const ssize_t Result = ::write(File, Bytes.data() + Written, Bytes.size() - Written);
-		if (Result < 0)
-		{
-			if (errno == EINTR)
-			{
-				continue;
-			}
-			return false;
-		}
-		Written += static_cast<size_t>(Result);
-	}
-	return true;
 }
 
 void LogWriteError(const FString& Filename, const char* What, const std::string& Reason)
@@ -382,7 +349,7 @@ bool FConfigFile::Write(const FString& Filename) const
 	}
 	::fchmod(File, Mode);
 	const std::string Bytes = Impl->Serialize();
-	const bool bWritten = WriteAll(File, Bytes) && ::fsync(File) == 0;
+	const bool bWritten = FPosixFile::WriteAll(File, Bytes) && ::fsync(File) == 0;
 	const int WriteErrno = errno;
 	const bool bClosed = ::close(File) == 0;
 	if (!bWritten || !bClosed)
@@ -419,9 +386,9 @@ bool FConfigFile::GetString(const TCHAR* Section, const TCHAR* Key, FString& Out
 		const FParsedLine Parsed = Impl->Parse(Index);
 		if (Parsed.Kind == ELineKind::Section)
 		{
-			bInSection = EqualsIgnoreCase(Parsed.Name, SectionName);
+			bInSection = AsciiCase::Equals(Parsed.Name, SectionName);
 		}
-		else if (Parsed.Kind == ELineKind::Key && bInSection && EqualsIgnoreCase(Parsed.Name, KeyName))
+		else if (Parsed.Kind == ELineKind::Key && bInSection && AsciiCase::Equals(Parsed.Name, KeyName))
 		{
 			OutValue = FString::FromUtf8(DecodeValue(std::string_view(Impl->Lines[Index].Text).substr(Parsed.ValueStart)));
 			return true;
@@ -452,7 +419,7 @@ bool FConfigFile::SetString(const TCHAR* Section, const TCHAR* Key, const FStrin
 		const FParsedLine Parsed = Impl->Parse(Index);
 		if (Parsed.Kind == ELineKind::Section)
 		{
-			bInSection = EqualsIgnoreCase(Parsed.Name, SectionName);
+			bInSection = AsciiCase::Equals(Parsed.Name, SectionName);
 			bInFirstOccurrence = bInSection && !bSectionFound;
 			if (bInFirstOccurrence)
 			{
@@ -465,7 +432,7 @@ bool FConfigFile::SetString(const TCHAR* Section, const TCHAR* Key, const FStrin
 		{
 			continue;
 		}
-		if (EqualsIgnoreCase(Parsed.Name, KeyName))
+		if (AsciiCase::Equals(Parsed.Name, KeyName))
 		{
 			const std::string_view OldRaw = std::string_view(Lines[Index].Text).substr(Parsed.ValueStart);
 			if (DecodeValue(OldRaw) != NewValue)
@@ -518,7 +485,7 @@ bool FConfigFile::DoesSectionExist(const TCHAR* Section) const
 	for (size_t Index = 0; Index < Impl->Lines.size(); ++Index)
 	{
 		const FParsedLine Parsed = Impl->Parse(Index);
-		if (Parsed.Kind == ELineKind::Section && EqualsIgnoreCase(Parsed.Name, SectionName))
+		if (Parsed.Kind == ELineKind::Section && AsciiCase::Equals(Parsed.Name, SectionName))
 		{
 			return true;
 		}

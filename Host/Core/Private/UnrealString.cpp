@@ -1,5 +1,7 @@
 #include "Containers/UnrealString.h"
 
+#include "AsciiCase.h"
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -83,28 +85,19 @@ FString operator+(const TCHAR* Lhs, const FString& Rhs)
 	return FString(Lhs + Rhs.Data);
 }
 
-namespace
-{
-bool EqualsIgnoreCase(std::u16string_view A, std::u16string_view B)
-{
-	return A.size() == B.size() &&
-		std::equal(A.begin(), A.end(), B.begin(), [](TCHAR X, TCHAR Y) { return FChar::ToLowerAscii(X) == FChar::ToLowerAscii(Y); });
-}
-} // namespace
-
 bool FString::EqualsSameLength(const FString& Other, ESearchCase::Type SearchCase) const
 {
-	return SearchCase == ESearchCase::CaseSensitive ? Data == Other.Data : EqualsIgnoreCase(Data, Other.Data);
+	return SearchCase == ESearchCase::CaseSensitive ? Data == Other.Data : AsciiCase::Equals(Data, Other.Data);
 }
 
 bool operator==(const FString& Lhs, const FString& Rhs)
 {
-	return EqualsIgnoreCase(Lhs.Data, Rhs.Data);
+	return AsciiCase::Equals(Lhs.Data, Rhs.Data);
 }
 
 bool operator==(const FString& Lhs, const TCHAR* Rhs)
 {
-	return EqualsIgnoreCase(Lhs.Data, Rhs);
+	return AsciiCase::Equals(Lhs.Data, Rhs);
 }
 
 bool FString::StartsWith(const FString& Prefix, ESearchCase::Type SearchCase) const
@@ -114,7 +107,7 @@ bool FString::StartsWith(const FString& Prefix, ESearchCase::Type SearchCase) co
 		return false;
 	}
 	const std::u16string_view Head(Data.data(), Prefix.Data.size());
-	return SearchCase == ESearchCase::CaseSensitive ? Head == Prefix.Data : EqualsIgnoreCase(Head, Prefix.Data);
+	return SearchCase == ESearchCase::CaseSensitive ? Head == Prefix.Data : AsciiCase::Equals(Head, Prefix.Data);
 }
 
 bool FString::Contains(const FString& Needle, ESearchCase::Type SearchCase) const
@@ -123,8 +116,7 @@ bool FString::Contains(const FString& Needle, ESearchCase::Type SearchCase) cons
 	{
 		return Data.find(Needle.Data) != std::u16string::npos;
 	}
-	const auto It = std::search(Data.begin(), Data.end(), Needle.Data.begin(), Needle.Data.end(),
-		[](TCHAR X, TCHAR Y) { return FChar::ToLowerAscii(X) == FChar::ToLowerAscii(Y); });
+	const auto It = std::search(Data.begin(), Data.end(), Needle.Data.begin(), Needle.Data.end(), AsciiCase::CharsEqual<TCHAR>);
 	return It != Data.end() || Needle.IsEmpty();
 }
 

@@ -52,6 +52,7 @@ bool IsIdentifierChar(char C)
 	return std::isalnum(static_cast<unsigned char>(C)) || C == '_';
 }
 
+// A copy of Core's ASCII case comparison: the header tool is built before Core and stays free of it.
 bool EqualsIgnoreCase(std::string_view A, std::string_view B)
 {
 	return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char X, char Y) {
@@ -59,6 +60,7 @@ bool EqualsIgnoreCase(std::string_view A, std::string_view B)
 	});
 }
 
+// A copy of FString::ToUtf8's encoder: the header tool is built before Core and stays free of it.
 void AppendUtf8(std::string& Out, uint32_t Code)
 {
 	if (Code < 0x80)

@@ -29,6 +29,18 @@ struct FObjectTable
 	}
 };
 
+/** Calls Visit(Property, Key) for each config property of Class, in declaration order; Key names it in the file. */
+template <typename VisitorType> void ForEachConfigProperty(const UClass& Class, VisitorType Visit)
+{
+	for (const FProperty* Property : Class.GetAllProperties())
+	{
+		if (Property->HasAnyPropertyFlags(CPF_Config))
+		{
+			Visit(*Property, Property->Name.ToString());
+		}
+	}
+}
+
 void ApplyConfigFile(UObject& Object, const FString& Filename)
 {
 	FConfigFile File;
@@ -36,23 +48,16 @@ void ApplyConfigFile(UObject& Object, const FString& Filename)
 	{
 		return;
 	}
-	const UClass* Class = Object.GetClass();
-	const FString Section = Class->GetPathName();
-	for (const FProperty* Property : Class->GetAllProperties())
-	{
-		if (!Property->HasAnyPropertyFlags(CPF_Config))
-		{
-			continue;
-		}
-		const FString Key = Property->Name.ToString();
+	const FString Section = Object.GetClass()->GetPathName();
+	ForEachConfigProperty(*Object.GetClass(), [&](const FProperty& Property, const FString& Key) {
 		FString Value;
 		FString Error;
-		if (File.GetString(*Section, *Key, Value) && !Property->ImportText(Value, &Object, &Error))
+		if (File.GetString(*Section, *Key, Value) && !Property.ImportText(Value, &Object, &Error))
 		{
 			UE_LOG(LogConfig, Warning, TEXT("%s: [%s] %s: %s The value %s is kept."), *Filename, *Section, *Key, *Error,
-				*Property->ExportText(&Object));
+				*Property.ExportText(&Object));
 		}
-	}
+	});
 }
 } // namespace
 
@@ -116,19 +121,13 @@ bool UObject::WriteConfigProperties(const FString& Filename)
 	FConfigFile File;
 	File.Read(Filename);
 	const FString Section = Class->GetPathName();
-	for (const FProperty* Property : Class->GetAllProperties())
-	{
-		if (!Property->HasAnyPropertyFlags(CPF_Config))
-		{
-			continue;
-		}
-		const FString Key = Property->Name.ToString();
+	ForEachConfigProperty(*Class, [&](const FProperty& Property, const FString& Key) {
 		FString Stored;
-		if (!File.GetString(*Section, *Key, Stored) || !Property->IdenticalToText(this, Stored))
+		if (!File.GetString(*Section, *Key, Stored) || !Property.IdenticalToText(this, Stored))
 		{
-			File.SetString(*Section, *Key, Property->ExportText(this));
+			File.SetString(*Section, *Key, Property.ExportText(this));
 		}
-	}
+	});
 	return !File.IsDirty() || File.Write(Filename);
 }
 

@@ -2,7 +2,19 @@
 
 #include "Roles/LiveLinkCameraRole.h"
 
+#include <algorithm>
+
 DEFINE_LOG_CATEGORY_STATIC(LogLiveLink, Log, All);
+
+namespace
+{
+/** The subject of that key in the client's list, as const as the list, or null. The caller holds the subject lock. */
+template <typename SubjectListType> auto FindSubjectIn(SubjectListType& Subjects, const FLiveLinkSubjectKey& SubjectKey)
+{
+	const auto It = std::find_if(Subjects.begin(), Subjects.end(), [&](const auto& Subject) { return Subject.Key == SubjectKey; });
+	return It != Subjects.end() ? &*It : nullptr;
+}
+} // namespace
 
 FLiveLinkClient::FLiveLinkClient()
 	: GameThreadId(std::this_thread::get_id())
@@ -37,12 +49,12 @@ FGuid FLiveLinkClient::AddSource(TSharedPtr<ILiveLinkSource> Source)
 	return Guid;
 }
 
-void FLiveLinkClient::RemoveSource(FGuid SourceGuid)
+template <typename PredicateType> void FLiveLinkClient::RequestRemoval(PredicateType IsRemoved)
 {
 	CheckGameThread();
 	for (FSourceEntry& Entry : Sources)
 	{
-		if (Entry.Guid == SourceGuid)
+		if (IsRemoved(Entry))
 		{
 			Entry.bRemovalRequested = true;
 		}
@@ -53,17 +65,14 @@ void FLiveLinkClient::RemoveSource(FGuid SourceGuid)
 	}
 }
 
+void FLiveLinkClient::RemoveSource(FGuid SourceGuid)
+{
+	RequestRemoval([&SourceGuid](const FSourceEntry& Entry) { return Entry.Guid == SourceGuid; });
+}
+
 void FLiveLinkClient::RemoveAllSources()
 {
-	CheckGameThread();
-	for (FSourceEntry& Entry : Sources)
-	{
-		Entry.bRemovalRequested = true;
-	}
-	if (!bTicking)
-	{
-		ProcessPendingRemovals();
-	}
+	RequestRemoval([](const FSourceEntry&) { return true; });
 }
 
 void FLiveLinkClient::ReleaseSource(FSourceEntry& Entry)
@@ -120,16 +129,15 @@ void FLiveLinkClient::PushStaticData(
 	FLiveLinkStaticDataStruct Copy = bObserved ? StaticData.Clone() : FLiveLinkStaticDataStruct();
 	{
 		std::lock_guard Lock(SubjectMutex);
-		auto It = std::find_if(Subjects.begin(), Subjects.end(), [&](const FSubjectEntry& Subject) { return Subject.Key == SubjectKey; });
-		if (It == Subjects.end())
+		if (auto* Subject = FindSubjectIn(Subjects, SubjectKey))
 		{
-			Subjects.push_back(FSubjectEntry{SubjectKey, Role, MoveTemp(StaticData), FLiveLinkFrameDataStruct(), 0});
+			Subject->Role = Role;
+			Subject->StaticData = MoveTemp(StaticData);
+			Subject->LatestFrame.Reset();
 		}
 		else
 		{
-			It->Role = Role;
-			It->StaticData = MoveTemp(StaticData);
-			It->LatestFrame.Reset();
+			Subjects.push_back(FSubjectEntry{SubjectKey, Role, MoveTemp(StaticData), FLiveLinkFrameDataStruct(), 0});
 		}
 	}
 	if (bObserved)
@@ -144,12 +152,12 @@ void FLiveLinkClient::PushFrameData(const FLiveLinkSubjectKey& SubjectKey, FLive
 	FLiveLinkFrameDataStruct Copy;
 	{
 		std::lock_guard Lock(SubjectMutex);
-		auto It = std::find_if(Subjects.begin(), Subjects.end(), [&](const FSubjectEntry& Subject) { return Subject.Key == SubjectKey; });
-		if (It == Subjects.end() || !FrameData.IsValid())
+		auto* Subject = FindSubjectIn(Subjects, SubjectKey);
+		if (Subject == nullptr || !FrameData.IsValid())
 		{
 			return;
 		}
-		const ULiveLinkRole* RoleObject = static_cast<const ULiveLinkRole*>(It->Role.Get()->GetDefaultObject(true));
+		const ULiveLinkRole* RoleObject = static_cast<const ULiveLinkRole*>(Subject->Role.Get()->GetDefaultObject(true));
 		if (!FrameData.GetStruct()->IsChildOf(RoleObject->GetFrameDataStruct()))
 		{
 			return;
@@ -158,8 +166,8 @@ void FLiveLinkClient::PushFrameData(const FLiveLinkSubjectKey& SubjectKey, FLive
 		{
 			Copy = FrameData.Clone();
 		}
-		It->LatestFrame = MoveTemp(FrameData);
-		++It->FrameCount;
+		Subject->LatestFrame = MoveTemp(FrameData);
+		++Subject->FrameCount;
 	}
 	if (bObserved)
 	{
@@ -194,16 +202,12 @@ int32 FLiveLinkClient::GetSourceCount() const
 	return static_cast<int32>(Sources.size());
 }
 
-const FLiveLinkClient::FSubjectEntry* FLiveLinkClient::FindSubject(const FLiveLinkSubjectKey& SubjectKey) const
+template <typename ResultType, typename ReaderType>
+ResultType FLiveLinkClient::ReadSubject(const FLiveLinkSubjectKey& SubjectKey, ReaderType Read) const
 {
-	for (const FSubjectEntry& Subject : Subjects)
-	{
-		if (Subject.Key == SubjectKey)
-		{
-			return &Subject;
-		}
-	}
-	return nullptr;
+	std::lock_guard Lock(SubjectMutex);
+	const auto* Subject = FindSubjectIn(Subjects, SubjectKey);
+	return Subject != nullptr ? Read(*Subject) : ResultType();
 }
 
 TArray<FLiveLinkSubjectKey> FLiveLinkClient::GetSubjects() const
@@ -220,33 +224,25 @@ TArray<FLiveLinkSubjectKey> FLiveLinkClient::GetSubjects() const
 bool FLiveLinkClient::HasSubject(const FLiveLinkSubjectKey& SubjectKey) const
 {
 	std::lock_guard Lock(SubjectMutex);
-	return FindSubject(SubjectKey) != nullptr;
+	return FindSubjectIn(Subjects, SubjectKey) != nullptr;
 }
 
 TSubclassOf<ULiveLinkRole> FLiveLinkClient::GetSubjectRole(const FLiveLinkSubjectKey& SubjectKey) const
 {
-	std::lock_guard Lock(SubjectMutex);
-	const FSubjectEntry* Subject = FindSubject(SubjectKey);
-	return Subject != nullptr ? Subject->Role : TSubclassOf<ULiveLinkRole>();
+	return ReadSubject<TSubclassOf<ULiveLinkRole>>(SubjectKey, [](const FSubjectEntry& Subject) { return Subject.Role; });
 }
 
 FLiveLinkStaticDataStruct FLiveLinkClient::GetStaticData(const FLiveLinkSubjectKey& SubjectKey) const
 {
-	std::lock_guard Lock(SubjectMutex);
-	const FSubjectEntry* Subject = FindSubject(SubjectKey);
-	return Subject != nullptr ? Subject->StaticData.Clone() : FLiveLinkStaticDataStruct();
+	return ReadSubject<FLiveLinkStaticDataStruct>(SubjectKey, [](const FSubjectEntry& Subject) { return Subject.StaticData.Clone(); });
 }
 
 FLiveLinkFrameDataStruct FLiveLinkClient::GetLatestFrame(const FLiveLinkSubjectKey& SubjectKey) const
 {
-	std::lock_guard Lock(SubjectMutex);
-	const FSubjectEntry* Subject = FindSubject(SubjectKey);
-	return Subject != nullptr ? Subject->LatestFrame.Clone() : FLiveLinkFrameDataStruct();
+	return ReadSubject<FLiveLinkFrameDataStruct>(SubjectKey, [](const FSubjectEntry& Subject) { return Subject.LatestFrame.Clone(); });
 }
 
 uint64 FLiveLinkClient::GetFrameCount(const FLiveLinkSubjectKey& SubjectKey) const
 {
-	std::lock_guard Lock(SubjectMutex);
-	const FSubjectEntry* Subject = FindSubject(SubjectKey);
-	return Subject != nullptr ? Subject->FrameCount : 0;
+	return ReadSubject<uint64>(SubjectKey, [](const FSubjectEntry& Subject) { return Subject.FrameCount; });
 }

@@ -78,9 +78,13 @@ private:
 	};
 
 	void CheckGameThread() const;
+	/** Marks the sources IsRemoved picks for removal, and removes what it can unless inside the tick notification. */
+	template <typename PredicateType> void RequestRemoval(PredicateType IsRemoved);
 	void ProcessPendingRemovals();
 	void ReleaseSource(FSourceEntry& Entry);
-	const FSubjectEntry* FindSubject(const FLiveLinkSubjectKey& SubjectKey) const;
+	/** Read's answer for the subject, taken under the subject lock; a default answer when the subject is unknown. */
+	template <typename ResultType, typename ReaderType>
+	ResultType ReadSubject(const FLiveLinkSubjectKey& SubjectKey, ReaderType Read) const;
 
 	std::thread::id GameThreadId;
 	FSimpleMulticastDelegate TickDelegate;

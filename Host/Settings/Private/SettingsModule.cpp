@@ -17,8 +17,7 @@ FSettingsModule::~FSettingsModule() = default;
 
 ISettingsContainerPtr FSettingsModule::GetContainer(const FName& ContainerName) const
 {
-	const TSharedRef<FSettingsContainer>* Found = Containers.FindByPredicate(HasName(ContainerName));
-	return Found != nullptr ? ISettingsContainerPtr(*Found) : nullptr;
+	return FindSettingsEntry(Containers, ContainerName);
 }
 
 void FSettingsModule::GetContainerNames(TArray<FName>& OutNames) const
@@ -59,14 +58,7 @@ void FSettingsModule::UnregisterSettingsSection(const FName& ContainerName, cons
 TSharedRef<FSettingsContainer> FSettingsModule::FindOrAddContainer(
 	const FName& ContainerName, const FText& DisplayName, const FText& Description)
 {
-	const TSharedRef<FSettingsContainer>* Found = Containers.FindByPredicate(HasName(ContainerName));
-	if (Found != nullptr)
-	{
-		return *Found;
-	}
-	const TSharedRef<FSettingsContainer> Container = MakeShared<FSettingsContainer>(ContainerName, DisplayName, Description);
-	Containers.Add(Container);
-	return Container;
+	return FindOrAddSettingsEntry(Containers, ContainerName, DisplayName, Description);
 }
 
 #undef LOCTEXT_NAMESPACE

@@ -21,10 +21,8 @@ bool SaveSettingsObject(UObject& Object, FString& OutFilename)
 
 FSettingsSection::FSettingsSection(TWeakPtr<ISettingsCategory> InCategory, const FName& InName, const FText& InDisplayName,
 	const FText& InDescription, const TWeakObjectPtr<UObject>& InSettingsObject)
-	: Category(MoveTemp(InCategory))
-	, Name(InName)
-	, DisplayName(InDisplayName)
-	, Description(InDescription)
+	: TSettingsEntry(InName, InDisplayName, InDescription)
+	, Category(MoveTemp(InCategory))
 	, SettingsObject(InSettingsObject)
 {
 }
@@ -53,9 +51,7 @@ bool FSettingsSection::Save()
 }
 
 FSettingsCategory::FSettingsCategory(const FName& InName)
-	: Name(InName)
-	, DisplayName(FText::FromString(InName.ToString()))
-	, Description(FText::GetEmpty())
+	: TSettingsEntry(InName, FText::FromString(InName.ToString()), FText::GetEmpty())
 {
 }
 
@@ -82,36 +78,22 @@ void FSettingsCategory::RemoveSection(const FName& SectionName)
 
 int32 FSettingsCategory::GetSections(TArray<ISettingsSectionPtr>& OutSections) const
 {
-	for (const TSharedRef<FSettingsSection>& Section : Sections)
-	{
-		OutSections.Add(Section);
-	}
-	return Sections.Num();
+	return AppendSettingsEntries(Sections, OutSections);
 }
 
 ISettingsSectionPtr FSettingsCategory::GetSection(const FName& SectionName) const
 {
-	const TSharedRef<FSettingsSection>* Found = Sections.FindByPredicate(HasName(SectionName));
-	return Found != nullptr ? ISettingsSectionPtr(*Found) : nullptr;
+	return FindSettingsEntry(Sections, SectionName);
 }
 
 FSettingsContainer::FSettingsContainer(const FName& InName, const FText& InDisplayName, const FText& InDescription)
-	: Name(InName)
-	, DisplayName(InDisplayName)
-	, Description(InDescription)
+	: TSettingsEntry(InName, InDisplayName, InDescription)
 {
 }
 
 TSharedRef<FSettingsCategory> FSettingsContainer::FindOrAddCategory(const FName& CategoryName)
 {
-	const TSharedRef<FSettingsCategory>* Found = Categories.FindByPredicate(HasName(CategoryName));
-	if (Found != nullptr)
-	{
-		return *Found;
-	}
-	const TSharedRef<FSettingsCategory> Category = MakeShared<FSettingsCategory>(CategoryName);
-	Categories.Add(Category);
-	return Category;
+	return FindOrAddSettingsEntry(Categories, CategoryName);
 }
 
 void FSettingsContainer::SetCategoryTexts(const FName& CategoryName, const FText& InDisplayName, const FText& InDescription)
@@ -121,15 +103,10 @@ void FSettingsContainer::SetCategoryTexts(const FName& CategoryName, const FText
 
 int32 FSettingsContainer::GetCategories(TArray<ISettingsCategoryPtr>& OutCategories) const
 {
-	for (const TSharedRef<FSettingsCategory>& Category : Categories)
-	{
-		OutCategories.Add(Category);
-	}
-	return Categories.Num();
+	return AppendSettingsEntries(Categories, OutCategories);
 }
 
 ISettingsCategoryPtr FSettingsContainer::GetCategory(const FName& CategoryName) const
 {
-	const TSharedRef<FSettingsCategory>* Found = Categories.FindByPredicate(HasName(CategoryName));
-	return Found != nullptr ? ISettingsCategoryPtr(*Found) : nullptr;
+	return FindSettingsEntry(Categories, CategoryName);
 }

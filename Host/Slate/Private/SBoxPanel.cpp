@@ -30,6 +30,32 @@ void SBoxPanel::ClearChildren()
 	Children.Empty();
 }
 
+template <typename SlotType> void SBoxPanel::AddSlots(const TArray<TSharedRef<SlotType>>& Slots)
+{
+	for (const TSharedRef<SlotType>& Slot : Slots)
+	{
+		Children.Add(Slot);
+	}
+}
+
+template <typename SlotType> SlotType& SBoxPanel::AddNewSlot()
+{
+	CheckOwningThread();
+	const TSharedRef<SlotType> NewSlot = MakeShared<SlotType>();
+	Children.Add(NewSlot);
+	return *NewSlot;
+}
+
+template <typename SlotType> SlotType& SBoxPanel::GetSlotAs(int32 SlotIndex)
+{
+	return static_cast<SlotType&>(Children[SlotIndex]);
+}
+
+template <typename SlotType> const SlotType& SBoxPanel::GetSlotAs(int32 SlotIndex) const
+{
+	return static_cast<const SlotType&>(Children[SlotIndex]);
+}
+
 SVerticalBox::FSlot& SVerticalBox::FSlot::AutoHeight()
 {
 	SizeParam = FSizeParam{FSizeParam::SizeRule_Auto, 0.0f};
@@ -49,28 +75,22 @@ SVerticalBox::SVerticalBox()
 
 void SVerticalBox::Construct(const FArguments& InArgs)
 {
-	for (const TSharedRef<FSlot>& Slot : InArgs.Slots)
-	{
-		Children.Add(Slot);
-	}
+	AddSlots(InArgs.Slots);
 }
 
 SVerticalBox::FSlot& SVerticalBox::AddSlot()
 {
-	CheckOwningThread();
-	const TSharedRef<FSlot> NewSlot = MakeShared<FSlot>();
-	Children.Add(NewSlot);
-	return *NewSlot;
+	return AddNewSlot<FSlot>();
 }
 
 SVerticalBox::FSlot& SVerticalBox::GetSlot(int32 SlotIndex)
 {
-	return static_cast<FSlot&>(Children[SlotIndex]);
+	return GetSlotAs<FSlot>(SlotIndex);
 }
 
 const SVerticalBox::FSlot& SVerticalBox::GetSlot(int32 SlotIndex) const
 {
-	return static_cast<const FSlot&>(Children[SlotIndex]);
+	return GetSlotAs<FSlot>(SlotIndex);
 }
 
 SHorizontalBox::FSlot& SHorizontalBox::FSlot::AutoWidth()
@@ -92,26 +112,20 @@ SHorizontalBox::SHorizontalBox()
 
 void SHorizontalBox::Construct(const FArguments& InArgs)
 {
-	for (const TSharedRef<FSlot>& Slot : InArgs.Slots)
-	{
-		Children.Add(Slot);
-	}
+	AddSlots(InArgs.Slots);
 }
 
 SHorizontalBox::FSlot& SHorizontalBox::AddSlot()
 {
-	CheckOwningThread();
-	const TSharedRef<FSlot> NewSlot = MakeShared<FSlot>();
-	Children.Add(NewSlot);
-	return *NewSlot;
+	return AddNewSlot<FSlot>();
 }
 
 SHorizontalBox::FSlot& SHorizontalBox::GetSlot(int32 SlotIndex)
 {
-	return static_cast<FSlot&>(Children[SlotIndex]);
+	return GetSlotAs<FSlot>(SlotIndex);
 }
 
 const SHorizontalBox::FSlot& SHorizontalBox::GetSlot(int32 SlotIndex) const
 {
-	return static_cast<const FSlot&>(Children[SlotIndex]);
+	return GetSlotAs<FSlot>(SlotIndex);
 }

@@ -1,5 +1,6 @@
 #include "TakeFile.h"
 
+#include "HAL/PosixFile.h"
 #include "Roles/LiveLinkCameraTypes.h"
 #include "TakeRecorderLog.h"
 
@@ -80,8 +81,18 @@ void WriteVector(FJsonWriter& Writer, const char* Key, const FVector& Value)
 	Writer.EndArray();
 }
 
-std::string Finish(rapidjson::StringBuffer& Buffer)
+/** Opens a take line's object with the member that says which kind of record it is. */
+void StartRecord(FJsonWriter& Writer, const char* Record)
 {
+	Writer.StartObject();
+	Writer.Key("record");
+	Writer.String(Record);
+}
+
+/** Closes the line's object and returns the line with its line feed. */
+std::string FinishRecord(FJsonWriter& Writer, const rapidjson::StringBuffer& Buffer)
+{
+	Writer.EndObject();
 	std::string Line(Buffer.GetString(), Buffer.GetSize());
 	Line.push_back('\n');
 	return Line;
@@ -91,9 +102,7 @@ std::string MakeHeaderLine(const FString& Slate, int32 TakeNumber)
 {
 	rapidjson::StringBuffer Buffer;
 	FJsonWriter Writer(Buffer);
-	Writer.StartObject();
-	Writer.Key("record");
-	Writer.String("take");
+	StartRecord(Writer, "take");
 	Writer.Key("version");
 	Writer.Int(TakeFileVersion);
 	Writer.Key("slate");
@@ -102,17 +111,14 @@ std::string MakeHeaderLine(const FString& Slate, int32 TakeNumber)
 	Writer.Int(TakeNumber);
 	Writer.Key("startTime");
 	Writer.String(FormatUtcNow().c_str());
-	Writer.EndObject();
-	return Finish(Buffer);
+	return FinishRecord(Writer, Buffer);
 }
 
 std::string MakeFrameLine(int64 Index, const FLiveLinkSubjectKey& SubjectKey, const FLiveLinkCameraFrameData& Frame)
 {
 	rapidjson::StringBuffer Buffer;
 	FJsonWriter Writer(Buffer);
-	Writer.StartObject();
-	Writer.Key("record");
-	Writer.String("frame");
+	StartRecord(Writer, "frame");
 	Writer.Key("index");
 	Writer.Int64(Index);
 	Writer.Key("source");
@@ -167,43 +173,19 @@ std::string MakeFrameLine(int64 Index, const FLiveLinkSubjectKey& SubjectKey, co
 	WriteNumber(Writer, Frame.FieldOfView);
 	Writer.Key("aperture");
 	WriteNumber(Writer, Frame.Aperture);
-	Writer.EndObject();
-	return Finish(Buffer);
+	return FinishRecord(Writer, Buffer);
 }
 
 std::string MakeClosingLine(int64 FramesWritten)
 {
 	rapidjson::StringBuffer Buffer;
 	FJsonWriter Writer(Buffer);
-	Writer.StartObject();
-	Writer.Key("record");
-	Writer.String("end");
+	StartRecord(Writer, "end");
 	Writer.Key("frames");
 	Writer.Int64(FramesWritten);
 	Writer.Key("stopTime");
 	Writer.String(FormatUtcNow().c_str());
-	Writer.EndObject();
-	return Finish(Buffer);
-}
-
-/** The whole line with as few writes as the kernel allows; false with errno set on failure. */
-bool WriteAll(int Descriptor, const std::string& Line)
-{
-	size_t Done = 0;
-	while (Done < Line.size())
-	{
-		const ssize_t Written = ::write(Descriptor, Line.data() + Done, Line.size() - Done);
-		if (Written < 0)
-		{
-			if (errno == EINTR)
-			{
-				continue;
-			}
-			return false;
-		}
-		Done += static_cast<size_t>(Written);
-	}
-	return true;
+	return FinishRecord(Writer, Buffer);
 }
 } // namespace
 
@@ -318,7 +300,7 @@ FTakeFile::~FTakeFile()
 
 bool FTakeFile::WriteLine(const std::string& InLine)
 {
-	return WriteAll(Descriptor, InLine);
+	return FPosixFile::WriteAll(Descriptor, InLine);
 }
 
 void FTakeFile::WriteFrame(const FLiveLinkSubjectKey& InSubjectKey, const FLiveLinkCameraFrameData& InFrame)

@@ -34,25 +34,23 @@ struct CORE_API FMsg
 	static void Logf(const FLogCategoryBase& Category, ELogVerbosity::Type Verbosity, const TCHAR* Format, ...);
 };
 
-#define DECLARE_LOG_CATEGORY_EXTERN(CategoryName, DefaultVerbosity, CompileTimeVerbosity)                                                  \
-	extern struct FLogCategory##CategoryName : public FLogCategory<ELogVerbosity::DefaultVerbosity, ELogVerbosity::CompileTimeVerbosity>   \
+// Each category has a type of its own, so that UE_LOG can test its compile-time verbosity in a constant expression.
+#define UE_PRIVATE_LOG_CATEGORY_TYPE(CategoryName, DefaultVerbosity, CompileTimeVerbosity)                                                 \
+	struct FLogCategory##CategoryName : public FLogCategory<ELogVerbosity::DefaultVerbosity, ELogVerbosity::CompileTimeVerbosity>          \
 	{                                                                                                                                      \
 		FLogCategory##CategoryName()                                                                                                       \
 			: FLogCategory(TEXT(#CategoryName))                                                                                            \
 		{                                                                                                                                  \
 		}                                                                                                                                  \
-	} CategoryName
+	}
+
+#define DECLARE_LOG_CATEGORY_EXTERN(CategoryName, DefaultVerbosity, CompileTimeVerbosity)                                                  \
+	extern UE_PRIVATE_LOG_CATEGORY_TYPE(CategoryName, DefaultVerbosity, CompileTimeVerbosity) CategoryName
 
 #define DEFINE_LOG_CATEGORY(CategoryName) FLogCategory##CategoryName CategoryName
 
 #define DEFINE_LOG_CATEGORY_STATIC(CategoryName, DefaultVerbosity, CompileTimeVerbosity)                                                   \
-	static struct FLogCategory##CategoryName : public FLogCategory<ELogVerbosity::DefaultVerbosity, ELogVerbosity::CompileTimeVerbosity>   \
-	{                                                                                                                                      \
-		FLogCategory##CategoryName()                                                                                                       \
-			: FLogCategory(TEXT(#CategoryName))                                                                                            \
-		{                                                                                                                                  \
-		}                                                                                                                                  \
-	} CategoryName
+	static UE_PRIVATE_LOG_CATEGORY_TYPE(CategoryName, DefaultVerbosity, CompileTimeVerbosity) CategoryName
 
 #define UE_LOG(CategoryName, Verbosity, Format, ...)                                                                                       \
 	do                                                                                                                                     \

@@ -56,6 +56,12 @@ public:
 protected:
 	explicit SBoxPanel(EOrientation InOrientation);
 
+	// The slot handling of both boxes, which differ only in their slot type.
+	template <typename SlotType> void AddSlots(const TArray<TSharedRef<SlotType>>& Slots);
+	template <typename SlotType> SlotType& AddNewSlot();
+	template <typename SlotType> SlotType& GetSlotAs(int32 SlotIndex);
+	template <typename SlotType> const SlotType& GetSlotAs(int32 SlotIndex) const;
+
 	TPanelChildren<FSlot> Children;
 
 private:
