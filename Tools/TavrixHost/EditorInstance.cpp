@@ -2,6 +2,7 @@
 
 #include "Misc/Paths.h"
 #include "Modules/ModuleManager.h"
+#include "Serialization/JsonSerializer.h"
 #include "SettingsModule.h"
 #include "UObject/Object.h"
 #include "UObject/UObjectHash.h"
@@ -26,6 +27,8 @@ bool FEditorInstance::Start(const std::string& ProjectDir, std::string& OutError
 		return false;
 	}
 	FPaths::SetProjectDir(FString::FromUtf8(Project.string()));
+	// The editor's JSON reader has no nesting limit: the plug-in runs here as it does there.
+	FJsonSerializer::SetMaxDepth(0);
 
 	// The editor's own modules come first, so the plug-in finds them when it starts.
 	SettingsModule = static_cast<ISettingsModule*>(FModuleManager::Get().AddModule("Settings", MakeUnique<FSettingsModule>()));
