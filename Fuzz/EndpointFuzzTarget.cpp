@@ -1,7 +1,10 @@
-// Parses arbitrary text (one byte one character) as an endpoint and as an address, and traps when acceptance differs
-// from an independent reading of the grammar A.B.C.D:PORT, or when an accepted value does not survive ToString.
+// Checks arbitrary text (one byte one character) as the plug-in checks endpoints and addresses, and traps when
+// acceptance differs from an independent reading of the grammar A.B.C.D:PORT, when an accepted text reads otherwise
+// in the engine's lenient parser, or when an accepted value does not survive ToString. The engine's parser itself
+// must take any text without harm.
 #include "Interfaces/IPv4/IPv4Address.h"
 #include "Interfaces/IPv4/IPv4Endpoint.h"
+#include "TavrixEndpointText.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -38,8 +41,8 @@ std::vector<std::u16string_view> Split(std::u16string_view Text, char16_t Separa
 	return Pieces;
 }
 
-/** A run of 1..MaxDigits ASCII decimal digits whose value is at most Max, leading zeros allowed. */
-std::optional<uint32> ReadNumber(std::u16string_view Piece, size_t MaxDigits, uint32 Max)
+/** A run of 1..MaxDigits ASCII decimal digits whose value is within [Min, Max], leading zeros allowed. */
+std::optional<uint32> ReadNumber(std::u16string_view Piece, size_t MaxDigits, uint32 Min, uint32 Max)
 {
 	if (Piece.empty() || Piece.size() > MaxDigits)
 	{
@@ -54,7 +57,7 @@ std::optional<uint32> ReadNumber(std::u16string_view Piece, size_t MaxDigits, ui
 		}
 		Value = Value * 10 + static_cast<uint32>(Character - u'0');
 	}
-	return Value <= Max ? std::optional<uint32>(Value) : std::nullopt;
+	return Value >= Min && Value <= Max ? std::optional<uint32>(Value) : std::nullopt;
 }
 
 std::optional<FIPv4Address> ReadAddress(std::u16string_view Text)
@@ -67,7 +70,7 @@ std::optional<FIPv4Address> ReadAddress(std::u16string_view Text)
 	uint8 Values[4];
 	for (size_t Index = 0; Index < 4; ++Index)
 	{
-		const std::optional<uint32> Octet = ReadNumber(Octets[Index], 3, 255);
+		const std::optional<uint32> Octet = ReadNumber(Octets[Index], 3, 0, 255);
 		if (!Octet)
 		{
 			return std::nullopt;
@@ -85,7 +88,7 @@ std::optional<FIPv4Endpoint> ReadEndpoint(std::u16string_view Text)
 		return std::nullopt;
 	}
 	const std::optional<FIPv4Address> Address = ReadAddress(Halves[0]);
-	const std::optional<uint32> Port = ReadNumber(Halves[1], 5, 65535);
+	const std::optional<uint32> Port = ReadNumber(Halves[1], 5, 1, 65535);
 	if (!Address || !Port)
 	{
 		return std::nullopt;
@@ -102,43 +105,49 @@ std::u16string CanonicalText(const FIPv4Address& Address)
 
 void CheckAddress(const FString& Text)
 {
-	// Parse must leave its output alone when it fails.
+	// Failing must leave the output alone.
 	const FIPv4Address Untouched(1, 2, 3, 4);
 	FIPv4Address Parsed = Untouched;
-	const bool bAccepted = FIPv4Address::Parse(Text, Parsed);
+	const bool bAccepted = TavrixEndpointText::ParseAddress(Text, Parsed);
 	const std::optional<FIPv4Address> Expected = ReadAddress(Text.GetStdString());
-	TrapUnless(bAccepted == Expected.has_value(), "FIPv4Address::Parse accepts other texts than the dotted-quad grammar");
+	TrapUnless(bAccepted == Expected.has_value(), "ParseAddress accepts other texts than the dotted-quad grammar");
+	FIPv4Address Lenient = Untouched;
+	const bool bLenientAccepted = FIPv4Address::Parse(Text, Lenient);
 	if (!bAccepted)
 	{
-		TrapUnless(Parsed == Untouched, "FIPv4Address::Parse changed its output on failure");
+		TrapUnless(Parsed == Untouched, "ParseAddress changed its output on failure");
 		return;
 	}
-	TrapUnless(Parsed == *Expected, "FIPv4Address::Parse read other octets");
+	TrapUnless(Parsed == *Expected, "ParseAddress read other octets");
+	TrapUnless(bLenientAccepted && Lenient == Parsed, "the engine reads an accepted address otherwise");
 	const FString Written = Parsed.ToString();
 	TrapUnless(Written.GetStdString() == CanonicalText(Parsed), "FIPv4Address::ToString is not the plain dotted quad");
 	FIPv4Address Reparsed;
-	TrapUnless(FIPv4Address::Parse(Written, Reparsed) && Reparsed == Parsed, "FIPv4Address::ToString does not parse back");
+	TrapUnless(TavrixEndpointText::ParseAddress(Written, Reparsed) && Reparsed == Parsed, "an address written out does not parse back");
 }
 
 void CheckEndpoint(const FString& Text)
 {
 	const FIPv4Endpoint Untouched(FIPv4Address(1, 2, 3, 4), 5);
 	FIPv4Endpoint Parsed = Untouched;
-	const bool bAccepted = FIPv4Endpoint::Parse(Text, Parsed);
+	const bool bAccepted = TavrixEndpointText::ParseEndpoint(Text, Parsed);
 	const std::optional<FIPv4Endpoint> Expected = ReadEndpoint(Text.GetStdString());
-	TrapUnless(bAccepted == Expected.has_value(), "FIPv4Endpoint::Parse accepts other texts than A.B.C.D:PORT");
+	TrapUnless(bAccepted == Expected.has_value(), "ParseEndpoint accepts other texts than A.B.C.D:PORT with a port 1-65535");
+	FIPv4Endpoint Lenient = Untouched;
+	const bool bLenientAccepted = FIPv4Endpoint::Parse(Text, Lenient);
 	if (!bAccepted)
 	{
-		TrapUnless(Parsed == Untouched, "FIPv4Endpoint::Parse changed its output on failure");
+		TrapUnless(Parsed == Untouched, "ParseEndpoint changed its output on failure");
 		return;
 	}
-	TrapUnless(Parsed == *Expected, "FIPv4Endpoint::Parse read another address or port");
+	TrapUnless(Parsed == *Expected, "ParseEndpoint read another address or port");
+	TrapUnless(bLenientAccepted && Lenient == Parsed, "the engine reads an accepted endpoint otherwise");
 	const FString Written = Parsed.ToString();
 	const std::string Port = ":" + std::to_string(Parsed.Port);
 	TrapUnless(Written.GetStdString() == CanonicalText(Parsed.Address) + std::u16string(Port.begin(), Port.end()),
 		"FIPv4Endpoint::ToString is not A.B.C.D:PORT");
 	FIPv4Endpoint Reparsed;
-	TrapUnless(FIPv4Endpoint::Parse(Written, Reparsed) && Reparsed == Parsed, "FIPv4Endpoint::ToString does not parse back");
+	TrapUnless(TavrixEndpointText::ParseEndpoint(Written, Reparsed) && Reparsed == Parsed, "an endpoint written out does not parse back");
 }
 } // namespace
 

@@ -67,7 +67,6 @@ private:
 struct FPanelUnderTest
 {
 	explicit FPanelUnderTest(FOnTavrixSourceChoice OnOk = FOnTavrixSourceChoice())
-		// clang-format off
 		: Panel(SNew(STavrixLiveLinkSourceFactory).OnOk(OnOk))
 		, Endpoint(FSlateUser::FindEditableTextBoxByLabel(Panel, TEXT("Network Address:Port")))
 		, AutoLens(FSlateUser::FindCheckBoxByLabel(Panel, TEXT("Auto Lens Update")))
@@ -80,7 +79,6 @@ struct FPanelUnderTest
 	FReply ClickOk() const { return FSlateUser::Click(FSlateUser::FindButton(Panel, TEXT("Ok")).ToSharedRef()); }
 
 	TSharedRef<STavrixLiveLinkSourceFactory> Panel;
-	// clang-format on
 	TSharedPtr<SEditableTextBox> Endpoint;
 	TSharedPtr<SCheckBox> AutoLens;
 	TSharedPtr<SCheckBox> AutoSceneTake;

@@ -9,49 +9,49 @@ const FIPv4Endpoint FIPv4Endpoint::Any(FIPv4Address::Any, 0);
 
 namespace
 {
-/** Reads 1..MaxDigits decimal digits at Text[Pos]; false when there are none, too many, or the value exceeds Max. */
-bool ParseDecimal(const FString& Text, int32& Pos, int32 MaxDigits, uint32 Max, uint32& OutValue)
+/** The pieces between separators, empty ones kept, as the engine's ParseIntoArray without culling: none for "". */
+TArray<FString> SplitKeepingEmpty(const FString& Text, TCHAR Separator)
 {
-	uint32 Value = 0;
-	int32 Digits = 0;
-	while (Pos < Text.Len() && FChar::IsDigit(Text[Pos]))
+	TArray<FString> Pieces;
+	if (Text.IsEmpty())
 	{
-		if (++Digits > MaxDigits)
+		return Pieces;
+	}
+	int32 Start = 0;
+	for (int32 Pos = 0; Pos <= Text.Len(); ++Pos)
+	{
+		if (Pos == Text.Len() || Text[Pos] == Separator)
 		{
-			return false;
+			Pieces.Add(Text.Mid(Start, Pos - Start));
+			Start = Pos + 1;
 		}
-		Value = Value * 10 + static_cast<uint32>(Text[Pos] - u'0');
-		++Pos;
 	}
-	if (Digits == 0 || Value > Max)
-	{
-		return false;
-	}
-	OutValue = Value;
-	return true;
+	return Pieces;
 }
 
-bool ParseDottedQuad(const FString& Text, int32& Pos, FIPv4Address& OutAddress)
+/**
+ * As the C runtime's atoi reads text: leading white space, an optional sign, then digits up to the first other
+ * character; no digits give 0. The value wraps to 32 bits, as an overlong number does in the engine.
+ */
+int32 ReadAsAtoi(const FString& Text)
 {
-	uint32 Octets[4];
-	for (int32 Index = 0; Index < 4; ++Index)
+	int32 Pos = 0;
+	while (Pos < Text.Len() && (Text[Pos] == u' ' || (Text[Pos] >= u'\t' && Text[Pos] <= u'\r')))
 	{
-		if (Index > 0)
-		{
-			if (Pos >= Text.Len() || Text[Pos] != u'.')
-			{
-				return false;
-			}
-			++Pos;
-		}
-		if (!ParseDecimal(Text, Pos, 3, 255, Octets[Index]))
-		{
-			return false;
-		}
+		++Pos;
 	}
-	OutAddress = FIPv4Address(
-		static_cast<uint8>(Octets[0]), static_cast<uint8>(Octets[1]), static_cast<uint8>(Octets[2]), static_cast<uint8>(Octets[3]));
-	return true;
+	bool bNegative = false;
+	if (Pos < Text.Len() && (Text[Pos] == u'+' || Text[Pos] == u'-'))
+	{
+		bNegative = Text[Pos] == u'-';
+		++Pos;
+	}
+	uint32 Value = 0;
+	for (; Pos < Text.Len() && FChar::IsDigit(Text[Pos]); ++Pos)
+	{
+		Value = Value * 10u + static_cast<uint32>(Text[Pos] - u'0');
+	}
+	return static_cast<int32>(bNegative ? 0u - Value : Value);
 }
 } // namespace
 
@@ -62,13 +62,13 @@ FString FIPv4Address::ToString() const
 
 bool FIPv4Address::Parse(const FString& AddressString, FIPv4Address& OutAddress)
 {
-	int32 Pos = 0;
-	FIPv4Address Parsed;
-	if (!ParseDottedQuad(AddressString, Pos, Parsed) || Pos != AddressString.Len())
+	const TArray<FString> Octets = SplitKeepingEmpty(AddressString, u'.');
+	if (Octets.Num() != 4)
 	{
 		return false;
 	}
-	OutAddress = Parsed;
+	OutAddress = FIPv4Address(static_cast<uint8>(ReadAsAtoi(Octets[0])), static_cast<uint8>(ReadAsAtoi(Octets[1])),
+		static_cast<uint8>(ReadAsAtoi(Octets[2])), static_cast<uint8>(ReadAsAtoi(Octets[3])));
 	return true;
 }
 
@@ -87,18 +87,11 @@ TSharedRef<FInternetAddr> FIPv4Endpoint::ToInternetAddr() const
 
 bool FIPv4Endpoint::Parse(const FString& EndpointString, FIPv4Endpoint& OutEndpoint)
 {
-	int32 Pos = 0;
-	FIPv4Address ParsedAddress;
-	uint32 ParsedPort = 0;
-	if (!ParseDottedQuad(EndpointString, Pos, ParsedAddress) || Pos >= EndpointString.Len() || EndpointString[Pos] != u':')
+	const TArray<FString> Pieces = SplitKeepingEmpty(EndpointString, u':');
+	if (Pieces.Num() != 2 || !FIPv4Address::Parse(Pieces[0], OutEndpoint.Address))
 	{
 		return false;
 	}
-	++Pos;
-	if (!ParseDecimal(EndpointString, Pos, 5, 65535, ParsedPort) || Pos != EndpointString.Len())
-	{
-		return false;
-	}
-	OutEndpoint = FIPv4Endpoint(ParsedAddress, static_cast<uint16>(ParsedPort));
+	OutEndpoint.Port = static_cast<uint16>(ReadAsAtoi(Pieces[1]));
 	return true;
 }

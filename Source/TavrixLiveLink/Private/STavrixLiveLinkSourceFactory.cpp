@@ -1,5 +1,6 @@
 #include "STavrixLiveLinkSourceFactory.h"
 
+#include "TavrixEndpointText.h"
 #include "TavrixLiveLinkRuntimeSettings.h"
 #include "Widgets/Input/SButton.h"
 #include "Widgets/Input/SCheckBox.h"
@@ -30,7 +31,7 @@ void STavrixLiveLinkSourceFactory::Construct(const FArguments& Args)
 	// The settings are never validated: an address that does not parse leaves 0.0.0.0, and only the port's low
 	// 16 bits are used.
 	FIPv4Address Address = FIPv4Address::Any;
-	FIPv4Address::Parse(Settings->NetworkServerAddressByDefault, Address);
+	TavrixEndpointText::ParseAddress(Settings->NetworkServerAddressByDefault, Address);
 	const FIPv4Endpoint InitialEndpoint(Address, static_cast<uint16>(Settings->NetworkPortIdByDefault));
 
 	// clang-format off
@@ -140,7 +141,7 @@ void STavrixLiveLinkSourceFactory::HandleEndpointCommitted(const FText& InText, 
 	}
 	// A valid entry stays exactly as typed; anything else becomes the fixed fallback, not the settings' value.
 	FIPv4Endpoint Endpoint;
-	if (!FIPv4Endpoint::Parse(InText.ToString(), Endpoint))
+	if (!TavrixEndpointText::ParseEndpoint(InText.ToString(), Endpoint))
 	{
 		TextBox->SetText(FText::FromString(FIPv4Endpoint(FIPv4Address::Any, 9001).ToString()));
 	}
@@ -158,7 +159,7 @@ FReply STavrixLiveLinkSourceFactory::HandleOkClicked()
 	}
 
 	FTavrixSourceChoice Choice;
-	if (!FIPv4Endpoint::Parse(TextBox->GetText().ToString(), Choice.Endpoint))
+	if (!TavrixEndpointText::ParseEndpoint(TextBox->GetText().ToString(), Choice.Endpoint))
 	{
 		return FReply::Handled();
 	}

@@ -1,6 +1,7 @@
 #include "TavrixLiveLinkSourceFactory.h"
 
 #include "STavrixLiveLinkSourceFactory.h"
+#include "TavrixEndpointText.h"
 #include "TavrixLiveLinkSource.h"
 
 #define LOCTEXT_NAMESPACE "TavrixLiveLinkSourceFactory"
@@ -40,7 +41,7 @@ void UTavrixLiveLinkSourceFactory::HandlePanelOk(FTavrixSourceChoice Choice, FOn
 TSharedPtr<ILiveLinkSource> UTavrixLiveLinkSourceFactory::CreateSourceFromString(const FString& ConnectionString) const
 {
 	FIPv4Endpoint Endpoint;
-	if (!FIPv4Endpoint::Parse(ConnectionString, Endpoint))
+	if (!TavrixEndpointText::ParseEndpoint(ConnectionString, Endpoint))
 	{
 		return nullptr;
 	}

@@ -1,4 +1,4 @@
-// Stand-in for the engine's FIPv4Address: four octets with a strict dotted-quad parser. No host-name resolution.
+// Stand-in for the engine's FIPv4Address: four octets, with the engine's lenient parser. No host-name resolution.
 #pragma once
 
 #include "CoreMinimal.h"
@@ -35,8 +35,9 @@ struct NETWORKING_API FIPv4Address
 	constexpr bool operator==(const FIPv4Address& Other) const = default;
 
 	/**
-	 * Four decimal numbers 0-255 of one to three digits, separated by single points, nothing before or after.
-	 * Leading zeros are decimal, never octal. On failure OutAddress is left as it was.
+	 * As lenient as the engine's: any text of four pieces between points is an address, each piece read as atoi
+	 * reads it and cut to its low 8 bits ("1.2.3.300" is 1.2.3.44, "a.b.c.d" is 0.0.0.0). On failure (not four
+	 * pieces) OutAddress is left as it was. Code that wants a real dotted quad checks the text itself first.
 	 */
 	static bool Parse(const FString& AddressString, FIPv4Address& OutAddress);
 

@@ -18,14 +18,15 @@ struct NETWORKING_API FIPv4Endpoint
 	{
 	}
 
-	/** "A.B.C.D:PORT", the form Parse accepts. */
+	/** "A.B.C.D:PORT". */
 	FString ToString() const;
 	TSharedRef<FInternetAddr> ToInternetAddr() const;
 	bool operator==(const FIPv4Endpoint& Other) const = default;
 
 	/**
-	 * A dotted quad as FIPv4Address::Parse accepts it, a colon, and a decimal port 0-65535 of one to five digits;
-	 * nothing else (no host names, no signs, no spaces). On failure OutEndpoint is left as it was.
+	 * As lenient as the engine's: exactly one colon, an address FIPv4Address::Parse takes before it, and after it
+	 * a port read as atoi reads it and cut to 16 bits ("0.0.0.0:" is port 0, ":99999" is 34463). On failure
+	 * OutEndpoint is left as it was. Code that wants the exact form checks the text itself first.
 	 */
 	static bool Parse(const FString& EndpointString, FIPv4Endpoint& OutEndpoint);
 
