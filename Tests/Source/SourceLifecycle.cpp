@@ -42,6 +42,28 @@ TEST(SourceLifecycle, AddressNotOnThisMachineGivesDeviceNotFound)
 	EXPECT_FALSE(Source.IsSourceStillValid());
 }
 
+// Where the engine knows no socket subsystem of the name the source asks for, the source cannot receive: it says so,
+// starts nothing and keeps nothing bound.
+TEST(SourceLifecycle, UnknownSocketSubsystemGivesDeviceNotFoundWithNothingBound)
+{
+	const int32 SocketsBefore = ISocketSubsystem::GetLiveSocketCount();
+	const uint16 Port = FreeLoopbackPort();
+	ISocketSubsystem::SetPlatformName(FName("LINUX"));
+	auto Source = std::make_shared<FTavrixLiveLinkSource>(FIPv4Endpoint(FIPv4Address::InternalLoopback, Port), true, true, false);
+	ISocketSubsystem::SetPlatformName(FName("WINDOWS"));
+	FTavrixLiveLinkSourceInspector Inspector(*Source);
+
+	EXPECT_EQ(Text(Source->GetSourceStatus()), "Device Not Found");
+	EXPECT_FALSE(Source->IsSourceStillValid());
+	EXPECT_FALSE(Inspector.HasThread());
+	EXPECT_FALSE(Inspector.HasSocket());
+	EXPECT_EQ(ISocketSubsystem::GetLiveSocketCount(), SocketsBefore);
+	FLoopbackUdp Exclusive(Port); // binds without address reuse: only possible when nobody holds the port
+	EXPECT_EQ(Exclusive.GetPort(), Port);
+	Source.reset();
+	EXPECT_EQ(ISocketSubsystem::GetLiveSocketCount(), SocketsBefore);
+}
+
 TEST(SourceLifecycle, ReceivingSourceIsValidUntilShutdownIsRequested)
 {
 	auto Source = MakeLoopbackSource();

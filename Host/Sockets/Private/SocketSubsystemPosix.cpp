@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <atomic>
+#include <mutex>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -226,10 +227,27 @@ public:
 };
 } // namespace
 
-ISocketSubsystem* ISocketSubsystem::Get(const FName&)
+namespace
+{
+std::mutex PlatformNameMutex;
+FName PlatformSubsystemName("WINDOWS");
+} // namespace
+
+ISocketSubsystem* ISocketSubsystem::Get(const FName& SubsystemName)
 {
 	static FSocketSubsystemPosix Subsystem;
-	return &Subsystem;
+	if (SubsystemName == NAME_None)
+	{
+		return &Subsystem;
+	}
+	std::lock_guard Lock(PlatformNameMutex);
+	return SubsystemName == PlatformSubsystemName ? &Subsystem : nullptr;
+}
+
+void ISocketSubsystem::SetPlatformName(const FName& PlatformName)
+{
+	std::lock_guard Lock(PlatformNameMutex);
+	PlatformSubsystemName = PlatformName;
 }
 
 int32 ISocketSubsystem::GetLiveSocketCount()

@@ -1,5 +1,5 @@
-// Stand-in for the engine's ISocketSubsystem: one POSIX subsystem, returned for every platform name ("WINDOWS"
-// included) so engine code written for another platform runs here unchanged. No resolution of host names.
+// Stand-in for the engine's ISocketSubsystem: one POSIX subsystem, registered under the name of the platform it
+// stands for ("WINDOWS" unless told otherwise); any other name yields null, as in the engine. No host-name resolution.
 #pragma once
 
 #include "CoreMinimal.h"
@@ -19,8 +19,13 @@ class SOCKETS_API ISocketSubsystem
 public:
 	virtual ~ISocketSubsystem() = default;
 
-	/** The socket subsystem of that name; every platform name yields this machine's subsystem. */
+	/** The platform's subsystem for NAME_None or the platform's name; null for any other name. */
 	static ISocketSubsystem* Get(const FName& SubsystemName = NAME_None);
+	/**
+	 * The platform name the subsystem is registered under, "WINDOWS" by default: the editor the plug-in is built
+	 * for. A test names another platform to see the plug-in where the engine knows no "WINDOWS" subsystem.
+	 */
+	static void SetPlatformName(const FName& PlatformName);
 
 	/** A new IPv4 socket, or null; SocketType is "DGram" (UDP). */
 	virtual FSocket* CreateSocket(const FName& SocketType, const FString& SocketDescription) = 0;

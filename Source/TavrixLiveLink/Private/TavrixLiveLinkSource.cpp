@@ -77,11 +77,19 @@ FTavrixLiveLinkSource::FTavrixLiveLinkSource(FIPv4Endpoint InEndpoint, bool bInA
 	if (Socket != nullptr && Socket->GetSocketType() == SOCKTYPE_Datagram)
 	{
 		SocketSubsystem = ISocketSubsystem::Get(TEXT("WINDOWS"));
-		Start();
-		// Only a running receive thread makes the source receive: without one it stays "Device Not Found".
-		if (Thread != nullptr)
+		if (SocketSubsystem == nullptr)
 		{
-			SourceStatus = LOCTEXT("SourceStatus_Receiving", "Receiving");
+			// No subsystem of that name (the engine outside Windows): nothing could receive, so nothing stays bound.
+			DestroySocket();
+		}
+		else
+		{
+			Start();
+			// Only a running receive thread makes the source receive: without one it stays "Device Not Found".
+			if (Thread != nullptr)
+			{
+				SourceStatus = LOCTEXT("SourceStatus_Receiving", "Receiving");
+			}
 		}
 	}
 
@@ -103,12 +111,23 @@ FTavrixLiveLinkSource::~FTavrixLiveLinkSource()
 	// thread ended after the last tick, still holds it. After this no tick can reach the object.
 	EndTickSubscription();
 
-	if (Socket != nullptr)
+	DestroySocket();
+}
+
+void FTavrixLiveLinkSource::DestroySocket()
+{
+	if (Socket == nullptr)
 	{
-		Socket->Close();
-		ISocketSubsystem::Get(TEXT("WINDOWS"))->DestroySocket(Socket);
-		Socket = nullptr;
+		return;
 	}
+	Socket->Close();
+	// A socket that is not used (no subsystem of the platform's name, or not a datagram socket) goes back to the
+	// subsystem that made it: the builder's, the platform's default.
+	if (ISocketSubsystem* Owner = SocketSubsystem != nullptr ? SocketSubsystem : ISocketSubsystem::Get())
+	{
+		Owner->DestroySocket(Socket);
+	}
+	Socket = nullptr;
 }
 
 void FTavrixLiveLinkSource::ReceiveClient(ILiveLinkClient* InClient, FGuid InSourceGuid)

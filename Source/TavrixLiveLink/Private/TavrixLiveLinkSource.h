@@ -63,6 +63,8 @@ private:
 
 	/** Receives one datagram and decodes it when it holds any bytes; returns the bytes read (receive thread). */
 	int32 ReceiveDatagram(FInternetAddr& SenderAddress);
+	/** Closes the socket, if any, and hands it back to its subsystem. */
+	void DestroySocket();
 	/** Removes the tick subscription if it is still held (game thread). */
 	void EndTickSubscription();
 	/** Follows the sender's scene, take and record state in Take Recorder; DataMutex is held by the caller. */
