@@ -709,7 +709,10 @@ TEST(HostileInput, ShutdownDuringAFloodEndsTheReceiveThreadPromptly)
 		FFlooder Flooder(Rig.Port);
 		ASSERT_TRUE(WaitUntil([&] { return Inspector.GetDecodedCameraCount() > 10; }, 30s));
 
-		// The thread ends its tick subscription as it leaves its loop; the game thread keeps ticking meanwhile.
+		// What was queued when the stop came is still decoded (as much as the receive buffer held: a couple of thousand
+		// datagrams, milliseconds in an optimised build, seconds under ThreadSanitizer); the flood goes on meanwhile.
+		const auto Prompt = bThreadSanitizer ? 30s : 3s;
+		// The first tick after the thread has ended removes its subscription; the game thread keeps ticking meanwhile.
 		const auto Start = FClock::now();
 		EXPECT_TRUE(Rig.Source->RequestSourceShutdown());
 		EXPECT_FALSE(Rig.Source->IsSourceStillValid());
@@ -718,10 +721,10 @@ TEST(HostileInput, ShutdownDuringAFloodEndsTheReceiveThreadPromptly)
 				Rig.Client.Tick();
 				return !Rig.Client.TickNotification().IsBound();
 			},
-			10s);
+			60s);
 		const auto Elapsed = FClock::now() - Start;
 		EXPECT_TRUE(bEnded);
-		EXPECT_LT(Elapsed, 3s);
+		EXPECT_LT(Elapsed, Prompt);
 		if (!bEnded)
 		{
 			Flooder.Stop();
@@ -738,7 +741,7 @@ TEST(HostileInput, ShutdownDuringAFloodEndsTheReceiveThreadPromptly)
 		ASSERT_TRUE(WaitUntil([&] { return Inspector.GetDecodedCameraCount() > 10; }, 30s));
 		const auto Start = FClock::now();
 		Rig.Client.RemoveSource(Rig.Guid);
-		EXPECT_LT(FClock::now() - Start, 3s);
+		EXPECT_LT(FClock::now() - Start, bThreadSanitizer ? 30s : 3s);
 		EXPECT_EQ(Rig.Client.GetSourceCount(), 0);
 		EXPECT_FALSE(Rig.Client.TickNotification().IsBound());
 	}
