@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <limits>
+#include <thread>
+#include <vector>
 
 namespace
 {
@@ -13,6 +15,43 @@ const char* WorkedExample = R"({"TVKCamera":[{"Version":1,"Location":[120.5,-30,
 std::string Utf8(const FString& Text)
 {
 	return Text.ToUtf8();
+}
+
+/**
+ * Notes, for every "Unknow data received" line, whether DataMutex was free while it was being written. Asked from a
+ * thread of its own: the writing thread cannot ask about a lock it might itself hold.
+ */
+class FLockWatchingLog : public FOutputDevice
+{
+public:
+	explicit FLockWatchingLog(const FTavrixLiveLinkSourceInspector& InInspector)
+		: Inspector(InInspector)
+	{
+		GLog->AddOutputDevice(this);
+	}
+	~FLockWatchingLog() override { GLog->RemoveOutputDevice(this); }
+
+	void Serialize(const TCHAR* Text, ELogVerbosity::Type, const FName& Category) override
+	{
+		if (Category.ToString().ToUtf8() == "ModuleLog" && FString(Text).ToUtf8() == "Unknow data received")
+		{
+			bool bFree = false;
+			std::thread([&] { bFree = Inspector.IsDataMutexFree(); }).join();
+			LockFreeAtEachLine.push_back(bFree);
+		}
+	}
+
+	std::vector<bool> LockFreeAtEachLine;
+
+private:
+	const FTavrixLiveLinkSourceInspector& Inspector;
+};
+
+/** A camera message whose deepest value lies Depth levels down, the top-level object being the first level. */
+std::string CameraMessageNestedTo(int Depth)
+{
+	const size_t Padding = static_cast<size_t>(Depth - 3); // the object, the "TVKCamera" array, the camera object
+	return R"({"TVKCamera":[{"Location":[1,2,3],"Padding":)" + std::string(Padding, '[') + std::string(Padding, ']') + "}]}";
 }
 
 TEST(DatagramDecoding, WorkedExampleFillsTheReceivedState)
@@ -77,6 +116,18 @@ TEST(DatagramDecoding, EmptyCameraObjectWithOptionsOffKeepsLensMetadataAndState)
 	EXPECT_EQ(Utf8(State.Metadata[1]), "m1");
 	EXPECT_EQ(State.State, Marker.State);
 	EXPECT_TRUE(Harness.Inspector.HasReceivedData());
+}
+
+TEST(DatagramDecoding, EmptyCameraObjectWithOptionsOffStillResetsRotationAndTimecode)
+{
+	FDecoderHarness Harness(false, false, false);
+	Harness.Inspector.SetReceivedState(MarkerState());
+	Harness.Decode(R"({"TVKCamera":[{}]})");
+	const FTavrixReceivedState State = Harness.State();
+	EXPECT_EQ(State.Rotation, FQuat(0.0f, 0.0f, 0.0f, 0.0f));
+	EXPECT_EQ(State.Timecode[0], 0);
+	EXPECT_EQ(State.Timecode[1], 0);
+	EXPECT_EQ(State.Timecode[2], 0);
 }
 
 TEST(DatagramDecoding, MetadataAndStateAreReadWhenEitherTakeOptionIsOn)
@@ -146,6 +197,15 @@ TEST(DatagramDecoding, ForeignTopLevelMembersAreLoggedOnceEachAndTheCameraStillD
 			EXPECT_EQ(Line.Verbosity, ELogVerbosity::Error);
 		}
 	}
+}
+
+TEST(DatagramDecoding, ForeignMembersAreLoggedWithoutHoldingTheLock)
+{
+	FDecoderHarness Harness;
+	FLockWatchingLog Log(Harness.Inspector);
+	Harness.Decode(R"({"Before":1,"TVKCamera":[{"Location":[1,2,3]}],"After":{}})");
+	EXPECT_EQ(Log.LockFreeAtEachLine, (std::vector<bool>{true, true}));
+	EXPECT_EQ(Harness.State().Location, FVector(1.0f, 2.0f, 3.0f));
 }
 
 TEST(DatagramDecoding, MessageWithoutACameraLogsEachMemberAndChangesNothing)
@@ -303,6 +363,19 @@ TEST(DatagramDecoding, DistinctMemberNamesNeverGrowTheNameTable)
 	}
 	EXPECT_EQ(FName::GetNameTableSize(), NamesBefore);
 	EXPECT_EQ(Harness.UnknownDataErrors(), 200 * 50);
+}
+
+TEST(DatagramDecoding, SixtyFourLevelsOfNestingAreDecodedAndSixtyFiveDropped)
+{
+	FDecoderHarness Deepest;
+	Deepest.Decode(CameraMessageNestedTo(64));
+	EXPECT_TRUE(Deepest.Inspector.HasReceivedData());
+	EXPECT_EQ(Deepest.State().Location, FVector(1.0f, 2.0f, 3.0f));
+
+	FDecoderHarness TooDeep;
+	TooDeep.Decode(CameraMessageNestedTo(65));
+	EXPECT_FALSE(TooDeep.Inspector.HasReceivedData());
+	EXPECT_EQ(TooDeep.UnknownDataErrors(), 0);
 }
 
 TEST(DatagramDecoding, DeeplyNestedMessagesAreRejectedWithoutHarm)
