@@ -35,7 +35,7 @@ public:
 
 	/**
 	 * Process teardown: a take still open gets its closing line. The client is left alone, as it may already be
-	 * gone; its subscription keeps the closed file object alive and writes nothing more.
+	 * gone; its subscription keeps the closed file object alive, and a frame it still delivered would fail a check.
 	 */
 	~FTakeRecorderState()
 	{
