@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <deque>
@@ -207,6 +208,8 @@ int RunEditorHost(const FHostOptions& Options)
 
 	FLiveLinkClient Client;
 	FTakeRecorderHost::SetLiveLinkClient(&Client);
+	FTakeRecorderHost::SetRefuseStarts(Options.bTakeRecorderRefuses);
+	FTakeRecorderHost::SetStartCountdown(static_cast<int32>(std::ceil(Options.TakeRecorderCountdownSeconds * Options.TickHz)));
 	if (Options.bTakeRecorder)
 	{
 		UTakeRecorderBlueprintLibrary::OpenTakeRecorderPanel();
@@ -365,6 +368,7 @@ int RunEditorHost(const FHostOptions& Options)
 		}
 		UTakeRecorderPanel* Panel = UTakeRecorderBlueprintLibrary::GetTakeRecorderPanel();
 		Status.bTakeRecorderOpen = Panel != nullptr;
+		Status.bCountingDown = FTakeRecorderHost::IsCountingDown();
 		if (Panel != nullptr)
 		{
 			Status.Slate = Panel->GetTakeMetaData()->GetSlate().ToUtf8();
