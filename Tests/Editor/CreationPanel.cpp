@@ -100,6 +100,29 @@ TEST(CreationPanel, OkReportsTheEnteredEndpointAndTheBoxesOnce)
 	EXPECT_EQ(Choices.size(), 2u);
 }
 
+TEST(CreationPanel, OkTellsSceneTakeAndRecordApart)
+{
+	FScopedProject Project;
+	std::vector<FTavrixSourceChoice> Choices;
+	FPanelUnderTest Panel(FOnTavrixSourceChoice::CreateLambda([&](FTavrixSourceChoice Choice) { Choices.push_back(Choice); }));
+	FSlateUser::SetCheckBoxTicked(Panel.AutoLens.ToSharedRef(), true);
+	FSlateUser::SetCheckBoxTicked(Panel.AutoSceneTake.ToSharedRef(), true);
+	FSlateUser::SetCheckBoxTicked(Panel.AutoRecord.ToSharedRef(), false);
+	Panel.ClickOk();
+	FSlateUser::SetCheckBoxTicked(Panel.AutoLens.ToSharedRef(), false);
+	FSlateUser::SetCheckBoxTicked(Panel.AutoSceneTake.ToSharedRef(), false);
+	FSlateUser::SetCheckBoxTicked(Panel.AutoRecord.ToSharedRef(), true);
+	Panel.ClickOk();
+
+	ASSERT_EQ(Choices.size(), 2u);
+	EXPECT_TRUE(Choices[0].bAutoLens);
+	EXPECT_TRUE(Choices[0].bAutoSceneTake);
+	EXPECT_FALSE(Choices[0].bAutoRecord);
+	EXPECT_FALSE(Choices[1].bAutoLens);
+	EXPECT_FALSE(Choices[1].bAutoSceneTake);
+	EXPECT_TRUE(Choices[1].bAutoRecord);
+}
+
 TEST(CreationPanel, OkWithAnUnusableEntryReportsNothingAndChangesNothing)
 {
 	FScopedProject Project;
@@ -162,6 +185,22 @@ TEST(CreationPanel, LayoutIsAFixedWidthListOfFiveRowsWithTheButtonOnTheRight)
 	const FText Text = Label->GetText();
 	EXPECT_EQ(FTextInspector::GetNamespace(Text).ToUtf8(), "TavrixLiveLinkSourceEditor");
 	EXPECT_EQ(FTextInspector::GetKey(Text).ToUtf8(), "AutoRecord");
+}
+
+TEST(CreationPanel, EveryTextIsLocalisableUnderThePanelNamespace)
+{
+	FScopedProject Project;
+	FPanelUnderTest Panel;
+	const std::pair<const TCHAR*, const char*> TextsAndKeys[] = {{TEXT("Network Address:Port"), "TavrixPortNumber"},
+		{TEXT("Auto Lens Update"), "AutoLens"}, {TEXT("Auto Scene/Take"), "AutoSceneTake"}, {TEXT("Auto Record"), "AutoRecord"},
+		{TEXT("Ok"), "Ok"}};
+	for (const auto& [Shown, Key] : TextsAndKeys)
+	{
+		const TSharedPtr<STextBlock> Block = FSlateUser::FindTextBlock(Panel.Panel, Shown);
+		ASSERT_TRUE(Block.IsValid()) << Key;
+		EXPECT_EQ(FTextInspector::GetNamespace(Block->GetText()).ToUtf8(), "TavrixLiveLinkSourceEditor") << Key;
+		EXPECT_EQ(FTextInspector::GetKey(Block->GetText()).ToUtf8(), Key);
+	}
 }
 
 TEST(CreationPanel, PanelKeepsOnlyWeakReferencesSoItsTreeGoesWithIt)

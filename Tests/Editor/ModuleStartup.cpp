@@ -65,6 +65,28 @@ TEST(ModuleStartup, StartupShowsTheSettingsUnderProjectPlugins)
 	EXPECT_FALSE(FindTavrixSection(*Settings).IsValid());
 }
 
+TEST(ModuleStartup, CategoryAndSectionTextsAreLocalisableUnderTheModuleNamespace)
+{
+	FScopedProject Project;
+	FScopedSettingsModule Settings;
+	TUniquePtr<IModuleInterface> Module(InitializeModule());
+	Module->StartupModule();
+	const ISettingsSectionPtr Section = FindTavrixSection(*Settings);
+	const ISettingsCategoryPtr Category = (*Settings).GetContainer("Project")->GetCategory("Plugins");
+	ASSERT_TRUE(Section.IsValid());
+	ASSERT_TRUE(Category.IsValid());
+
+	const std::pair<FText, const char*> TextsAndKeys[] = {{Category->GetDisplayName(), "RuntimeWDCategoryName"},
+		{Category->GetDescription(), "RuntimeWDCategoryDescription"}, {Section->GetDisplayName(), "RuntimeGeneralSettingsName"},
+		{Section->GetDescription(), "RuntimeGeneralSettingsDescription"}};
+	for (const auto& [Text, Key] : TextsAndKeys)
+	{
+		EXPECT_EQ(FTextInspector::GetNamespace(Text).ToUtf8(), "FTavrixLiveLinkModule") << Key;
+		EXPECT_EQ(FTextInspector::GetKey(Text).ToUtf8(), Key);
+	}
+	Module->ShutdownModule();
+}
+
 TEST(ModuleStartup, WithoutTheSettingsModuleNothingIsRegisteredAndNothingLogged)
 {
 	FLogCapture Log;

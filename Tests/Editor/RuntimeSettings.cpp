@@ -21,6 +21,12 @@ TEST(RuntimeSettings, ClassIsAGameConfigurationClassWithFiveProperties)
 	EXPECT_EQ(ConfigProperties, 5);
 }
 
+TEST(RuntimeSettings, ClassToolTipSaysWhatItIsFor)
+{
+	EXPECT_EQ(UTavrixLiveLinkRuntimeSettings::StaticClass()->GetToolTipText().ToString().ToUtf8(),
+		"Implements the settings Tavrix Live Link plugin.");
+}
+
 TEST(RuntimeSettings, AProjectWithoutTheSectionKeepsTheDefaults)
 {
 	FScopedProject Project;

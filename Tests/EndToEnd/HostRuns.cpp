@@ -223,11 +223,68 @@ TEST(HostRuns, InterruptDuringARecordingLeavesACompleteTake)
 	EXPECT_EQ(Lines.back()["record"], "end");
 }
 
+TEST(HostRuns, TakeRecorderThatRefusesLogsAWarningAndRecordsNothing)
+{
+	FTempProject Project;
+	const uint16_t Port = FreeLoopbackPort();
+	FHostProcess Host(HostArguments(Project, Port, {"--auto-record", "--take-recorder-refuses"}));
+	ASSERT_TRUE(Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "static"); }));
+	ASSERT_TRUE(SendDatagram(Port, WorkedExample));
+	const std::optional<json> Refusal = Host.WaitForEvent([](const json& Event) {
+		return IsEvent(Event, "log") && Event["category"] == "LogTakeRecorder" && Event["verbosity"] == "Warning";
+	});
+	ASSERT_TRUE(Refusal);
+	EXPECT_NE((*Refusal)["text"].get<std::string>().find("refused to start recording"), std::string::npos) << *Refusal;
+	Host.Signal(SIGTERM);
+	EXPECT_EQ(Host.Wait(), 0) << Host.GetErrors();
+	for (const json& Event : Host.Events)
+	{
+		EXPECT_FALSE(IsEvent(Event, "recording")) << Event;
+	}
+	EXPECT_FALSE(std::filesystem::exists(Project.Path() / "Saved" / "Takes"));
+}
+
+TEST(HostRuns, TakeRecorderCountdownHoldsTheTakeBackForItsTicks)
+{
+	FTempProject Project;
+	const uint16_t Port = FreeLoopbackPort();
+	// Half a second at 60 ticks a second: the take starts 30 ticks after the tick that asked for it.
+	FHostProcess Host(HostArguments(Project, Port, {"--auto-record", "--tick-hz", "60", "--take-recorder-countdown", "0.5"}));
+	ASSERT_TRUE(Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "static"); }));
+	ASSERT_TRUE(SendDatagram(Port, WorkedExample));
+	const std::optional<json> Started =
+		Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "recording") && Event["recording"] == true; });
+	ASSERT_TRUE(Started);
+	Host.Signal(SIGTERM);
+	EXPECT_EQ(Host.Wait(), 0) << Host.GetErrors();
+
+	std::optional<uint64_t> FirstFrameTick;
+	std::optional<uint64_t> LastTickBeforeTheTake;
+	for (const json& Event : Host.Events)
+	{
+		if (IsEvent(Event, "recording"))
+		{
+			break;
+		}
+		if (IsEvent(Event, "frame"))
+		{
+			FirstFrameTick = FirstFrameTick.value_or(Event["tick"].get<uint64_t>());
+			LastTickBeforeTheTake = Event["tick"].get<uint64_t>();
+		}
+	}
+	ASSERT_TRUE(FirstFrameTick && LastTickBeforeTheTake);
+	EXPECT_EQ(*LastTickBeforeTheTake - *FirstFrameTick, 30u);
+	const std::vector<json> Lines = ReadJsonLines(Project.Path() / "Saved" / "Takes" / (*Started)["take"].get<std::string>());
+	ASSERT_GE(Lines.size(), 2u);
+	EXPECT_EQ(Lines.back()["record"], "end");
+}
+
 TEST(HostRuns, ABadArgumentPrintsUsageAndExitsTwo)
 {
 	for (const std::vector<std::string>& Arguments :
 		{std::vector<std::string>{"--tick-hz", "0"}, std::vector<std::string>{"--endpoint", "host:9001"},
-			std::vector<std::string>{"--frobnicate"}, std::vector<std::string>{"--connection-string", "1.2.3.4:5", "--auto-lens"}})
+			std::vector<std::string>{"--frobnicate"}, std::vector<std::string>{"--connection-string", "1.2.3.4:5", "--auto-lens"},
+			std::vector<std::string>{"--take-recorder-countdown", "-1"}})
 	{
 		FHostProcess Host(Arguments);
 		EXPECT_EQ(Host.Wait(), 2);

@@ -150,6 +150,27 @@ TEST(JsonReading, ValuesConvertBetweenKindsAsTheEngineDoesAndLogWhereItCannot)
 	EXPECT_EQ((*Values)[9]->AsArray().Num(), 1);
 }
 
+TEST(JsonReading, ArrayFieldsAreFoundOnlyWhenTheMemberIsAnArray)
+{
+	const TSharedPtr<FJsonObject> Object =
+		ParseDatagramBytes(R"({"empty":[],"pair":[1,"x"],"text":"1,2,3","number":3,"object":{"a":[1]},"yes":true,"none":null})");
+	ASSERT_TRUE(Object.IsValid());
+	const TArray<TSharedPtr<FJsonValue>>* Array = nullptr;
+	ASSERT_TRUE(Object->TryGetArrayField(TEXT("Pair"), Array));
+	ASSERT_NE(Array, nullptr);
+	EXPECT_EQ(Array->Num(), 2);
+	ASSERT_TRUE(Object->TryGetArrayField(TEXT("empty"), Array));
+	EXPECT_EQ(Array->Num(), 0);
+
+	const TArray<TSharedPtr<FJsonValue>> Untouched;
+	for (const TCHAR* Name : {TEXT("text"), TEXT("number"), TEXT("object"), TEXT("yes"), TEXT("none"), TEXT("missing"), TEXT("a")})
+	{
+		Array = &Untouched;
+		EXPECT_FALSE(Object->TryGetArrayField(Name, Array)) << FString(Name).ToUtf8();
+		EXPECT_EQ(Array, &Untouched) << FString(Name).ToUtf8();
+	}
+}
+
 TEST(JsonReading, IntegerFieldsAreNumbersOrNumericTextsTruncated)
 {
 	const TSharedPtr<FJsonObject> Object = ParseDatagramBytes(R"({"a":2.9,"b":-2.9,"e":"2","f":true,"g":null,"h":"x"})");

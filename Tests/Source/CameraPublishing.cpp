@@ -1,5 +1,6 @@
 #include "DecoderHarness.h"
 
+#include "HAL/PlatformTime.h"
 #include "Roles/LiveLinkCameraRole.h"
 
 #include <gtest/gtest.h>
@@ -104,6 +105,29 @@ TEST(CameraPublishing, OneDatagramIsPublishedOnEveryTickWithAFreshWorldTime)
 		}
 	}
 	EXPECT_TRUE(Harness.bLockFreeAtEveryPush);
+}
+
+TEST(CameraPublishing, WorldTimeIsTheFirstClockReadingAndItsOffsetTheSecondMinusTheFirst)
+{
+	FPublishingHarness Harness;
+	Harness.Decode(Pose);
+	// Gaps of 7 ms, 0.5 ms and 12.5 ms: no other pair of readings, nor their difference the other way round, gives 7 ms.
+	const TArray<uint64> Readings = {5'000'000'000ull, 5'007'000'000ull, 5'007'500'000ull, 5'020'000'000ull};
+	FPlatformTime::ScriptCycles64ForTesting(Readings);
+	Harness.Client.Tick();
+	FPlatformTime::ScriptCycles64ForTesting({});
+	ASSERT_EQ(Harness.Frames.size(), 1u);
+	const FLiveLinkWorldTime WorldTime = Harness.Frames[0].WorldTime;
+
+	const auto HostSeconds = [](uint64 Cycles) { return static_cast<double>(Cycles) * FPlatformTime::GetSecondsPerCycle() + 16777216.0; };
+	// The tick may read the clock for other purposes first: find the reading the world time was made from.
+	int32 First = 0;
+	while (First + 1 < Readings.Num() && std::abs(WorldTime.Time - HostSeconds(Readings[First])) > 1e-6)
+	{
+		++First;
+	}
+	ASSERT_LT(First + 1, Readings.Num()) << "the world time is no host clock reading: " << WorldTime.Time;
+	EXPECT_NEAR(WorldTime.Offset, HostSeconds(Readings[First + 1]) - HostSeconds(Readings[First]), 1e-7);
 }
 
 TEST(CameraPublishing, SceneTimeStartsOnTheSendersFrameAndKeepsRunningLocally)

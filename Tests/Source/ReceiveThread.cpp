@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -14,6 +18,33 @@ namespace
 {
 using namespace std::chrono_literals;
 using FClock = std::chrono::steady_clock;
+
+/** This process's UDP socket bound to Port, found among its open descriptors; -1 when there is none. */
+int FindDatagramDescriptorBoundTo(uint16_t Port)
+{
+	for (const std::filesystem::directory_entry& Entry : std::filesystem::directory_iterator("/proc/self/fd"))
+	{
+		const int Descriptor = std::stoi(Entry.path().filename().string());
+		int Type = 0;
+		socklen_t TypeSize = sizeof(Type);
+		sockaddr_in Address{};
+		socklen_t AddressSize = sizeof(Address);
+		if (::getsockopt(Descriptor, SOL_SOCKET, SO_TYPE, &Type, &TypeSize) == 0 && Type == SOCK_DGRAM &&
+			::getsockname(Descriptor, reinterpret_cast<sockaddr*>(&Address), &AddressSize) == 0 && Address.sin_family == AF_INET &&
+			ntohs(Address.sin_port) == Port)
+		{
+			return Descriptor;
+		}
+	}
+	return -1;
+}
+
+int ReadSocketOption(int Descriptor, int Option)
+{
+	int Value = -1;
+	socklen_t Size = sizeof(Value);
+	return ::getsockopt(Descriptor, SOL_SOCKET, Option, &Value, &Size) == 0 ? Value : -1;
+}
 
 TEST(ReceiveThread, SeveralDatagramsSentTogetherAllReachTheDecoderInOrder)
 {
@@ -183,6 +214,30 @@ TEST(ReceiveThread, TwoSourcesHaveThreadsWithDifferentNames)
 	EXPECT_GT(FirstName.size(), std::string("Halvecor Tavrix Link").size());
 	EXPECT_NE(FirstName, SecondName);
 	EXPECT_EQ(FirstName, FTavrixLiveLinkSourceInspector(*First).GetThreadNameMember().ToUtf8());
+}
+
+TEST(ReceiveThread, ThreadRunsAboveNormalUnderTheLinkNameAndADecimalNumber)
+{
+	auto Source = MakeLoopbackSource();
+	FTavrixLiveLinkSourceInspector Inspector(*Source);
+	EXPECT_EQ(Inspector.GetThreadPriority(), TPri_AboveNormal);
+	const std::string Name = Inspector.GetThreadName().ToUtf8();
+	EXPECT_TRUE(std::regex_match(Name, std::regex("Halvecor Tavrix Link[0-9]+"))) << '"' << Name << '"';
+}
+
+TEST(ReceiveThread, SocketIsReusableNonBlockingAndAsksForAMebibyteReceiveBuffer)
+{
+	auto Source = MakeLoopbackSource();
+	FTavrixLiveLinkSourceInspector Inspector(*Source);
+	const int Descriptor = FindDatagramDescriptorBoundTo(static_cast<uint16_t>(Inspector.GetBoundPort()));
+	ASSERT_GE(Descriptor, 0);
+	EXPECT_NE(ReadSocketOption(Descriptor, SO_REUSEADDR), 0);
+	EXPECT_NE(::fcntl(Descriptor, F_GETFL) & O_NONBLOCK, 0);
+
+	// Linux grants at most rmem_max of what is asked and reports twice what it granted.
+	long MaxReceiveBuffer = 0;
+	ASSERT_TRUE(std::ifstream("/proc/sys/net/core/rmem_max") >> MaxReceiveBuffer);
+	EXPECT_EQ(ReadSocketOption(Descriptor, SO_RCVBUF), 2 * std::min<long>(1048576, MaxReceiveBuffer)) << "rmem_max " << MaxReceiveBuffer;
 }
 
 // The client's notification takes no lock, so the subscription is ended on the game thread: by the first tick

@@ -64,6 +64,47 @@ TEST(SourceLifecycle, UnknownSocketSubsystemGivesDeviceNotFoundWithNothingBound)
 	EXPECT_EQ(ISocketSubsystem::GetLiveSocketCount(), SocketsBefore);
 }
 
+TEST(SourceLifecycle, DeviceNotFoundIsLocalisableUnderTheSourceNamespace)
+{
+	FLoopbackUdp Holder;
+	FTavrixLiveLinkSource Source(FIPv4Endpoint(FIPv4Address::InternalLoopback, Holder.GetPort()), true, true, false);
+	const FText Status = Source.GetSourceStatus();
+	EXPECT_EQ(Text(Status), "Device Not Found");
+	EXPECT_EQ(FTextInspector::GetKey(Status).ToUtf8(), "SourceStatus_DeviceNotFound");
+	EXPECT_EQ(FTextInspector::GetNamespace(Status).ToUtf8(), "TavrixLiveLinkSource");
+}
+
+TEST(SourceLifecycle, ThreadThatCannotBeCreatedLeavesTheSourceNotFoundAndInvalid)
+{
+	const int32 SocketsBefore = ISocketSubsystem::GetLiveSocketCount();
+	TSharedPtr<FTavrixLiveLinkSource> Source;
+	{
+		// Reset on every way out, so no later test in this process is left without threads.
+		struct FScopedThreadlessPlatform
+		{
+			FScopedThreadlessPlatform() { FRunnableThread::SetCreationFailsForTesting(true); }
+			~FScopedThreadlessPlatform() { FRunnableThread::SetCreationFailsForTesting(false); }
+		} Threadless;
+		Source = MakeSharedLoopbackSource();
+	}
+	FTavrixLiveLinkSourceInspector Inspector(*Source);
+	EXPECT_TRUE(Inspector.HasSocket());
+	EXPECT_FALSE(Inspector.HasThread());
+	EXPECT_EQ(Text(Source->GetSourceStatus()), "Device Not Found");
+	EXPECT_EQ(FTextInspector::GetKey(Source->GetSourceStatus()).ToUtf8(), "SourceStatus_DeviceNotFound");
+	EXPECT_FALSE(Source->IsSourceStillValid());
+
+	// It still takes a client, and goes away without a thread to wait for, its socket closed and no tick left behind.
+	FLiveLinkClient Client;
+	const FGuid Guid = Client.AddSource(Source);
+	Source.Reset();
+	Client.Tick();
+	Client.RemoveSource(Guid);
+	EXPECT_EQ(Client.GetSourceCount(), 0);
+	EXPECT_FALSE(Client.TickNotification().IsBound());
+	EXPECT_EQ(ISocketSubsystem::GetLiveSocketCount(), SocketsBefore);
+}
+
 TEST(SourceLifecycle, ReceivingSourceIsValidUntilShutdownIsRequested)
 {
 	auto Source = MakeLoopbackSource();

@@ -110,6 +110,24 @@ TEST(TakeRecorderFollowing, SlateAndTakeWaitForAPanelAndAreAppliedOnTheFirstTick
 	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{}) << "an applied change is not applied again";
 }
 
+TEST(TakeRecorderFollowing, RecordStateSeenWithoutAPanelIsActedOnWhenThePanelOpens)
+{
+	// Empty metadata: only the record request differs from what was applied, so only it can make the step run.
+	for (const bool bAutoSceneTake : {false, true})
+	{
+		FTakeFollowingHarness Harness(bAutoSceneTake, true);
+		Harness.Receive("", "", "", "2");
+		EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{});
+		EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{});
+		EXPECT_EQ(FTavrixLiveLinkSourceInspector(*Harness.Source).GetAppliedRecordRequest(), 0) << "nothing is stored without a panel";
+
+		Harness.OpenPanel();
+		const FEvents Expected = bAutoSceneTake ? FEvents{"slate:", "take:0", "start"} : FEvents{"start"};
+		EXPECT_EQ(Harness.TickAndTakeEvents(), Expected);
+		EXPECT_TRUE(UTakeRecorderBlueprintLibrary::IsRecording());
+	}
+}
+
 TEST(TakeRecorderFollowing, ACaseOnlyChangeOrAFirstTextChangeAppliesAgain)
 {
 	FTakeFollowingHarness Harness(true, false);

@@ -2,7 +2,6 @@
 
 #include "CoreMinimal.h"
 
-#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -23,18 +22,9 @@ public:
 
 	void Serialize(const TCHAR* Text, ELogVerbosity::Type Verbosity, const FName& Category) override
 	{
-		FLine Line{Category.ToString().ToUtf8(), Verbosity, FString(Text).ToUtf8()};
-		// Called on the logging thread as the line is written, so that it sees the writer's state at that moment.
-		if (Observer)
-		{
-			Observer(Line);
-		}
 		std::lock_guard Lock(Mutex);
-		Lines.push_back(MoveTemp(Line));
+		Lines.push_back(FLine{Category.ToString().ToUtf8(), Verbosity, FString(Text).ToUtf8()});
 	}
-
-	/** Set before anything is logged; called for every line on the thread that writes it. */
-	void SetObserver(std::function<void(const FLine&)> InObserver) { Observer = MoveTemp(InObserver); }
 
 	std::vector<FLine> GetLines() const
 	{
@@ -55,5 +45,4 @@ public:
 private:
 	mutable std::mutex Mutex;
 	std::vector<FLine> Lines;
-	std::function<void(const FLine&)> Observer;
 };

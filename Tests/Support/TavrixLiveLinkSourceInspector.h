@@ -21,6 +21,8 @@ public:
 	FString GetThreadName() const { return Source.Thread != nullptr ? Source.Thread->GetThreadName() : FString(); }
 	FString GetThreadNameMember() const { return Source.ThreadName; }
 	uint32 GetStackSize() const { return Source.Thread != nullptr ? Source.Thread->GetStackSize() : 0; }
+	/** The priority the receive thread was created with; TPri_Num without a thread. */
+	EThreadPriority GetThreadPriority() const { return Source.Thread != nullptr ? Source.Thread->GetThreadPriority() : TPri_Num; }
 	/** Waits for the receive thread to end; the source must have been asked to stop. */
 	void WaitForReceiveThread() const
 	{

@@ -10,7 +10,9 @@
 #include <bit>
 #include <cfloat>
 #include <cmath>
+#include <functional>
 #include <thread>
+#include <utility>
 
 namespace
 {
@@ -261,6 +263,31 @@ TEST_F(TakeRecording, ChangingTheClientEndsTheTakeFromTheOldOne)
 	ASSERT_EQ(Lines.size(), 3u);
 	EXPECT_EQ(Lines[2]["frames"], 1);
 	FTakeRecorderHost::SetLiveLinkClient(nullptr);
+}
+
+TEST_F(TakeRecording, NoFrameSubscriberOutlivesTheTake)
+{
+	const FLiveLinkSubjectKey Key = AddCameraSubject("Tavrix - Camera");
+	FLiveLinkClient Other;
+	const std::pair<const char*, std::function<void()>> Endings[] = {
+		{"the panel's stop", [] { UTakeRecorderBlueprintLibrary::GetTakeRecorderPanel()->StopRecording(); }},
+		{"the library's stop", [] { UTakeRecorderBlueprintLibrary::StopRecording(); }},
+		{"closing the panel", [] { UTakeRecorderBlueprintLibrary::CloseTakeRecorderPanel(); }},
+		{"another client", [&] { FTakeRecorderHost::SetLiveLinkClient(&Other); }},
+		{"shut-down", [] { FTakeRecorderHost::Shutdown(); }},
+	};
+	for (const auto& [Name, End] : Endings)
+	{
+		FTakeRecorderHost::SetLiveLinkClient(&Client);
+		OpenPanel()->StartRecording();
+		ASSERT_TRUE(Client.OnFrameDataReceived.IsBound()) << Name;
+		PushFrame(Key, MakeFrame(1.0f));
+		End();
+		EXPECT_FALSE(UTakeRecorderBlueprintLibrary::IsRecording()) << Name;
+		EXPECT_FALSE(Client.OnFrameDataReceived.IsBound()) << Name;
+		EXPECT_EQ(ReadLines(CurrentTakePath()).back()["record"], "end") << Name;
+	}
+	EXPECT_EQ(StoppedFrames, std::vector<int64>(std::size(Endings), 1));
 }
 
 TEST_F(TakeRecording, FramesFromAnotherThreadLandAsWholeLinesBeforeTheClosingLine)

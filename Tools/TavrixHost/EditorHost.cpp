@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <deque>
@@ -298,6 +299,8 @@ bool FEditorHostRun::StartEditor()
 		return false;
 	}
 	FTakeRecorderHost::SetLiveLinkClient(&Client);
+	FTakeRecorderHost::SetRefuseStarts(Options.bTakeRecorderRefuses);
+	FTakeRecorderHost::SetStartCountdown(static_cast<int32>(std::ceil(Options.TakeRecorderCountdownSeconds * Options.TickHz)));
 	if (Options.bTakeRecorder)
 	{
 		UTakeRecorderBlueprintLibrary::OpenTakeRecorderPanel();
@@ -465,6 +468,7 @@ void FEditorHostRun::UpdateTakeRecorderState()
 {
 	UTakeRecorderPanel* Panel = UTakeRecorderBlueprintLibrary::GetTakeRecorderPanel();
 	Status.bTakeRecorderOpen = Panel != nullptr;
+	Status.bCountingDown = FTakeRecorderHost::IsCountingDown();
 	if (Panel != nullptr)
 	{
 		Status.Slate = Panel->GetTakeMetaData()->GetSlate().ToUtf8();

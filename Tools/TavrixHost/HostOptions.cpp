@@ -124,6 +124,23 @@ bool ParseHostOptions(const std::vector<std::string>& Arguments, FHostOptions& O
 		{
 			Options.bTakeRecorder = false;
 		}
+		else if (Argument == "--take-recorder-refuses")
+		{
+			Options.bTakeRecorderRefuses = true;
+		}
+		else if (Argument == "--take-recorder-countdown")
+		{
+			if (!NextValue(Value))
+			{
+				return false;
+			}
+			if (!ParseDouble(Value, Options.TakeRecorderCountdownSeconds) || Options.TakeRecorderCountdownSeconds < 0.0 ||
+				Options.TakeRecorderCountdownSeconds > 3600.0)
+			{
+				OutError = "--take-recorder-countdown takes a number of seconds from 0 to 3600, not '" + Value + "'";
+				return false;
+			}
+		}
 		else if (Argument == "--demo")
 		{
 			Options.bDemo = true;
@@ -179,6 +196,9 @@ Options:
   --tick-hz HZ                Live Link ticks per second (default 60)
   --duration SECONDS          stop after this long (default: run until Ctrl-C or SIGTERM)
   --no-take-recorder          do not open the Take Recorder panel
+  --take-recorder-refuses     Take Recorder refuses every start (as with no sources, or a take under review)
+  --take-recorder-countdown SECONDS
+                              Take Recorder counts down this long, in ticks, before a take starts (default 0)
   --demo                      also stream a demo camera to the source from inside the host
   --demo-toggle SECONDS       the demo starts and stops recording this often (default 4)
   --live | --jsonl | --plain  live view (default on a terminal), JSON lines, or plain status lines

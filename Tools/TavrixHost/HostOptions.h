@@ -35,6 +35,10 @@ struct FHostOptions
 	double TickHz = 60.0;
 	std::optional<double> DurationSeconds;
 	bool bTakeRecorder = true;
+	/** Makes Take Recorder refuse every start, as the editor's does without sources or with a take under review. */
+	bool bTakeRecorderRefuses = false;
+	/** Seconds Take Recorder counts down, in Live Link ticks, before a take really starts; 0 starts at once. */
+	double TakeRecorderCountdownSeconds = 0.0;
 	bool bDemo = false;
 	/** Seconds between record toggles of the demo sender. */
 	double DemoToggleSeconds = 4.0;

@@ -231,6 +231,10 @@ private:
 			{
 				Line("   \x1b[1;31m● RECORDING\x1b[0m  %s  (%" PRId64 " frames)", Status.TakeFile.c_str(), Status.TakeFrames);
 			}
+			else if (Status.bCountingDown)
+			{
+				Lines.emplace_back("   counting down to a take");
+			}
 			else
 			{
 				Line("   idle%s%s", Status.TakeFile.empty() ? "" : "   last take ", Status.TakeFile.c_str());

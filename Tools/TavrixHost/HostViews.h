@@ -38,6 +38,8 @@ struct FHostStatus
 	std::string Slate;
 	int32 TakeNumber = 0;
 	bool bRecording = false;
+	/** Take Recorder counts down to a take that has not started yet. */
+	bool bCountingDown = false;
 	std::string TakeFile;
 	int64_t TakeFrames = 0;
 	std::deque<std::string> RecentLog;

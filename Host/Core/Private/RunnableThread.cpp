@@ -12,10 +12,16 @@
 #include <sched.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <vector>
 
 namespace
 {
 std::atomic<int32> LiveThreads{0};
+std::atomic<bool> bCreationFails{false};
+
+/** Readings a test scripted for this thread's next Cycles64 calls; the real counter once they are used up. */
+thread_local std::vector<uint64> ScriptedCycles;
+thread_local size_t NextScriptedCycle = 0;
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 // Sanitizer runtimes add their own frames and shadow: scale the requested stack so that sanitised builds
@@ -55,15 +61,30 @@ int32 FAsyncThreadIndex::GetNext()
 
 uint64 FGenericPlatformTime::Cycles64()
 {
+	if (NextScriptedCycle < ScriptedCycles.size())
+	{
+		return ScriptedCycles[NextScriptedCycle++];
+	}
 	timespec Now{};
 	clock_gettime(CLOCK_MONOTONIC, &Now);
 	return static_cast<uint64>(Now.tv_sec) * 1000000000ull + static_cast<uint64>(Now.tv_nsec);
 }
 
+void FGenericPlatformTime::ScriptCycles64ForTesting(const TArray<uint64>& InReadings)
+{
+	ScriptedCycles.assign(InReadings.GetData(), InReadings.GetData() + InReadings.Num());
+	NextScriptedCycle = 0;
+}
+
+void FRunnableThread::SetCreationFailsForTesting(bool bInFails)
+{
+	bCreationFails.store(bInFails);
+}
+
 FRunnableThread* FRunnableThread::Create(FRunnable* InRunnable, const TCHAR* ThreadName, uint32 InStackSize, EThreadPriority InThreadPri,
 	uint64 InThreadAffinityMask, EThreadCreateFlags)
 {
-	if (InRunnable == nullptr)
+	if (InRunnable == nullptr || bCreationFails.load())
 	{
 		return nullptr;
 	}

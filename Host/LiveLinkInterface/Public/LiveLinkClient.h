@@ -10,6 +10,48 @@
 #include <thread>
 #include <vector>
 
+/**
+ * Observers of the data a client accepts, for the host's own use (Take Recorder, views, tests); no source sees them.
+ * Records are pushed from any thread, so unlike the engine's notifications this list takes a lock: adding, removing
+ * and raising are serialised, a removal returns only once no call to that observer is in progress, and an observer
+ * may add or remove observers from inside the raise.
+ */
+template <typename FuncType> class TLiveLinkObservers;
+
+template <typename... ParamTypes> class TLiveLinkObservers<void(ParamTypes...)>
+{
+public:
+	template <typename FunctorType> FDelegateHandle AddLambda(FunctorType&& Functor)
+	{
+		std::lock_guard Lock(Mutex);
+		return Observers.AddLambda(std::forward<FunctorType>(Functor));
+	}
+	template <typename... ArgTypes> FDelegateHandle AddRaw(ArgTypes&&... Args)
+	{
+		std::lock_guard Lock(Mutex);
+		return Observers.AddRaw(std::forward<ArgTypes>(Args)...);
+	}
+	bool Remove(FDelegateHandle Handle)
+	{
+		std::lock_guard Lock(Mutex);
+		return Observers.Remove(Handle);
+	}
+	bool IsBound() const
+	{
+		std::lock_guard Lock(Mutex);
+		return Observers.IsBound();
+	}
+	void Broadcast(ParamTypes... Params) const
+	{
+		std::lock_guard Lock(Mutex);
+		Observers.Broadcast(Params...);
+	}
+
+private:
+	mutable std::recursive_mutex Mutex;
+	TMulticastDelegate<void(ParamTypes...)> Observers;
+};
+
 class LIVELINKINTERFACE_API FLiveLinkClient final : public ILiveLinkClient
 {
 public:
@@ -55,8 +97,8 @@ public:
 	uint64 GetTickCount() const { return TickCount; }
 
 	/** Observers of accepted data, called on the pushing thread after the client has stored the record. */
-	TMulticastDelegate<void(const FLiveLinkSubjectKey&, const FLiveLinkStaticDataStruct&)> OnStaticDataReceived;
-	TMulticastDelegate<void(const FLiveLinkSubjectKey&, const FLiveLinkFrameDataStruct&)> OnFrameDataReceived;
+	TLiveLinkObservers<void(const FLiveLinkSubjectKey&, const FLiveLinkStaticDataStruct&)> OnStaticDataReceived;
+	TLiveLinkObservers<void(const FLiveLinkSubjectKey&, const FLiveLinkFrameDataStruct&)> OnFrameDataReceived;
 	/** Called on the game thread when a source has been added or released. */
 	TMulticastDelegate<void(FGuid)> OnSourceAdded;
 	TMulticastDelegate<void(FGuid)> OnSourceRemoved;

@@ -306,7 +306,10 @@ bool FTakeFile::WriteLine(const std::string& InLine)
 void FTakeFile::WriteFrame(const FLiveLinkSubjectKey& InSubjectKey, const FLiveLinkCameraFrameData& InFrame)
 {
 	std::lock_guard Lock(Mutex);
-	if (Descriptor < 0 || bWriteFailed)
+	// Only a frame subscription left behind by a finished take can still deliver here; dropping its frames in
+	// silence would hide the leak.
+	checkf(Descriptor >= 0, "frame delivered to a finished take: its frame subscription outlived it");
+	if (bWriteFailed)
 	{
 		return;
 	}

@@ -32,7 +32,7 @@ public:
 	FTakeFile& operator=(const FTakeFile&) = delete;
 	~FTakeFile();
 
-	/** Appends one frame line; ignored once the take is closed. Any thread. */
+	/** Appends one frame line; ignored after a failed write. Any thread, but never after Close: that fails a check. */
 	void WriteFrame(const FLiveLinkSubjectKey& InSubjectKey, const FLiveLinkCameraFrameData& InFrame);
 	/**
 	 * Appends the closing line, flushes the file to disk and closes it. False with the reason in OutError when the

@@ -35,7 +35,7 @@ public:
 
 	/**
 	 * Process teardown: a take still open gets its closing line. The client is left alone, as it may already be
-	 * gone; its subscription keeps the closed file object alive and writes nothing more.
+	 * gone; its subscription keeps the closed file object alive, and a frame it still delivered would fail a check.
 	 */
 	~FTakeRecorderState()
 	{
@@ -100,56 +100,51 @@ public:
 
 	void StartRecording(const UTakeRecorderPanel* InPanel)
 	{
+		bool bRefused = false;
 		FLiveLinkClient* RecordFrom = nullptr;
 		FString Slate;
 		int32 TakeNumber = 0;
 		FString Directory;
+		int32 Countdown = 0;
 		{
 			std::lock_guard Lock(Mutex);
 			CheckOpenPanelLocked(InPanel);
-			if (CurrentTake != nullptr)
+			if (CurrentTake != nullptr || bCountingDown)
 			{
 				return;
 			}
+			bRefused = bRefuseStarts;
 			RecordFrom = Client;
 			Slate = MetaData->GetSlate();
 			TakeNumber = MetaData->GetTakeNumber();
 			Directory = GetTakesDirectoryLocked();
+			Countdown = StartCountdownTicks;
+		}
+		if (bRefused)
+		{
+			UE_LOG(LogTakeRecorder, Warning,
+				TEXT("Take Recorder refused to start recording: it has no sources to record, or a take is under review."));
+			return;
 		}
 		if (RecordFrom == nullptr)
 		{
 			UE_LOG(LogTakeRecorder, Error, TEXT("Take Recorder has no Live Link client to record from: recording did not start."));
 			return;
 		}
-
-		FString Error;
-		std::shared_ptr<FTakeFile> Take = FTakeFile::Create(Directory, Slate, TakeNumber, Error);
-		if (Take == nullptr)
+		if (Countdown > 0)
 		{
-			UE_LOG(LogTakeRecorder, Error, TEXT("Take Recorder %s: recording did not start."), *Error);
+			BeginCountdown(RecordFrom, Countdown, MoveTemp(Slate), TakeNumber, MoveTemp(Directory));
 			return;
 		}
-		// Frames arrive on whichever thread pushes them; the file serialises its own writes.
-		const FDelegateHandle Subscription = RecordFrom->OnFrameDataReceived.AddLambda(
-			[Take](const FLiveLinkSubjectKey& SubjectKey, const FLiveLinkFrameDataStruct& FrameData) {
-				if (const FLiveLinkCameraFrameData* Camera = FrameData.Cast<FLiveLinkCameraFrameData>())
-				{
-					Take->WriteFrame(SubjectKey, *Camera);
-				}
-			});
-		{
-			std::lock_guard Lock(Mutex);
-			CurrentTake = Take;
-			LastTake = Take;
-			RecordedClient = RecordFrom;
-			FrameSubscription = Subscription;
-		}
-		UE_LOG(LogTakeRecorder, Log, TEXT("Take Recorder started recording to '%s'."), *Take->GetPath());
-		RecordingStarted.Broadcast(Take->GetPath());
+		BeginTake(RecordFrom, Slate, TakeNumber, Directory);
 	}
 
 	void StopRecording()
 	{
+		if (CancelCountdown())
+		{
+			return;
+		}
 		std::shared_ptr<FTakeFile> Take;
 		FLiveLinkClient* RecordedFrom = nullptr;
 		FDelegateHandle Subscription;
@@ -195,7 +190,7 @@ public:
 		{
 			std::lock_guard Lock(Mutex);
 			CheckGameThreadLocked();
-			bEndTake = CurrentTake != nullptr && RecordedClient != InClient;
+			bEndTake = (CurrentTake != nullptr && RecordedClient != InClient) || (bCountingDown && CountdownClient != InClient);
 			Client = InClient;
 		}
 		if (bEndTake)
@@ -242,6 +237,40 @@ public:
 		ClosePanel();
 		std::lock_guard Lock(Mutex);
 		Client = nullptr;
+		bRefuseStarts = false;
+		StartCountdownTicks = 0;
+	}
+
+	void SetRefuseStarts(bool bInRefuse)
+	{
+		std::lock_guard Lock(Mutex);
+		CheckGameThreadLocked();
+		bRefuseStarts = bInRefuse;
+	}
+
+	bool IsRefusingStarts()
+	{
+		std::lock_guard Lock(Mutex);
+		return bRefuseStarts;
+	}
+
+	void SetStartCountdown(int32 InTicks)
+	{
+		std::lock_guard Lock(Mutex);
+		CheckGameThreadLocked();
+		StartCountdownTicks = InTicks > 0 ? InTicks : 0;
+	}
+
+	int32 GetStartCountdown()
+	{
+		std::lock_guard Lock(Mutex);
+		return StartCountdownTicks;
+	}
+
+	bool IsCountingDown()
+	{
+		std::lock_guard Lock(Mutex);
+		return bCountingDown;
 	}
 
 	FOnTakeRecordingStarted RecordingStarted;
@@ -249,6 +278,106 @@ public:
 
 private:
 	FTakeRecorderState() = default;
+
+	/** Opens the take file and feeds it every camera frame RecordFrom accepts from now on. */
+	void BeginTake(FLiveLinkClient* RecordFrom, const FString& Slate, int32 TakeNumber, const FString& Directory)
+	{
+		FString Error;
+		std::shared_ptr<FTakeFile> Take = FTakeFile::Create(Directory, Slate, TakeNumber, Error);
+		if (Take == nullptr)
+		{
+			UE_LOG(LogTakeRecorder, Error, TEXT("Take Recorder %s: recording did not start."), *Error);
+			return;
+		}
+		// Frames arrive on whichever thread pushes them; the file serialises its own writes.
+		const FDelegateHandle Subscription = RecordFrom->OnFrameDataReceived.AddLambda(
+			[Take](const FLiveLinkSubjectKey& SubjectKey, const FLiveLinkFrameDataStruct& FrameData) {
+				if (const FLiveLinkCameraFrameData* Camera = FrameData.Cast<FLiveLinkCameraFrameData>())
+				{
+					Take->WriteFrame(SubjectKey, *Camera);
+				}
+			});
+		{
+			std::lock_guard Lock(Mutex);
+			CurrentTake = Take;
+			LastTake = Take;
+			RecordedClient = RecordFrom;
+			FrameSubscription = Subscription;
+		}
+		UE_LOG(LogTakeRecorder, Log, TEXT("Take Recorder started recording to '%s'."), *Take->GetPath());
+		RecordingStarted.Broadcast(Take->GetPath());
+	}
+
+	/**
+	 * Counts the client's ticks down before the take begins. The take keeps the slate, take number and folder of the
+	 * request. A request made inside a tick is not counted by that tick: the subscription joins the next one.
+	 */
+	void BeginCountdown(FLiveLinkClient* RecordFrom, int32 Ticks, FString Slate, int32 TakeNumber, FString Directory)
+	{
+		const FDelegateHandle Tick = RecordFrom->TickNotification().AddLambda([] { FTakeRecorderState::Get().HandleCountdownTick(); });
+		{
+			std::lock_guard Lock(Mutex);
+			bCountingDown = true;
+			CountdownTicksLeft = Ticks;
+			CountdownClient = RecordFrom;
+			CountdownTick = Tick;
+			CountdownSlate = MoveTemp(Slate);
+			CountdownTakeNumber = TakeNumber;
+			CountdownDirectory = MoveTemp(Directory);
+		}
+		UE_LOG(LogTakeRecorder, Log, TEXT("Take Recorder counts down %d ticks before it starts recording."), Ticks);
+	}
+
+	void HandleCountdownTick()
+	{
+		FLiveLinkClient* RecordFrom = nullptr;
+		FDelegateHandle Tick;
+		FString Slate;
+		int32 TakeNumber = 0;
+		FString Directory;
+		{
+			std::lock_guard Lock(Mutex);
+			CheckGameThreadLocked();
+			if (!bCountingDown || --CountdownTicksLeft > 0)
+			{
+				return;
+			}
+			bCountingDown = false;
+			RecordFrom = CountdownClient;
+			CountdownClient = nullptr;
+			Tick = CountdownTick;
+			CountdownTick.Reset();
+			Slate = MoveTemp(CountdownSlate);
+			TakeNumber = CountdownTakeNumber;
+			Directory = MoveTemp(CountdownDirectory);
+		}
+		// The notification lets a subscriber remove itself while it is being raised.
+		RecordFrom->TickNotification().Remove(Tick);
+		BeginTake(RecordFrom, Slate, TakeNumber, Directory);
+	}
+
+	/** Ends a countdown in progress before anything was recorded; false when none was running. */
+	bool CancelCountdown()
+	{
+		FLiveLinkClient* CountingFrom = nullptr;
+		FDelegateHandle Tick;
+		{
+			std::lock_guard Lock(Mutex);
+			CheckGameThreadLocked();
+			if (!bCountingDown)
+			{
+				return false;
+			}
+			bCountingDown = false;
+			CountingFrom = CountdownClient;
+			CountdownClient = nullptr;
+			Tick = CountdownTick;
+			CountdownTick.Reset();
+		}
+		CountingFrom->TickNotification().Remove(Tick);
+		UE_LOG(LogTakeRecorder, Log, TEXT("Take Recorder countdown cancelled: recording did not start."));
+		return true;
+	}
 
 	void CheckGameThreadLocked() const
 	{
@@ -282,6 +411,18 @@ private:
 	FDelegateHandle FrameSubscription;
 	/** CurrentTake while recording, else the take recorded last. */
 	std::shared_ptr<FTakeFile> LastTake;
+
+	/** The editor's ways of answering a start that tests and the host switch on; off by default. */
+	bool bRefuseStarts = false;
+	int32 StartCountdownTicks = 0;
+	/** A start counted down to, with the client whose ticks count it and what the take will be named. */
+	bool bCountingDown = false;
+	int32 CountdownTicksLeft = 0;
+	FLiveLinkClient* CountdownClient = nullptr;
+	FDelegateHandle CountdownTick;
+	FString CountdownSlate;
+	int32 CountdownTakeNumber = 0;
+	FString CountdownDirectory;
 };
 } // namespace
 
@@ -358,6 +499,31 @@ FString FTakeRecorderHost::GetTakeFilePath()
 int64 FTakeRecorderHost::GetFramesWritten()
 {
 	return FTakeRecorderState::Get().GetFramesWritten();
+}
+
+void FTakeRecorderHost::SetRefuseStarts(bool bInRefuse)
+{
+	FTakeRecorderState::Get().SetRefuseStarts(bInRefuse);
+}
+
+bool FTakeRecorderHost::IsRefusingStarts()
+{
+	return FTakeRecorderState::Get().IsRefusingStarts();
+}
+
+void FTakeRecorderHost::SetStartCountdown(int32 InTicks)
+{
+	FTakeRecorderState::Get().SetStartCountdown(InTicks);
+}
+
+int32 FTakeRecorderHost::GetStartCountdown()
+{
+	return FTakeRecorderState::Get().GetStartCountdown();
+}
+
+bool FTakeRecorderHost::IsCountingDown()
+{
+	return FTakeRecorderState::Get().IsCountingDown();
 }
 
 void FTakeRecorderHost::Shutdown()

@@ -21,8 +21,8 @@ public:
 	static UTakeRecorderPanel* GetTakeRecorderPanel();
 	/** Stops a take being recorded, then closes the panel, which is destroyed. Nothing happens when none is open. */
 	static void CloseTakeRecorderPanel();
-	/** True while a take is being recorded. */
+	/** True while a take is being recorded; false during the countdown before it. */
 	static bool IsRecording();
-	/** Ends the take being recorded, if any, as the panel's stop action does. */
+	/** Ends the take being recorded, or cancels its countdown, as the panel's stop action does. */
 	static void StopRecording();
 };

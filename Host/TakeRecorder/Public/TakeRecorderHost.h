@@ -1,4 +1,5 @@
-// Host-side wiring of the stand-in Take Recorder (client, takes folder, events); the engine has no such class.
+// Host-side wiring of the stand-in Take Recorder (client, takes folder, events, and switches for a start that is
+// refused or counted down, as the editor's may be); the engine has no such class.
 #pragma once
 
 #include "CoreMinimal.h"
@@ -38,7 +39,30 @@ public:
 	/** Frame lines written to that file so far. */
 	static int64 GetFramesWritten();
 
-	/** Ends a take being recorded, closes the panel and forgets the client. The Take Recorder can be used again. */
+	/**
+	 * While set, every start is refused, as the editor's panel refuses one when it has no sources or a take is under
+	 * review: StartRecording logs a warning in LogTakeRecorder and nothing starts. Off by default.
+	 */
+	static void SetRefuseStarts(bool bInRefuse);
+	static bool IsRefusingStarts();
+
+	/**
+	 * With InTicks above 0, StartRecording begins a countdown, as the editor's does, instead of a take: the take
+	 * starts during the InTicks-th tick of the Live Link client after the request (a request made inside a tick is
+	 * not counted by that tick), under the slate and take number of the request. IsRecording is false until then;
+	 * a further start is ignored, and a stop, closing the panel, changing the client or Shutdown cancels the
+	 * countdown without a take. The ticks are counted by a subscription to the client's tick notification that
+	 * lasts as long as the countdown. 0 (the default) starts at once; a negative count is taken as 0.
+	 */
+	static void SetStartCountdown(int32 InTicks);
+	static int32 GetStartCountdown();
+	/** True from a start that began a countdown until the take starts or the countdown is cancelled. */
+	static bool IsCountingDown();
+
+	/**
+	 * Ends a take being recorded or counted down to, closes the panel, forgets the client and switches refusal and
+	 * countdown off again. The Take Recorder can be used again.
+	 */
 	static void Shutdown();
 
 	static FOnTakeRecordingStarted& OnRecordingStarted();

@@ -1,5 +1,5 @@
 // Stand-in for the engine's FRunnableThread on POSIX threads: named, with stack size, priority and affinity.
-// No thread manager, no suspension.
+// No thread manager, no suspension. Tests can make creation fail, as it does where the engine runs without threads.
 #pragma once
 
 #include "CoreTypes.h"
@@ -55,6 +55,12 @@ public:
 
 	/** Number of thread objects alive in the process, for leak checks. */
 	static int32 GetLiveThreadCount();
+
+	/**
+	 * Test only: while set, Create starts nothing and returns null, as the engine's does on a platform without
+	 * threads. Off by default; process-wide, so a test sets it around the one construction it means.
+	 */
+	static void SetCreationFailsForTesting(bool bInFails);
 
 private:
 	FRunnableThread() = default;

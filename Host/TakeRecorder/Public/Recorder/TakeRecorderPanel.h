@@ -1,4 +1,5 @@
-// Stand-in for the engine's UTakeRecorderPanel: meta data, record and stop. No sources, modes, countdown or review.
+// Stand-in for the engine's UTakeRecorderPanel: meta data, record and stop, and, when FTakeRecorderHost switches
+// them on, a refused start or a countdown before recording. No sources, modes or review.
 #pragma once
 
 #include "CoreMinimal.h"
@@ -17,8 +18,12 @@ class TAKERECORDER_API UTakeRecorderPanel : public UObject
 public:
 	/** The slate and take number the next take is recorded under. Never null for the open panel. */
 	UTakeMetaData* GetTakeMetaData() const;
-	/** Starts a take unless one is being recorded. A failure is logged and leaves the Take Recorder idle. */
+	/**
+	 * Starts a take unless one is being recorded or counted down to. As in the editor, a start may be refused (a
+	 * warning) or may begin a countdown, the take starting some ticks later (FTakeRecorderHost). A refusal or a
+	 * failure is logged and leaves the Take Recorder idle.
+	 */
 	void StartRecording() const;
-	/** Ends the take being recorded, if any, with its closing line. */
+	/** Ends the take being recorded, if any, with its closing line; during a countdown, cancels it instead. */
 	void StopRecording() const;
 };
