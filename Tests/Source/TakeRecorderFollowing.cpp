@@ -3,6 +3,7 @@
 #include "Recorder/TakeRecorderPanel.h"
 #include "TakeMetaData.h"
 #include "TakeRecorderBlueprintLibrary.h"
+#include "LogCapture.h"
 #include "TakeRecorderHost.h"
 #include "TavrixConversions.h"
 
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -205,9 +207,9 @@ TEST(TakeRecorderFollowing, RecordingGoesOnThroughASceneChangeDuringTheTake)
 	EXPECT_TRUE(UTakeRecorderBlueprintLibrary::IsRecording());
 }
 
-TEST(TakeRecorderFollowing, RecordOnlyFollowsTheStateEveryTickWithoutStoppingTheTake)
+TEST(TakeRecorderFollowing, RecordOnlyFollowsTheStateWithoutStoppingOrRestartingTheTake)
 {
-	// Without scene/take following the metadata is never applied, so every tick passes the change test.
+	// Without scene/take following the metadata is never applied, and never makes a tick a change.
 	FTakeFollowingHarness Harness(false, true);
 	Harness.OpenPanel();
 	const std::string SlateBefore = Harness.MetaData()->GetSlate().ToUtf8();
@@ -220,6 +222,19 @@ TEST(TakeRecorderFollowing, RecordOnlyFollowsTheStateEveryTickWithoutStoppingThe
 	EXPECT_TRUE(UTakeRecorderBlueprintLibrary::IsRecording());
 	EXPECT_EQ(Harness.MetaData()->GetSlate().ToUtf8(), SlateBefore) << "the slate is never touched";
 	EXPECT_TRUE(FTavrixLiveLinkSourceInspector(*Harness.Source).GetAppliedMetadata()[1].IsEmpty());
+
+	// Stopped by hand while the sender still asks for recording: not restarted on the next tick, nor later.
+	UTakeRecorderBlueprintLibrary::GetTakeRecorderPanel()->StopRecording();
+	Harness.Events.clear();
+	for (int Tick = 0; Tick < 3; ++Tick)
+	{
+		Harness.Receive("", "Scene 4", "7", "2");
+		EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{});
+	}
+	Harness.Receive("", "Scene 4", "7", "0");
+	Harness.TickAndTakeEvents();
+	Harness.Receive("", "Scene 4", "7", "2");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{"start"});
 	Harness.Receive("", "Scene 4", "7", "0");
 	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{"stop"});
 }
@@ -244,5 +259,115 @@ TEST(TakeRecorderFollowing, LostMetadataEmptiesTheSlateAndLostStateStopsTheTake)
 	Harness.Decode(R"({"TVKCamera":[{"Location":[1,2,3]}]})");
 	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:", "take:0", "stop"}));
 	EXPECT_FALSE(UTakeRecorderBlueprintLibrary::IsRecording());
+}
+// Starting and stopping a take saves assets and may tick the engine again from inside the call: the source drives
+// Take Recorder with its lock released, and a tick that comes back in publishes without driving Take Recorder twice.
+TEST(TakeRecorderFollowing, TakeRecorderIsDrivenWithTheLockFreeAndMayTickTheSourceAgain)
+{
+	FTakeFollowingHarness Harness(true, true);
+	Harness.OpenPanel();
+	FTavrixLiveLinkSourceInspector Inspector(*Harness.Source);
+	int Reentries = 0;
+	std::vector<bool> LockFree;
+	FTakeRecorderHost::SetModalProgressTick([&] {
+		bool bFree = false;
+		std::thread([&] { bFree = Inspector.IsDataMutexFree(); }).join(); // the writing thread cannot ask itself
+		LockFree.push_back(bFree);
+		++Reentries;
+		Harness.Client.Tick();
+	});
+	Harness.Receive("", "Scene 4", "7", "2");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:7", "start"}));
+	// A change of the record request applies slate and take again, as any change does.
+	Harness.Receive("", "Scene 4", "7", "0");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:7", "stop"}));
+	EXPECT_EQ(Reentries, 2);
+	EXPECT_EQ(LockFree, (std::vector<bool>{true, true}));
+	EXPECT_EQ(Harness.Client.GetFrameCount(FLiveLinkSubjectKey(Harness.Client.GetSourceGuids()[0], FName("Tavrix - Camera"))), 4u);
+}
+
+TEST(TakeRecorderFollowing, ARefusedStartIsAskedAgainAtMostOnceASecondWhileTheSenderAsks)
+{
+	FTakeFollowingHarness Harness(true, true);
+	Harness.OpenPanel();
+	FTavrixLiveLinkSourceInspector Inspector(*Harness.Source);
+	FLogCapture Log;
+	const auto Refusals = [&Log] {
+		int Count = 0;
+		for (const FLogCapture::FLine& Line : Log.GetLines())
+		{
+			Count += Line.Category == "LogTakeRecorder" && Line.Verbosity == ELogVerbosity::Warning ? 1 : 0;
+		}
+		return Count;
+	};
+	FTakeRecorderHost::SetRefuseStarts(true);
+	Harness.Receive("", "Scene 4", "7", "2");
+	Harness.TickAndTakeEvents();
+	EXPECT_EQ(Refusals(), 1);
+	for (int Tick = 0; Tick < 5; ++Tick)
+	{
+		Harness.TickAndTakeEvents();
+	}
+	EXPECT_EQ(Refusals(), 1) << "asked again within the second";
+
+	Inspector.AgeLastStartRequest(1000);
+	Harness.TickAndTakeEvents();
+	EXPECT_EQ(Refusals(), 2);
+
+	// The recorder can record now: the next attempt starts the take, and then nothing more is asked.
+	FTakeRecorderHost::SetRefuseStarts(false);
+	Inspector.AgeLastStartRequest(1000);
+	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{"start"});
+	Inspector.AgeLastStartRequest(1000);
+	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{});
+	EXPECT_TRUE(UTakeRecorderBlueprintLibrary::IsRecording());
+
+	// A refused start that the sender no longer asks for is not asked again.
+	Harness.Receive("", "Scene 4", "7", "0");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:7", "stop"}));
+	FTakeRecorderHost::SetRefuseStarts(true);
+	Harness.Receive("", "Scene 4", "7", "2");
+	Harness.TickAndTakeEvents();
+	Harness.Receive("", "Scene 4", "7", "0");
+	Harness.TickAndTakeEvents();
+	const int RefusalsBefore = Refusals();
+	Inspector.AgeLastStartRequest(1000);
+	Harness.TickAndTakeEvents();
+	EXPECT_EQ(Refusals(), RefusalsBefore);
+}
+
+TEST(TakeRecorderFollowing, AStartCountedDownToBeginsOnceAndAStopDuringTheCountdownIsHonoured)
+{
+	FTakeFollowingHarness Harness(true, true);
+	Harness.OpenPanel();
+	FTavrixLiveLinkSourceInspector Inspector(*Harness.Source);
+	FTakeRecorderHost::SetStartCountdown(3);
+
+	Harness.Receive("", "Scene 4", "7", "2");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:7"}));
+	EXPECT_TRUE(FTakeRecorderHost::IsCountingDown());
+	Harness.Receive("", "Scene 4", "7", "0");
+	Harness.TickAndTakeEvents();
+	EXPECT_FALSE(FTakeRecorderHost::IsCountingDown());
+	for (int Tick = 0; Tick < 5; ++Tick)
+	{
+		Inspector.AgeLastStartRequest(1000);
+		EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{});
+	}
+	EXPECT_FALSE(UTakeRecorderBlueprintLibrary::IsRecording());
+
+	// Asked for and left alone, the countdown runs out into one take; a second passing meanwhile asks nothing more.
+	Harness.Receive("", "Scene 4", "7", "2");
+	FEvents Seen;
+	for (int Tick = 0; Tick < 6; ++Tick)
+	{
+		Inspector.AgeLastStartRequest(1000);
+		for (const std::string& Event : Harness.TickAndTakeEvents())
+		{
+			Seen.push_back(Event);
+		}
+	}
+	EXPECT_EQ(Seen, (FEvents{"slate:Scene 4", "take:7", "start"}));
+	EXPECT_TRUE(UTakeRecorderBlueprintLibrary::IsRecording());
 }
 } // namespace

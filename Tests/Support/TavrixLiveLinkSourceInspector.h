@@ -80,6 +80,8 @@ public:
 	const FIPv4Endpoint& GetDeviceEndpoint() const { return Source.DeviceEndpoint; }
 	const FString* GetAppliedMetadata() const { return Source.AppliedMetadata; }
 	int32 GetAppliedRecordRequest() const { return Source.AppliedRecordRequest; }
+	/** Moves the last start asked of Take Recorder back in time, as if DeltaMs had passed since. */
+	void AgeLastStartRequest(int64 DeltaMs) const { Source.LastStartRequestMs -= DeltaMs; }
 
 private:
 	FTavrixLiveLinkSource& Source;

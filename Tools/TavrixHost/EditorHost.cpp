@@ -299,6 +299,8 @@ bool FEditorHostRun::StartEditor()
 		return false;
 	}
 	FTakeRecorderHost::SetLiveLinkClient(&Client);
+	// As the editor's progress dialog does while a take starts or is saved: Live Link ticks inside those calls.
+	FTakeRecorderHost::SetModalProgressTick([this] { Client.Tick(); });
 	FTakeRecorderHost::SetRefuseStarts(Options.bTakeRecorderRefuses);
 	FTakeRecorderHost::SetStartCountdown(static_cast<int32>(std::ceil(Options.TakeRecorderCountdownSeconds * Options.TickHz)));
 	if (Options.bTakeRecorder)

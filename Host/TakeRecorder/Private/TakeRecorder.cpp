@@ -1,3 +1,4 @@
+#include "Recorder/TakeRecorder.h"
 #include "Recorder/TakeRecorderPanel.h"
 #include "TakeMetaData.h"
 #include "TakeRecorderBlueprintLibrary.h"
@@ -10,12 +11,14 @@
 #include "TakeRecorderLog.h"
 #include "TakeRecorderThread.h"
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
 
 IMPLEMENT_CLASS(UTakeRecorderPanel, "TakeRecorderPanel", "/Script/TakeRecorder")
 IMPLEMENT_CLASS(UTakeRecorderBlueprintLibrary, "TakeRecorderBlueprintLibrary", "/Script/TakeRecorder")
+IMPLEMENT_CLASS(UTakeRecorder, "TakeRecorder", "/Script/TakeRecorder")
 
 namespace
 {
@@ -137,6 +140,7 @@ public:
 			return;
 		}
 		BeginTake(RecordFrom, Slate, TakeNumber, Directory);
+		RunModalProgress();
 	}
 
 	void StopRecording()
@@ -175,6 +179,7 @@ public:
 				static_cast<long long>(Take->GetFramesWritten()));
 		}
 		RecordingStopped.Broadcast(Take->GetPath(), Take->GetFramesWritten());
+		RunModalProgress();
 	}
 
 	bool IsRecording()
@@ -233,6 +238,7 @@ public:
 	void Shutdown()
 	{
 		CheckGameThread();
+		SetModalProgressTick(nullptr);
 		StopRecording();
 		ClosePanel();
 		std::lock_guard Lock(Mutex);
@@ -271,6 +277,49 @@ public:
 	{
 		std::lock_guard Lock(Mutex);
 		return bCountingDown;
+	}
+
+	UTakeRecorder* GetActiveRecorder()
+	{
+		std::lock_guard Lock(Mutex);
+		CheckGameThreadLocked();
+		if (!bCountingDown && CurrentTake == nullptr)
+		{
+			return nullptr;
+		}
+		if (ActiveRecorder == nullptr)
+		{
+			ActiveRecorder.reset(NewObject<UTakeRecorder>());
+		}
+		return ActiveRecorder.get();
+	}
+
+	ETakeRecorderState GetActiveState()
+	{
+		std::lock_guard Lock(Mutex);
+		return bCountingDown		 ? ETakeRecorderState::CountingDown
+			: CurrentTake != nullptr ? ETakeRecorderState::Started
+									 : ETakeRecorderState::Stopped;
+	}
+
+	void SetModalProgressTick(std::function<void()> InTick)
+	{
+		std::lock_guard Lock(Mutex);
+		ModalProgressTick = MoveTemp(InTick);
+	}
+
+	/** As the editor's progress dialog ticks the engine while a take starts or is saved; never with Mutex held. */
+	void RunModalProgress()
+	{
+		std::function<void()> Tick;
+		{
+			std::lock_guard Lock(Mutex);
+			Tick = ModalProgressTick;
+		}
+		if (Tick)
+		{
+			Tick();
+		}
 	}
 
 	FOnTakeRecordingStarted RecordingStarted;
@@ -423,6 +472,9 @@ private:
 	FString CountdownSlate;
 	int32 CountdownTakeNumber = 0;
 	FString CountdownDirectory;
+	/** What others see of the recorder while it is active; made once, kept for the process. */
+	std::unique_ptr<UTakeRecorder> ActiveRecorder;
+	std::function<void()> ModalProgressTick;
 };
 } // namespace
 
@@ -524,6 +576,21 @@ int32 FTakeRecorderHost::GetStartCountdown()
 bool FTakeRecorderHost::IsCountingDown()
 {
 	return FTakeRecorderState::Get().IsCountingDown();
+}
+
+void FTakeRecorderHost::SetModalProgressTick(std::function<void()> InTick)
+{
+	FTakeRecorderState::Get().SetModalProgressTick(MoveTemp(InTick));
+}
+
+UTakeRecorder* UTakeRecorder::GetActiveRecorder()
+{
+	return FTakeRecorderState::Get().GetActiveRecorder();
+}
+
+ETakeRecorderState UTakeRecorder::GetState() const
+{
+	return FTakeRecorderState::Get().GetActiveState();
 }
 
 void FTakeRecorderHost::Shutdown()

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "CoreMinimal.h"
+
+#include <functional>
 #include "TakeRecorderTypes.h"
 
 class FLiveLinkClient;
@@ -58,6 +60,13 @@ public:
 	static int32 GetStartCountdown();
 	/** True from a start that began a countdown until the take starts or the countdown is cancelled. */
 	static bool IsCountingDown();
+
+	/**
+	 * Called on the game thread while a take starts and after it has been saved, as the editor's progress dialog
+	 * ticks the engine (Live Link included) during those calls: whoever called StartRecording or StopRecording may
+	 * be re-entered. Unset by default.
+	 */
+	static void SetModalProgressTick(std::function<void()> InTick);
 
 	/**
 	 * Ends a take being recorded or counted down to, closes the panel, forgets the client and switches refusal and

@@ -6,6 +6,7 @@
 #include "HAL/RunnableThread.h"
 #include "ILiveLinkClient.h"
 #include "Roles/LiveLinkCameraRole.h"
+#include "Recorder/TakeRecorder.h"
 #include "Recorder/TakeRecorderPanel.h"
 #include "Roles/LiveLinkCameraTypes.h"
 #include "SocketSubsystem.h"
@@ -324,6 +325,7 @@ bool FTavrixLiveLinkSource::LiveLinkTick()
 
 	FLiveLinkFrameDataStruct FrameData(FLiveLinkCameraFrameData::StaticStruct());
 	FLiveLinkCameraFrameData& Frame = *FrameData.Cast<FLiveLinkCameraFrameData>();
+	FTakeRecorderRequest TakeRecorderRequest;
 	{
 		std::lock_guard Lock(DataMutex);
 		Frame.Transform.SetRotation(ReceivedState.Rotation);
@@ -353,28 +355,53 @@ bool FTavrixLiveLinkSource::LiveLinkTick()
 			Frame.FieldOfView = TavrixConversions::ToFloat(ReceivedState.Lens[3]);
 		}
 
-		// Under the same lock: the receive thread cannot change the metadata between the change test and the copy.
+		// What the Take Recorder step needs is read here, under the same lock, so that it is one datagram's; Take
+		// Recorder itself is driven after the lock is released.
 		if (bAutoSceneTake || bAutoRecord)
 		{
-			ApplyTakeRecorderState();
+			TakeRecorderRequest = ReadTakeRecorderRequest();
 		}
 	}
 
 	Client->PushFrameData(FLiveLinkSubjectKey(SourceGuid, CameraSubjectName()), MoveTemp(FrameData));
+
+	// Starting and stopping a take saves assets and may run a modal progress loop that ticks the engine, and so this
+	// source, again: with DataMutex held that tick would deadlock, and the receive thread would wait for the save.
+	if (bAutoSceneTake || bAutoRecord)
+	{
+		FollowTakeRecorder(TakeRecorderRequest, NowMs);
+	}
 	return true;
 }
 
-void FTavrixLiveLinkSource::ApplyTakeRecorderState()
+FTavrixLiveLinkSource::FTakeRecorderRequest FTavrixLiveLinkSource::ReadTakeRecorderRequest() const
 {
-	const int32 RecordRequest = ReceivedState.State == 2 ? 1 : 0;
-
-	// Case-sensitive: a slate that changes only in letter case is a new slate.
-	bool bUnchanged = AppliedRecordRequest == RecordRequest;
-	for (int32 Index = 0; Index < 3 && bUnchanged; ++Index)
+	FTakeRecorderRequest Request;
+	Request.RecordRequest = ReceivedState.State == 2 ? 1 : 0;
+	// Case-sensitive: a slate that changes only in letter case is a new slate. The metadata only matter with
+	// "Auto Scene/Take": without it they are never applied, and comparing them would make every tick a change.
+	bool bMetadataChanged = false;
+	for (int32 Index = 0; Index < 3 && bAutoSceneTake && !bMetadataChanged; ++Index)
 	{
-		bUnchanged = ReceivedState.Metadata[Index].Equals(AppliedMetadata[Index], ESearchCase::CaseSensitive);
+		bMetadataChanged = !ReceivedState.Metadata[Index].Equals(AppliedMetadata[Index], ESearchCase::CaseSensitive);
 	}
-	if (bUnchanged)
+	Request.bChanged = bMetadataChanged || Request.RecordRequest != AppliedRecordRequest;
+	if (Request.bChanged && bAutoSceneTake)
+	{
+		for (int32 Index = 0; Index < 3; ++Index)
+		{
+			Request.Metadata[Index] = ReceivedState.Metadata[Index];
+		}
+	}
+	return Request;
+}
+
+void FTavrixLiveLinkSource::FollowTakeRecorder(const FTakeRecorderRequest& Request, int64 NowMs)
+{
+	// A start the recorder refused (no sources, a take under review) is asked again while the sender still asks for
+	// recording, at most once a second.
+	const bool bStartRetryDue = bAutoRecord && bStartRequested && Request.RecordRequest == 1 && NowMs - LastStartRequestMs >= 1000;
+	if ((!Request.bChanged && !bStartRetryDue) || bDrivingTakeRecorder)
 	{
 		return;
 	}
@@ -386,34 +413,51 @@ void FTavrixLiveLinkSource::ApplyTakeRecorderState()
 		return;
 	}
 
-	if (bAutoSceneTake)
+	// Take Recorder may tick the engine from inside the calls below; the tick it runs publishes, but leaves Take
+	// Recorder alone until these calls are done.
+	bDrivingTakeRecorder = true;
+	if (Request.bChanged && bAutoSceneTake)
 	{
 		if (UTakeMetaData* MetaData = Panel->GetTakeMetaData())
 		{
-			MetaData->SetSlate(ReceivedState.Metadata[1], true);
-			MetaData->SetTakeNumber(TavrixConversions::ParseTakeNumber(ReceivedState.Metadata[2]), true);
 			for (int32 Index = 0; Index < 3; ++Index)
 			{
-				AppliedMetadata[Index] = ReceivedState.Metadata[Index];
+				AppliedMetadata[Index] = Request.Metadata[Index];
 			}
+			MetaData->SetSlate(Request.Metadata[1], true);
+			MetaData->SetTakeNumber(TavrixConversions::ParseTakeNumber(Request.Metadata[2]), true);
 		}
+	}
+	if (Request.bChanged)
+	{
+		AppliedRecordRequest = Request.RecordRequest;
 	}
 
 	if (bAutoRecord)
 	{
-		// A recording that is asked to go on goes on, whatever else changed: only a request to stop stops it.
-		const bool bRecording = UTakeRecorderBlueprintLibrary::IsRecording();
-		if (RecordRequest == 1 && !bRecording)
+		// A recorder counting down to a take counts as recording: a stop cancels the countdown, and a start waits
+		// for it. A recording that is asked to go on goes on, whatever else changed: only a request to stop stops it.
+		const bool bActive = UTakeRecorderBlueprintLibrary::IsRecording() || UTakeRecorder::GetActiveRecorder() != nullptr;
+		if (Request.RecordRequest == 1 && !bActive)
 		{
+			bStartRequested = true;
+			LastStartRequestMs = NowMs;
 			Panel->StartRecording();
 		}
-		else if (RecordRequest == 0 && bRecording)
+		else if (Request.RecordRequest == 1)
 		{
-			Panel->StopRecording();
+			bStartRequested = false;
+		}
+		else
+		{
+			bStartRequested = false;
+			if (bActive)
+			{
+				Panel->StopRecording();
+			}
 		}
 	}
-
-	AppliedRecordRequest = RecordRequest;
+	bDrivingTakeRecorder = false;
 }
 
 #undef LOCTEXT_NAMESPACE

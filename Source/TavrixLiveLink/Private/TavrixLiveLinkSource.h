@@ -67,8 +67,20 @@ private:
 	void DestroySocket();
 	/** Removes the tick subscription if it is still held (game thread). */
 	void EndTickSubscription();
-	/** Follows the sender's scene, take and record state in Take Recorder; DataMutex is held by the caller. */
-	void ApplyTakeRecorderState();
+	/** What one tick asks of Take Recorder, read from ReceivedState under DataMutex. */
+	struct FTakeRecorderRequest
+	{
+		/** The metadata (with "Auto Scene/Take") or the record request differ from what was last applied. */
+		bool bChanged = false;
+		/** The received metadata, copied only when they are to be applied. */
+		FString Metadata[3];
+		/** 1 when the received state asks for recording, else 0. */
+		int32 RecordRequest = 0;
+	};
+	/** Compares the received metadata and state with what was last applied; DataMutex is held by the caller. */
+	FTakeRecorderRequest ReadTakeRecorderRequest() const;
+	/** Follows the sender's scene, take and record state in Take Recorder; DataMutex is not held. */
+	void FollowTakeRecorder(const FTakeRecorderRequest& Request, int64 NowMs);
 
 	ILiveLinkClient* Client = nullptr;
 	FDelegateHandle TickDelegateHandle;
@@ -103,6 +115,11 @@ private:
 
 	FString AppliedMetadata[3];
 	int32 AppliedRecordRequest = 0;
+	/** A start was asked of Take Recorder and no take or countdown has been seen since (game thread only). */
+	bool bStartRequested = false;
+	int64 LastStartRequestMs = 0;
+	/** Take Recorder is being driven: a tick it runs meanwhile leaves it alone (game thread only). */
+	bool bDrivingTakeRecorder = false;
 
 	/** Camera objects decoded so far; under DataMutex. Tells the tick whether its timecode is fresh. */
 	uint64 DecodedCameraCount = 0;
