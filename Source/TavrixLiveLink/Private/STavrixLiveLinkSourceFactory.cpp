@@ -20,6 +20,25 @@ void SetChecked(const TWeakPtr<SCheckBox>& WeakCheckBox, bool bChecked)
 		CheckBox->SetIsChecked(bChecked ? ECheckBoxState::Checked : ECheckBoxState::Unchecked);
 	}
 }
+/** One option row: its label on the left half, its check box (created without a state) filling the right half. */
+TSharedRef<SWidget> MakeOptionRow(const FText& Label, TWeakPtr<SCheckBox>& OutCheckBox)
+{
+	// clang-format off
+	return SNew(SHorizontalBox)
+		+ SHorizontalBox::Slot()
+		.FillWidth(0.5f)
+		.HAlign(HAlign_Left)
+		[
+			SNew(STextBlock)
+			.Text(Label)
+		]
+		+ SHorizontalBox::Slot()
+		.FillWidth(0.5f)
+		[
+			SAssignNew(OutCheckBox, SCheckBox)
+		];
+	// clang-format on
+}
 } // namespace
 
 void STavrixLiveLinkSourceFactory::Construct(const FArguments& Args)
@@ -63,53 +82,17 @@ void STavrixLiveLinkSourceFactory::Construct(const FArguments& Args)
 			+ SVerticalBox::Slot()
 			.AutoHeight()
 			[
-				SNew(SHorizontalBox)
-				+ SHorizontalBox::Slot()
-				.FillWidth(0.5f)
-				.HAlign(HAlign_Left)
-				[
-					SNew(STextBlock)
-					.Text(LOCTEXT("AutoLens", "Auto Lens Update"))
-				]
-				+ SHorizontalBox::Slot()
-				.FillWidth(0.5f)
-				[
-					SAssignNew(AutoLensCheckBox, SCheckBox)
-				]
+				MakeOptionRow(LOCTEXT("AutoLens", "Auto Lens Update"), AutoLensCheckBox)
 			]
 			+ SVerticalBox::Slot()
 			.AutoHeight()
 			[
-				SNew(SHorizontalBox)
-				+ SHorizontalBox::Slot()
-				.FillWidth(0.5f)
-				.HAlign(HAlign_Left)
-				[
-					SNew(STextBlock)
-					.Text(LOCTEXT("AutoSceneTake", "Auto Scene/Take"))
-				]
-				+ SHorizontalBox::Slot()
-				.FillWidth(0.5f)
-				[
-					SAssignNew(AutoSceneTakeCheckBox, SCheckBox)
-				]
+				MakeOptionRow(LOCTEXT("AutoSceneTake", "Auto Scene/Take"), AutoSceneTakeCheckBox)
 			]
 			+ SVerticalBox::Slot()
 			.AutoHeight()
 			[
-				SNew(SHorizontalBox)
-				+ SHorizontalBox::Slot()
-				.FillWidth(0.5f)
-				.HAlign(HAlign_Left)
-				[
-					SNew(STextBlock)
-					.Text(LOCTEXT("AutoRecord", "Auto Record"))
-				]
-				+ SHorizontalBox::Slot()
-				.FillWidth(0.5f)
-				[
-					SAssignNew(AutoRecordCheckBox, SCheckBox)
-				]
+				MakeOptionRow(LOCTEXT("AutoRecord", "Auto Record"), AutoRecordCheckBox)
 			]
 			+ SVerticalBox::Slot()
 			.AutoHeight()

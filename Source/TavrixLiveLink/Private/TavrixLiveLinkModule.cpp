@@ -47,11 +47,7 @@ public:
 	//~ End IModuleInterface interface
 
 	/** Accepts every change: the settings are defaults for the creation panel and are never validated. */
-	bool HandleSettingsModified()
-	{
-		GetMutableDefault<UTavrixLiveLinkRuntimeSettings>();
-		return true;
-	}
+	bool HandleSettingsModified() { return true; }
 };
 
 IMPLEMENT_MODULE(FTavrixLiveLinkModule, TavrixLiveLink)

@@ -81,7 +81,7 @@ TEST(DeclarativeSyntax, SNewRecordsTheDeclaredTypeAndWhereItWasDeclared)
 
 	EXPECT_EQ(Box->GetTypeAsString().ToUtf8(), "SBox");
 	EXPECT_EQ(Panel->GetTypeAsString().ToUtf8(), "SMockConnectionPanel");
-	EXPECT_NE(Box->GetReadableLocation().ToUtf8().find("DeclarativeSyntaxTest.cpp("), std::string::npos);
+	EXPECT_NE(Box->GetReadableLocation().ToUtf8().find("DeclarativeSyntax.cpp("), std::string::npos);
 }
 
 TEST(DeclarativeSyntax, ExtraSNewArgumentsReachConstruct)
