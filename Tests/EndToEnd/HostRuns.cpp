@@ -97,7 +97,8 @@ TEST(HostRuns, MalformedDatagramsChangeNothingAndForeignMembersAreLogged)
 	const std::optional<json> Frame = Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "frame"); });
 	ASSERT_TRUE(Frame);
 	EXPECT_EQ((*Frame)["location"], json({7, 7, 7})) << "the first frame comes from the first valid datagram";
-	EXPECT_TRUE((*Frame)["sceneTime"].is_null());
+	// Without a timecode the frame keeps the record's default scene time, as in the editor: frame 0 at 24 fps.
+	EXPECT_EQ((*Frame)["sceneTime"], json({{"frame", 0}, {"subframe", 0}, {"rate", {24, 1}}}));
 	Host.Signal(SIGINT);
 	EXPECT_EQ(Host.Wait(), 0);
 

@@ -110,7 +110,7 @@ TEST_F(TakeRecording, ValuesReadBackExactly)
 	Awkward.FieldOfView = 0.3f;
 	Awkward.Aperture = 1.4f;
 	FLiveLinkCameraFrameData Unusual = MakeFrame(1.0f);
-	Unusual.MetaData = FLiveLinkMetaData();
+	Unusual.MetaData.SceneTime.Rate = FFrameRate(25, 0); // a rate without a denominator: no scene time
 	Unusual.Transform.Translation.X = std::numeric_limits<float>::infinity();
 	Unusual.FocalLength = std::numeric_limits<float>::quiet_NaN();
 

@@ -44,8 +44,8 @@ struct FLiveLinkWorldTime
 struct FLiveLinkMetaData
 {
 	TMap<FName, FString> StringMetaData;
-	/** The stand-in's default carries no rate (0/0): a frame that was never given a scene time says so. */
-	FQualifiedFrameTime SceneTime{FFrameTime(), FFrameRate(0, 0)};
+	/** As in the engine, frame 0 at 24 frames per second: a frame never given a scene time cannot be told apart. */
+	FQualifiedFrameTime SceneTime;
 };
 
 struct LIVELINKINTERFACE_API FLiveLinkBaseStaticData

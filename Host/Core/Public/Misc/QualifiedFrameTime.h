@@ -9,7 +9,11 @@ struct FQualifiedFrameTime
 	FFrameTime Time;
 	FFrameRate Rate;
 
-	FQualifiedFrameTime() = default;
+	/** Frame 0 at 24 frames per second, as the engine's. */
+	FQualifiedFrameTime()
+		: Rate(24, 1)
+	{
+	}
 	FQualifiedFrameTime(const FFrameTime& InTime, const FFrameRate& InRate)
 		: Time(InTime)
 		, Rate(InRate)
