@@ -16,19 +16,9 @@ cmake --build --preset fuzz -j "$(nproc)"
 
 mkdir -p "$Build/corpus" "$Build/findings" "$Build/logs"
 
-# The public JSON conformance suite sits beside the checkout (MIT licence beside it); it is copied, never kept in
-# the repository.
-Suite=../shared/conformance/JSONTestSuite/test_parsing
-SuiteCorpus=$Build/corpus/json-suite
-DecoderSeeds=(Fuzz/Seeds/Decoder)
-if [ -d "$Suite" ]; then
-	rm -rf "$SuiteCorpus"
-	mkdir -p "$SuiteCorpus"
-	cp "$Suite"/* "$SuiteCorpus"/
-	DecoderSeeds+=("$SuiteCorpus")
-else
-	echo "The JSON conformance suite is not at $Suite: the decoder starts from its own seeds only."
-fi
+# The decoder also starts from the public JSON conformance suite kept with the JSON tests. libFuzzer writes what
+# it finds only into the first corpus folder, so the tree's seed folders are read, never written.
+DecoderSeeds=(Fuzz/Seeds/Decoder Tests/Json/JSONTestSuite/test_parsing)
 
 # Memory and time per input bounded well within the machine, so that a runaway input counts as a finding.
 Common=(-max_total_time="$Seconds" -rss_limit_mb=8192 -timeout=30 -print_final_stats=1)

@@ -9,11 +9,25 @@ endfunction()
 
 # One stand-in engine module: a shared library named after the engine module,
 # with its headers at Public/ so includes read as they do in an engine plug-in.
+# DEPENDS are its public dependencies (their headers reach whoever includes its
+# own, as in the engine), PRIVATE_DEPENDS what only its sources use.
 function(tavrix_engine_module Name)
-	cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+	cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;PRIVATE_DEPENDS" ${ARGN})
 	add_library(${Name} SHARED ${ARG_SOURCES})
 	add_library(Host::${Name} ALIAS ${Name})
 	target_include_directories(${Name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/Public)
-	target_link_libraries(${Name} PUBLIC ${ARG_DEPENDS})
+	target_link_libraries(${Name} PUBLIC ${ARG_DEPENDS} PRIVATE ${ARG_PRIVATE_DEPENDS})
 	tavrix_warnings(${Name})
+endfunction()
+
+# An engine module whose headers have a folder of their own (Public/) while the stand-in builds its code into the
+# library of the module that uses it (SlateCore's into Slate's): an interface target under the engine module's name,
+# so that a Build.cs listing it finds exactly its headers. IMPLEMENTED_IN names that library; it exposes these headers
+# publicly, as the engine's module does through its public dependency.
+function(tavrix_engine_module_headers Name)
+	cmake_parse_arguments(ARG "" "IMPLEMENTED_IN" "DEPENDS" ${ARGN})
+	add_library(${Name} INTERFACE)
+	add_library(Host::${Name} ALIAS ${Name})
+	target_include_directories(${Name} INTERFACE ${CMAKE_CURRENT_SOURCE_DIR}/Public)
+	target_link_libraries(${Name} INTERFACE ${ARG_DEPENDS} $<LINK_ONLY:${ARG_IMPLEMENTED_IN}>)
 endfunction()

@@ -18,7 +18,8 @@ struct FLiveLinkSubjectKey
 		, SubjectName(InSubjectName)
 	{
 	}
-	bool operator==(const FLiveLinkSubjectKey& Other) const = default;
+	bool operator==(const FLiveLinkSubjectKey& Other) const { return Source == Other.Source && SubjectName == Other.SubjectName; }
+	bool operator!=(const FLiveLinkSubjectKey& Other) const { return !(*this == Other); }
 };
 
 inline uint32 GetTypeHash(const FLiveLinkSubjectKey& Key)

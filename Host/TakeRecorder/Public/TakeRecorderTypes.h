@@ -1,7 +1,6 @@
-// Stand-in for the export macros of the engine's TakeRecorder and TakesCore modules, both served by this module.
+// Stand-in for the export macro of the engine's TakeRecorder module.
 #pragma once
 
 #include "CoreTypes.h"
 
 #define TAKERECORDER_API DLLEXPORT
-#define TAKESCORE_API DLLEXPORT

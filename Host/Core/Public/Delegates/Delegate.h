@@ -3,10 +3,13 @@
 #pragma once
 
 #include "CoreTypes.h"
+#include "Templates/Identity.h"
 #include "Templates/SharedPointer.h"
 
+#include <algorithm>
 #include <functional>
 #include <tuple>
+#include <type_traits>
 #include <vector>
 
 class CORE_API FDelegateHandle
@@ -35,30 +38,35 @@ template <typename RetType, typename... ParamTypes> class TDelegate<RetType(Para
 {
 public:
 	using FFunction = std::function<RetType(ParamTypes...)>;
+	/** Payload values as a binding keeps them: its own copies, handed to the bound function on every call. */
+	template <typename... PayloadTypes> using TPayload = std::tuple<std::decay_t<PayloadTypes>...>;
 
 	TDelegate() = default;
 
 	template <typename... PayloadTypes>
-	static TDelegate CreateStatic(RetType (*Function)(ParamTypes..., PayloadTypes...), std::type_identity_t<PayloadTypes>... Payload)
+	static TDelegate CreateStatic(RetType (*Function)(ParamTypes..., PayloadTypes...), typename TIdentity<PayloadTypes>::Type... Payload)
 	{
-		return TDelegate([Function, ... Captured = Payload](ParamTypes... Params) mutable -> RetType {
-			return Function(std::forward<ParamTypes>(Params)..., Captured...);
+		return TDelegate([Function, Captured = TPayload<PayloadTypes...>(Payload...)](ParamTypes... Params) mutable -> RetType {
+			return std::apply(
+				[&](auto&... Values) -> RetType { return Function(std::forward<ParamTypes>(Params)..., Values...); }, Captured);
 		});
 	}
 	template <typename UserClass, typename... PayloadTypes>
 	static TDelegate CreateRaw(
-		UserClass* Object, RetType (UserClass::*Method)(ParamTypes..., PayloadTypes...), std::type_identity_t<PayloadTypes>... Payload)
+		UserClass* Object, RetType (UserClass::*Method)(ParamTypes..., PayloadTypes...), typename TIdentity<PayloadTypes>::Type... Payload)
 	{
-		return TDelegate([Object, Method, ... Captured = Payload](ParamTypes... Params) mutable -> RetType {
-			return (Object->*Method)(std::forward<ParamTypes>(Params)..., Captured...);
+		return TDelegate([Object, Method, Captured = TPayload<PayloadTypes...>(Payload...)](ParamTypes... Params) mutable -> RetType {
+			return std::apply(
+				[&](auto&... Values) -> RetType { return (Object->*Method)(std::forward<ParamTypes>(Params)..., Values...); }, Captured);
 		});
 	}
 	template <typename UserClass, typename... PayloadTypes>
 	static TDelegate CreateRaw(const UserClass* Object, RetType (UserClass::*Method)(ParamTypes..., PayloadTypes...) const,
-		std::type_identity_t<PayloadTypes>... Payload)
+		typename TIdentity<PayloadTypes>::Type... Payload)
 	{
-		return TDelegate([Object, Method, ... Captured = Payload](ParamTypes... Params) mutable -> RetType {
-			return (Object->*Method)(std::forward<ParamTypes>(Params)..., Captured...);
+		return TDelegate([Object, Method, Captured = TPayload<PayloadTypes...>(Payload...)](ParamTypes... Params) mutable -> RetType {
+			return std::apply(
+				[&](auto&... Values) -> RetType { return (Object->*Method)(std::forward<ParamTypes>(Params)..., Values...); }, Captured);
 		});
 	}
 	/** The stand-in keeps no liveness record of objects: a UObject binding is a raw binding. */
@@ -71,20 +79,22 @@ public:
 	static TDelegate CreateSP(const TSharedRef<UserClass, Mode>& Object, MethodType Method, PayloadTypes... Payload)
 	{
 		TWeakPtr<UserClass, Mode> Weak(Object);
-		return TDelegate([Weak, Method, ... Captured = Payload](ParamTypes... Params) mutable -> RetType {
+		return TDelegate([Weak, Method, Captured = TPayload<PayloadTypes...>(Payload...)](ParamTypes... Params) mutable -> RetType {
 			TSharedPtr<UserClass, Mode> Pinned = Weak.Pin();
 			if constexpr (std::is_void_v<RetType>)
 			{
-				if (Pinned)
+				if (!Pinned)
 				{
-					(Pinned.Get()->*Method)(std::forward<ParamTypes>(Params)..., Captured...);
+					return;
 				}
 			}
 			else
 			{
 				check(Pinned.IsValid());
-				return (Pinned.Get()->*Method)(std::forward<ParamTypes>(Params)..., Captured...);
 			}
+			return std::apply(
+				[&](auto&... Values) -> RetType { return (Pinned.Get()->*Method)(std::forward<ParamTypes>(Params)..., Values...); },
+				Captured);
 		});
 	}
 	template <typename FunctorType> static TDelegate CreateLambda(FunctorType&& Functor)
@@ -106,8 +116,9 @@ public:
 		check(IsBound());
 		return Function(std::forward<ParamTypes>(Params)...);
 	}
-	/** Calls the binding when there is one; true when it was called. */
-	bool ExecuteIfBound(ParamTypes... Params) const requires std::is_void_v<RetType>
+	/** Calls the binding when there is one; true when it was called. Only for delegates that return nothing. */
+	template <typename ReturnType = RetType, typename = std::enable_if_t<std::is_void_v<ReturnType>>>
+	bool ExecuteIfBound(ParamTypes... Params) const
 	{
 		if (!IsBound())
 		{
@@ -232,7 +243,8 @@ private:
 	{
 		if (BroadcastDepth == 0)
 		{
-			std::erase_if(Entries, [](const FEntry& Entry) { return Entry.bRemoved; });
+			Entries.erase(
+				std::remove_if(Entries.begin(), Entries.end(), [](const FEntry& Entry) { return Entry.bRemoved; }), Entries.end());
 		}
 	}
 

@@ -52,14 +52,15 @@ struct CORE_API FMsg
 #define DEFINE_LOG_CATEGORY_STATIC(CategoryName, DefaultVerbosity, CompileTimeVerbosity)                                                   \
 	static UE_PRIVATE_LOG_CATEGORY_TYPE(CategoryName, DefaultVerbosity, CompileTimeVerbosity) CategoryName
 
-#define UE_LOG(CategoryName, Verbosity, Format, ...)                                                                                       \
+// The format is the first of the "..." so that a line with no values (UE_LOG(LogX, Log, TEXT("done"))) is still ISO C++17.
+#define UE_LOG(CategoryName, Verbosity, ...)                                                                                               \
 	do                                                                                                                                     \
 	{                                                                                                                                      \
 		if constexpr (ELogVerbosity::Verbosity <= decltype(CategoryName)::CompileTimeVerbosity)                                            \
 		{                                                                                                                                  \
 			if (!CategoryName.IsSuppressed(ELogVerbosity::Verbosity))                                                                      \
 			{                                                                                                                              \
-				FMsg::Logf(CategoryName, ELogVerbosity::Verbosity, Format, ##__VA_ARGS__);                                                 \
+				FMsg::Logf(CategoryName, ELogVerbosity::Verbosity, __VA_ARGS__);                                                           \
 			}                                                                                                                              \
 		}                                                                                                                                  \
 	} while (false)

@@ -18,7 +18,8 @@ struct FQuat
 		, W(InW)
 	{
 	}
-	bool operator==(const FQuat& Other) const = default;
+	bool operator==(const FQuat& Other) const { return X == Other.X && Y == Other.Y && Z == Other.Z && W == Other.W; }
+	bool operator!=(const FQuat& Other) const { return !(*this == Other); }
 
 	static constexpr FQuat Identity() { return FQuat(0.0f, 0.0f, 0.0f, 1.0f); }
 };

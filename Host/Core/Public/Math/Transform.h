@@ -24,5 +24,9 @@ struct FTransform
 	void SetRotation(const FQuat& InRotation) { Rotation = InRotation; }
 	void SetTranslation(const FVector& InTranslation) { Translation = InTranslation; }
 	void SetScale3D(const FVector& InScale3D) { Scale3D = InScale3D; }
-	bool operator==(const FTransform& Other) const = default;
+	bool operator==(const FTransform& Other) const
+	{
+		return Rotation == Other.Rotation && Translation == Other.Translation && Scale3D == Other.Scale3D;
+	}
+	bool operator!=(const FTransform& Other) const { return !(*this == Other); }
 };

@@ -16,7 +16,8 @@ struct FVector
 		, Z(InZ)
 	{
 	}
-	bool operator==(const FVector& Other) const = default;
+	bool operator==(const FVector& Other) const { return X == Other.X && Y == Other.Y && Z == Other.Z; }
+	bool operator!=(const FVector& Other) const { return !(*this == Other); }
 
 	static constexpr FVector ZeroVector() { return FVector(0.0f, 0.0f, 0.0f); }
 	static constexpr FVector OneVector() { return FVector(1.0f, 1.0f, 1.0f); }

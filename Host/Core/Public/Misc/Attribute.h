@@ -23,9 +23,9 @@ public:
 	TAttribute() = default;
 
 	/** A fixed value; anything ObjectType can be made from converts (300 for a size, an FText for a text). */
-	template <typename OtherType>
-	requires(!TavrixDetail::bIsAttribute<OtherType> && std::is_constructible_v<ObjectType, const OtherType&>)
-		TAttribute(const OtherType& InInitialValue)
+	template <typename OtherType,
+		typename = std::enable_if_t<!TavrixDetail::bIsAttribute<OtherType> && std::is_constructible_v<ObjectType, const OtherType&>>>
+	TAttribute(const OtherType& InInitialValue)
 		: Value(InInitialValue)
 		, bIsSet(true)
 	{

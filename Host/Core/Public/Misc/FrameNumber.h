@@ -12,5 +12,6 @@ struct FFrameNumber
 		: Value(InValue)
 	{
 	}
-	constexpr bool operator==(const FFrameNumber& Other) const = default;
+	constexpr bool operator==(const FFrameNumber& Other) const { return Value == Other.Value; }
+	constexpr bool operator!=(const FFrameNumber& Other) const { return !(*this == Other); }
 };

@@ -17,5 +17,6 @@ struct FFrameRate
 
 	constexpr bool IsValid() const { return Denominator > 0; }
 	constexpr double AsDecimal() const { return static_cast<double>(Numerator) / static_cast<double>(Denominator); }
-	constexpr bool operator==(const FFrameRate& Other) const = default;
+	constexpr bool operator==(const FFrameRate& Other) const { return Numerator == Other.Numerator && Denominator == Other.Denominator; }
+	constexpr bool operator!=(const FFrameRate& Other) const { return !(*this == Other); }
 };

@@ -26,7 +26,8 @@ struct FFrameTime
 
 	FFrameNumber GetFrame() const { return FrameNumber; }
 	float GetSubFrame() const { return SubFrame; }
-	bool operator==(const FFrameTime& Other) const = default;
+	bool operator==(const FFrameTime& Other) const { return FrameNumber == Other.FrameNumber && SubFrame == Other.SubFrame; }
+	bool operator!=(const FFrameTime& Other) const { return !(*this == Other); }
 
 private:
 	float SubFrame = 0.0f;

@@ -23,7 +23,8 @@ struct CORE_API FGuid
 	static FGuid NewGuid();
 	bool IsValid() const { return (A | B | C | D) != 0; }
 	FString ToString() const;
-	bool operator==(const FGuid& Other) const = default;
+	bool operator==(const FGuid& Other) const { return A == Other.A && B == Other.B && C == Other.C && D == Other.D; }
+	bool operator!=(const FGuid& Other) const { return !(*this == Other); }
 };
 
 inline uint32 GetTypeHash(const FGuid& Guid)

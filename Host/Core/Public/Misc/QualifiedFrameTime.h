@@ -19,5 +19,6 @@ struct FQualifiedFrameTime
 		, Rate(InRate)
 	{
 	}
-	bool operator==(const FQualifiedFrameTime& Other) const = default;
+	bool operator==(const FQualifiedFrameTime& Other) const { return Time == Other.Time && Rate == Other.Rate; }
+	bool operator!=(const FQualifiedFrameTime& Other) const { return !(*this == Other); }
 };

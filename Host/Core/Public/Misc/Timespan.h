@@ -27,7 +27,8 @@ struct FTimespan
 	constexpr int64 GetTicks() const { return Ticks; }
 	constexpr double GetTotalMilliseconds() const { return static_cast<double>(Ticks) / ETimespan::TicksPerMillisecond; }
 	constexpr double GetTotalSeconds() const { return static_cast<double>(Ticks) / ETimespan::TicksPerSecond; }
-	constexpr bool operator==(const FTimespan& Other) const = default;
+	constexpr bool operator==(const FTimespan& Other) const { return Ticks == Other.Ticks; }
+	constexpr bool operator!=(const FTimespan& Other) const { return !(*this == Other); }
 
 private:
 	int64 Ticks = 0;

@@ -32,7 +32,8 @@ struct NETWORKING_API FIPv4Address
 	/** Host byte order: 127.0.0.1 is 0x7f000001. */
 	constexpr uint32 GetValue() const { return (uint32(A) << 24) | (uint32(B) << 16) | (uint32(C) << 8) | uint32(D); }
 	FString ToString() const;
-	constexpr bool operator==(const FIPv4Address& Other) const = default;
+	constexpr bool operator==(const FIPv4Address& Other) const { return A == Other.A && B == Other.B && C == Other.C && D == Other.D; }
+	constexpr bool operator!=(const FIPv4Address& Other) const { return !(*this == Other); }
 
 	/**
 	 * As lenient as the engine's: any text of four pieces between points is an address, each piece read as atoi

@@ -21,7 +21,8 @@ struct NETWORKING_API FIPv4Endpoint
 	/** "A.B.C.D:PORT". */
 	FString ToString() const;
 	TSharedRef<FInternetAddr> ToInternetAddr() const;
-	bool operator==(const FIPv4Endpoint& Other) const = default;
+	bool operator==(const FIPv4Endpoint& Other) const { return Address == Other.Address && Port == Other.Port; }
+	bool operator!=(const FIPv4Endpoint& Other) const { return !(*this == Other); }
 
 	/**
 	 * As lenient as the engine's: exactly one colon, an address FIPv4Address::Parse takes before it, and after it

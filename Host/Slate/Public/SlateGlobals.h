@@ -1,6 +1,0 @@
-// Stand-in for the engine's SlateGlobals.h: the export macro of the Slate module. No Slate log categories or stats.
-#pragma once
-
-#include "CoreTypes.h"
-
-#define SLATE_API DLLEXPORT
