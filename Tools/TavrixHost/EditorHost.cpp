@@ -11,6 +11,7 @@
 #include "TakeRecorderBlueprintLibrary.h"
 #include "TakeRecorderHost.h"
 #include "TavrixSender.h"
+#include "JsonLine.h"
 #include "UObject/UObjectHash.h"
 #include "Widgets/Input/SCheckBox.h"
 #include "Widgets/Input/SEditableTextBox.h"
@@ -228,6 +229,7 @@ private:
 	void KeepRecentLogLine(const FLogQueue::FLine& Line);
 	void ShowLogLine(const FLogQueue::FLine& Line);
 	void UpdateSourceState();
+	void UpdateSourceDetails();
 	void UpdateTakeRecorderState();
 	void ShutDown();
 	int ReportOutcome() const;
@@ -260,6 +262,7 @@ private:
 
 	std::unique_ptr<UObject> FactoryObject;
 	TSharedPtr<ILiveLinkSource> Source;
+	FGuid SourceGuid;
 	std::string Connection;
 	std::unique_ptr<TavrixSend::FTavrixSendThread> Demo;
 	/** Why the run failed; empty while it goes well. */
@@ -393,7 +396,7 @@ void FEditorHostRun::FillInCreationPanel(const TSharedRef<SWidget>& Panel) const
 
 bool FEditorHostRun::AddSourceToLiveLink()
 {
-	Client.AddSource(Source);
+	SourceGuid = Client.AddSource(Source);
 	Status.bHasSource = true;
 	Status.Source = ReadSourceState(*Source, Connection);
 	View->OnSource(Status.Source);
@@ -430,6 +433,7 @@ void FEditorHostRun::Tick(FClock::time_point Start)
 		ShowLogLine(Line);
 	}
 	UpdateSourceState();
+	UpdateSourceDetails();
 	UpdateTakeRecorderState();
 	const FClock::time_point TickEnd = FClock::now();
 	Status.Tick = Client.GetTickCount();
@@ -463,6 +467,48 @@ void FEditorHostRun::UpdateSourceState()
 	{
 		Status.Source = SourceState;
 		View->OnSource(SourceState);
+	}
+}
+
+/** As the details panel does: every property shown in the editor, by reflection, with its value as text. */
+void FEditorHostRun::UpdateSourceDetails()
+{
+	Status.SourceDetails.clear();
+	const ULiveLinkSourceSettings* Settings = Client.GetSourceSettings(SourceGuid);
+	if (Settings == nullptr)
+	{
+		return;
+	}
+	for (const FProperty* Property : Settings->GetClass()->GetAllProperties())
+	{
+		if (!Property->HasAnyPropertyFlags(CPF_Edit))
+		{
+			continue;
+		}
+		FHostSourceDetail Detail;
+		Detail.Category = Property->GetMetaData(TEXT("Category")).ToUtf8();
+		Detail.Name = Property->Name.ToString().ToUtf8();
+		Detail.DisplayName = Property->HasMetaData(TEXT("DisplayName")) ? Property->GetMetaData(TEXT("DisplayName")).ToUtf8() : Detail.Name;
+		Detail.Text = Property->ExportText(Settings).ToUtf8();
+		switch (Property->Type)
+		{
+		case EPropertyType::Bool:
+			Detail.Json = *Property->ContainerPtrToValuePtr<bool>(Settings) ? "true" : "false";
+			break;
+		case EPropertyType::Int32:
+			Detail.Json = std::to_string(*Property->ContainerPtrToValuePtr<int32>(Settings));
+			break;
+		case EPropertyType::Float:
+		{
+			const float Value = *Property->ContainerPtrToValuePtr<float>(Settings);
+			Detail.Json = std::isfinite(Value) ? FJsonLine::Number(Value) : "null";
+			break;
+		}
+		case EPropertyType::String:
+			Detail.Json = FJsonLine::Quote(Detail.Text);
+			break;
+		}
+		Status.SourceDetails.push_back(std::move(Detail));
 	}
 }
 

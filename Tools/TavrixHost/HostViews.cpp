@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cinttypes>
+#include <cctype>
 #include <cmath>
 #include <string_view>
 #include <sys/ioctl.h>
@@ -123,7 +124,43 @@ public:
 		Emit(FJsonLine().Add("event", "log").Add("category", Category).Add("verbosity", Verbosity).Add("text", Text));
 	}
 
+	void OnTickEnd(const FHostStatus& Status) override
+	{
+		const auto Now = std::chrono::steady_clock::now();
+		if (Now < NextStats)
+		{
+			return;
+		}
+		NextStats = Now + std::chrono::seconds(1);
+		EmitStats(Status);
+	}
+
+	/** The last values read, so that a script sees the totals of the whole run. */
+	void OnShutdown(const FHostStatus& Status) override { EmitStats(Status); }
+
 private:
+	/** The source's "Stream" details, each under its property's name with a lower-case first letter. */
+	void EmitStats(const FHostStatus& Status)
+	{
+		FJsonLine Line;
+		Line.Add("event", "stats");
+		bool bAny = false;
+		for (const FHostSourceDetail& Detail : Status.SourceDetails)
+		{
+			if (Detail.Category == "Stream" && !Detail.Name.empty())
+			{
+				std::string Key = Detail.Name;
+				Key[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(Key[0])));
+				Line.AddRaw(Key, Detail.Json);
+				bAny = true;
+			}
+		}
+		if (bAny)
+		{
+			Emit(Line);
+		}
+	}
+
 	void Emit(const FJsonLine& Line)
 	{
 		const std::string Text = Line.Finish() + "\n";
@@ -132,6 +169,7 @@ private:
 	}
 
 	std::FILE* Output;
+	std::chrono::steady_clock::time_point NextStats{};
 };
 
 class FLiveView final : public IHostView
@@ -188,6 +226,17 @@ private:
 			Line("   Source     %-28s machine %s", Source.Type.c_str(), Source.Machine.c_str());
 			Line("   Status     %s%-28s\x1b[0m valid %s   listening on %s", Source.bValid ? "\x1b[32m" : "\x1b[31m", Source.Status.c_str(),
 				Source.bValid ? "yes" : "no", Source.Connection.c_str());
+			// The source's details, category by category, as the panel lists them under the selected source.
+			std::string Category;
+			for (const FHostSourceDetail& Detail : Status.SourceDetails)
+			{
+				if (Detail.Category != Category)
+				{
+					Category = Detail.Category;
+					Line("   %-10s", Category.c_str());
+				}
+				Line("     %-30s %s", Detail.DisplayName.c_str(), Detail.Text.empty() ? "-" : Detail.Text.c_str());
+			}
 		}
 		Line("   Subject    %s%s", Status.Subject.c_str(), Status.bHasStaticData ? "  (camera role)" : "");
 		if (Status.bHasFrame)

@@ -8,6 +8,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 /** What the Live Link panel shows of the source. */
 struct FHostSourceState
@@ -21,11 +22,27 @@ struct FHostSourceState
 	bool operator==(const FHostSourceState& Other) const = default;
 };
 
+/** One property of the source's settings object, as the details panel shows it. */
+struct FHostSourceDetail
+{
+	std::string Category;
+	/** The property's name ("DatagramsReceived"). */
+	std::string Name;
+	/** Its label in the panel: the DisplayName it declares, else its name. */
+	std::string DisplayName;
+	/** The value as the panel shows it. */
+	std::string Text;
+	/** The value as JSON: a number, true/false, a string, or null for a number JSON cannot hold. */
+	std::string Json;
+};
+
 /** Everything the host knows at the end of a tick; the live view draws it. */
 struct FHostStatus
 {
 	bool bHasSource = false;
 	FHostSourceState Source;
+	/** The source's settings, read at the end of the tick: what the details panel shows under the source. */
+	std::vector<FHostSourceDetail> SourceDetails;
 	std::string Subject;
 	bool bHasStaticData = false;
 	bool bHasFrame = false;

@@ -43,8 +43,27 @@ FGuid FLiveLinkClient::AddSource(TSharedPtr<ILiveLinkSource> Source)
 	CheckGameThread();
 	check(Source.IsValid());
 	const FGuid Guid = FGuid::NewGuid();
-	Sources.push_back(FSourceEntry{Guid, Source, false});
+	Sources.push_back(FSourceEntry{Guid, Source, false, nullptr});
 	Source->ReceiveClient(this, Guid);
+
+	// As the engine does: the source names its class, the client owns the object and hands it over after the client.
+	UClass* SettingsClass = Source->GetSettingsClass().Get();
+	std::unique_ptr<UObject> Settings = SettingsClass != nullptr && SettingsClass->IsChildOf(ULiveLinkSourceSettings::StaticClass())
+		? SettingsClass->CreateObject()
+		: nullptr;
+	if (Settings == nullptr)
+	{
+		if (SettingsClass != nullptr && SettingsClass != ULiveLinkSourceSettings::StaticClass())
+		{
+			UE_LOG(LogLiveLink, Warning, TEXT("Source settings class %s cannot be made; the source gets the base settings"),
+				*SettingsClass->GetName());
+		}
+		Settings = ULiveLinkSourceSettings::StaticClass()->CreateObject();
+	}
+	ULiveLinkSourceSettings* SettingsObject = static_cast<ULiveLinkSourceSettings*>(Settings.get());
+	Sources.back().Settings = MoveTemp(Settings);
+	Source->InitializeSettings(SettingsObject);
+
 	OnSourceAdded.Broadcast(Guid);
 	return Guid;
 }
@@ -59,7 +78,7 @@ template <typename PredicateType> void FLiveLinkClient::RequestRemoval(Predicate
 			Entry.bRemovalRequested = true;
 		}
 	}
-	if (!bTicking)
+	if (!bNotifying)
 	{
 		ProcessPendingRemovals();
 	}
@@ -81,6 +100,7 @@ void FLiveLinkClient::ReleaseSource(FSourceEntry& Entry)
 	// The source's destructor may wait for its own thread; releasing here, outside the tick notification,
 	// keeps that wait from ever blocking a removal the thread makes from the notification.
 	Entry.Source.Reset();
+	Entry.Settings.reset();
 	{
 		std::lock_guard Lock(SubjectMutex);
 		std::erase_if(Subjects, [&](const FSubjectEntry& Subject) { return Subject.Key.Source == Guid; });
@@ -107,11 +127,15 @@ void FLiveLinkClient::ProcessPendingRemovals()
 void FLiveLinkClient::Tick()
 {
 	CheckGameThread();
-	bTicking = true;
+	const bool bWasNotifying = bNotifying;
+	bNotifying = true;
 	TickDelegate.Broadcast();
-	bTicking = false;
+	bNotifying = bWasNotifying;
 	++TickCount;
-	ProcessPendingRemovals();
+	if (!bNotifying)
+	{
+		ProcessPendingRemovals();
+	}
 }
 
 void FLiveLinkClient::PushStaticData(
@@ -195,6 +219,69 @@ TSharedPtr<ILiveLinkSource> FLiveLinkClient::GetSource(FGuid SourceGuid) const
 		}
 	}
 	return nullptr;
+}
+
+const FLiveLinkClient::FSourceEntry* FLiveLinkClient::FindSourceEntry(FGuid SourceGuid) const
+{
+	const auto It = std::find_if(Sources.begin(), Sources.end(), [&](const FSourceEntry& Entry) { return Entry.Guid == SourceGuid; });
+	return It != Sources.end() ? &*It : nullptr;
+}
+
+ULiveLinkSourceSettings* FLiveLinkClient::GetSourceSettings(FGuid SourceGuid) const
+{
+	CheckGameThread();
+	const FSourceEntry* Entry = FindSourceEntry(SourceGuid);
+	return Entry != nullptr ? static_cast<ULiveLinkSourceSettings*>(Entry->Settings.get()) : nullptr;
+}
+
+bool FLiveLinkClient::SetSourceSettingsProperty(FGuid SourceGuid, FName PropertyName, const FString& ValueText, FString* OutError)
+{
+	CheckGameThread();
+	const auto Refuse = [OutError](const FString& Why) {
+		if (OutError != nullptr)
+		{
+			*OutError = Why;
+		}
+		return false;
+	};
+	const FSourceEntry* Entry = FindSourceEntry(SourceGuid);
+	if (Entry == nullptr)
+	{
+		return Refuse(TEXT("No source has that identifier."));
+	}
+	ULiveLinkSourceSettings* Settings = static_cast<ULiveLinkSourceSettings*>(Entry->Settings.get());
+	const FProperty* Property = Settings->GetClass()->FindPropertyByName(PropertyName);
+	if (Property == nullptr || !Property->HasAnyPropertyFlags(CPF_Edit))
+	{
+		return Refuse(FString::Printf(TEXT("The source's settings have no property named %s."), *PropertyName.ToString()));
+	}
+	if (Property->HasAnyPropertyFlags(CPF_EditConst))
+	{
+		return Refuse(FString::Printf(TEXT("%s is read-only."), *PropertyName.ToString()));
+	}
+	if (Property->IdenticalToText(Settings, ValueText))
+	{
+		return true;
+	}
+	FString ParseError;
+	if (!Property->ImportText(ValueText, Settings, &ParseError))
+	{
+		return Refuse(FString::Printf(TEXT("%s was not changed: %s"), *PropertyName.ToString(), *ParseError));
+	}
+	// A removal the hook asks for waits until it returns, as one asked inside the tick does: neither the source nor
+	// its settings object may go while the hook runs.
+	const bool bWasNotifying = bNotifying;
+	bNotifying = true;
+	{
+		const TSharedPtr<ILiveLinkSource> Source = Entry->Source;
+		Source->OnSettingsChanged(Settings, FPropertyChangedEvent(Property));
+	}
+	bNotifying = bWasNotifying;
+	if (!bNotifying)
+	{
+		ProcessPendingRemovals();
+	}
+	return true;
 }
 
 int32 FLiveLinkClient::GetSourceCount() const

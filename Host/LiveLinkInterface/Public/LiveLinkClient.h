@@ -5,6 +5,7 @@
 #include "CoreMinimal.h"
 #include "ILiveLinkClient.h"
 #include "ILiveLinkSource.h"
+#include "LiveLinkSourceSettings.h"
 
 #include <mutex>
 #include <thread>
@@ -72,11 +73,15 @@ public:
 	void PushFrameData(const FLiveLinkSubjectKey& SubjectKey, FLiveLinkFrameDataStruct&& FrameData) override;
 	//~ End ILiveLinkClient interface
 
-	/** Takes shared ownership, hands the source ReceiveClient with a new identifier, and returns that identifier. */
+	/**
+	 * Takes shared ownership, hands the source ReceiveClient with a new identifier, then creates the source's settings
+	 * object (of its GetSettingsClass, or the base class when that is null, abstract or not a settings class) and hands
+	 * it to InitializeSettings. Returns the identifier.
+	 */
 	FGuid AddSource(TSharedPtr<ILiveLinkSource> Source);
 	/**
 	 * Asks the source to shut down. It is released at once when it agrees, else asked again on every tick until it
-	 * does. A removal requested inside the tick notification is carried out after it, never during it.
+	 * does. A removal requested inside the tick notification or a settings hook is carried out after it, never during it.
 	 */
 	void RemoveSource(FGuid SourceGuid);
 	void RemoveAllSources();
@@ -86,6 +91,15 @@ public:
 	TArray<FGuid> GetSourceGuids() const;
 	TSharedPtr<ILiveLinkSource> GetSource(FGuid SourceGuid) const;
 	int32 GetSourceCount() const;
+	/** The settings object of the source, owned by the client until the source is released; null for an unknown source. */
+	ULiveLinkSourceSettings* GetSourceSettings(FGuid SourceGuid) const;
+	/**
+	 * Edits one property of the source's settings as the details panel does: by name, from text (FProperty::ImportText).
+	 * Only properties shown as editable (EditAnywhere and the like, not Visible*) can be edited. A value that reads
+	 * differently from the one held calls the source's OnSettingsChanged; an unchanged value calls nothing. False, with
+	 * a sentence in OutError, when the source, the property or the text is refused. Game thread only.
+	 */
+	bool SetSourceSettingsProperty(FGuid SourceGuid, FName PropertyName, const FString& ValueText, FString* OutError = nullptr);
 
 	TArray<FLiveLinkSubjectKey> GetSubjects() const;
 	bool HasSubject(const FLiveLinkSubjectKey& SubjectKey) const;
@@ -109,6 +123,8 @@ private:
 		FGuid Guid;
 		TSharedPtr<ILiveLinkSource> Source;
 		bool bRemovalRequested = false;
+		/** Destroyed after the source is released, so that a source never sees its settings object die before it. */
+		std::unique_ptr<UObject> Settings;
 	};
 	struct FSubjectEntry
 	{
@@ -120,10 +136,11 @@ private:
 	};
 
 	void CheckGameThread() const;
-	/** Marks the sources IsRemoved picks for removal, and removes what it can unless inside the tick notification. */
+	/** Marks the sources IsRemoved picks for removal, and removes what it can unless inside a notification. */
 	template <typename PredicateType> void RequestRemoval(PredicateType IsRemoved);
 	void ProcessPendingRemovals();
 	void ReleaseSource(FSourceEntry& Entry);
+	const FSourceEntry* FindSourceEntry(FGuid SourceGuid) const;
 	/** Read's answer for the subject, taken under the subject lock; a default answer when the subject is unknown. */
 	template <typename ResultType, typename ReaderType>
 	ResultType ReadSubject(const FLiveLinkSubjectKey& SubjectKey, ReaderType Read) const;
@@ -131,7 +148,8 @@ private:
 	std::thread::id GameThreadId;
 	FSimpleMulticastDelegate TickDelegate;
 	std::vector<FSourceEntry> Sources;
-	bool bTicking = false;
+	/** Inside the tick notification or a settings hook: removals wait until it returns. */
+	bool bNotifying = false;
 	uint64 TickCount = 0;
 
 	mutable std::mutex SubjectMutex;

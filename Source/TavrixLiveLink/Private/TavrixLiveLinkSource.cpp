@@ -16,11 +16,13 @@
 #include "TavrixConversions.h"
 #include "TavrixFrameClock.h"
 #include "TavrixLiveLinkLog.h"
+#include "TavrixLiveLinkSourceSettings.h"
 #include "TavrixMessageDecoder.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <limits>
 
 #define LOCTEXT_NAMESPACE "TavrixLiveLinkSource"
 
@@ -41,6 +43,17 @@ constexpr int64 QueuedDatagramOverhead = 768;
 int64 NowMonotonicMs()
 {
 	return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+/** The same clock as NowMonotonicMs, finer: arrival jitter is a matter of fractions of a millisecond. */
+int64 NowMonotonicUs()
+{
+	return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+int32 SaturateCount(uint64 Count)
+{
+	return static_cast<int32>(std::min<uint64>(Count, static_cast<uint64>(std::numeric_limits<int32>::max())));
 }
 
 /** The host clock in seconds, with the engine's bias, from the high-resolution counter. */
@@ -140,6 +153,18 @@ void FTavrixLiveLinkSource::ReceiveClient(ILiveLinkClient* InClient, FGuid InSou
 	TickDelegateHandle = Client->TickNotification().AddStatic(&FTavrixLiveLinkSource::OnLiveLinkTick, this);
 }
 
+void FTavrixLiveLinkSource::InitializeSettings(ULiveLinkSourceSettings* Settings)
+{
+	StreamDetails = Settings != nullptr && Settings->IsA(UTavrixLiveLinkSourceSettings::StaticClass())
+		? static_cast<UTavrixLiveLinkSourceSettings*>(Settings)
+		: nullptr;
+}
+
+TSubclassOf<ULiveLinkSourceSettings> FTavrixLiveLinkSource::GetSettingsClass() const
+{
+	return UTavrixLiveLinkSourceSettings::StaticClass();
+}
+
 bool FTavrixLiveLinkSource::IsSourceStillValid() const
 {
 	if (bStopping.load())
@@ -233,6 +258,9 @@ int32 FTavrixLiveLinkSource::ReceiveDatagram(FInternetAddr& SenderAddress)
 	{
 		return 0;
 	}
+	uint32 SenderIp = 0;
+	SenderAddress.GetIp(SenderIp);
+	StreamHealth.RecordSender(SenderIp, static_cast<uint16>(SenderAddress.GetPort()));
 
 	TSharedPtr<TArray<uint8>, ESPMode::ThreadSafe> ReceivedData = MakeShared<TArray<uint8>, ESPMode::ThreadSafe>();
 	ReceivedData->SetNumUninitialized(BytesRead);
@@ -270,7 +298,8 @@ void FTavrixLiveLinkSource::EndTickSubscription()
 
 bool FTavrixLiveLinkSource::ProcessReceivedData(TSharedPtr<TArray<uint8>, ESPMode::ThreadSafe> InData)
 {
-	const int64 ArrivalMs = NowMonotonicMs();
+	const int64 ArrivalUs = NowMonotonicUs();
+	const int64 ArrivalMs = ArrivalUs / 1000;
 	TavrixMessageDecoder::FResult Decoded = TavrixMessageDecoder::Decode(
 		InData->GetData(), InData->Num(), TavrixMessageDecoder::FOptions{bAutoLens, bAutoSceneTake, bAutoRecord});
 
@@ -278,6 +307,10 @@ bool FTavrixLiveLinkSource::ProcessReceivedData(TSharedPtr<TArray<uint8>, ESPMod
 	{
 		UE_LOG(ModuleLog, Error, TEXT("Unknow data received"));
 	}
+
+	const FTavrixTimecode Timecode{Decoded.Camera.Timecode[0], Decoded.Camera.Timecode[1], Decoded.Camera.Timecode[2]};
+	StreamHealth.RecordDatagram(ArrivalUs, Decoded.Verdict != TavrixMessageDecoder::EVerdict::Message, Decoded.ForeignMembers > 0,
+		Decoded.bHasCamera ? &Timecode : nullptr);
 
 	// Everything is converted already: the lock covers the copy into the received state alone.
 	if (Decoded.bHasCamera)
@@ -300,6 +333,8 @@ bool FTavrixLiveLinkSource::LiveLinkTick()
 		EndTickSubscription();
 		return false;
 	}
+
+	UpdateStreamDetails();
 
 	if (bPushStaticData)
 	{
@@ -458,6 +493,33 @@ void FTavrixLiveLinkSource::FollowTakeRecorder(const FTakeRecorderRequest& Reque
 		}
 	}
 	bDrivingTakeRecorder = false;
+}
+
+void FTavrixLiveLinkSource::UpdateStreamDetails()
+{
+	UTavrixLiveLinkSourceSettings* Details = StreamDetails.Get();
+	if (Details == nullptr)
+	{
+		return;
+	}
+	const FTavrixStreamHealthSnapshot Health = StreamHealth.Read(NowMonotonicUs());
+	const uint64 SenderKey = Health.bHasSender ? (uint64(1) << 48) | (uint64(Health.SenderAddress) << 16) | Health.SenderPort : 0;
+	if (SenderKey != ShownSenderKey)
+	{
+		ShownSenderKey = SenderKey;
+		Details->LastSender = FIPv4Endpoint(FIPv4Address(Health.SenderAddress), Health.SenderPort).ToString();
+	}
+	Details->LastDatagramAgeMs =
+		Health.LastDatagramAgeUs < 0 ? -1.0f : static_cast<float>(static_cast<double>(Health.LastDatagramAgeUs) * 1e-3);
+	Details->DatagramsPerSecond = static_cast<float>(Health.DatagramsPerSecond);
+	Details->ArrivalJitterMs = static_cast<float>(Health.ArrivalJitterMs);
+	Details->DatagramsReceived = SaturateCount(Health.DatagramsReceived);
+	Details->DatagramsRejected = SaturateCount(Health.DatagramsRejected);
+	Details->MessagesWithForeignMembers = SaturateCount(Health.MessagesWithForeignMembers);
+	Details->TimecodeGaps = SaturateCount(Health.TimecodeGaps);
+	Details->TimecodeFramesMissed = SaturateCount(Health.TimecodeFramesMissed);
+	Details->TimecodeStepsBack = SaturateCount(Health.TimecodeStepsBack);
+	Details->TimecodeJumps = SaturateCount(Health.TimecodeJumps);
 }
 
 #undef LOCTEXT_NAMESPACE

@@ -6,6 +6,8 @@
 #include "Interfaces/IPv4/IPv4Endpoint.h"
 #include "TavrixFrameClock.h"
 #include "TavrixReceivedState.h"
+#include "TavrixStreamHealth.h"
+#include "UObject/WeakObjectPtr.h"
 
 #include <atomic>
 #include <mutex>
@@ -15,6 +17,7 @@ class FRunnableThread;
 class FSocket;
 class ILiveLinkClient;
 class ISocketSubsystem;
+class UTavrixLiveLinkSourceSettings;
 
 /**
  * Live Link source for one Tavrix camera: listens on one UDP endpoint on a thread of its own, keeps the latest
@@ -33,11 +36,14 @@ public:
 
 	//~ Begin ILiveLinkSource interface
 	virtual void ReceiveClient(ILiveLinkClient* InClient, FGuid InSourceGuid) override;
+	/** Keeps a weak reference to the details object Live Link made of GetSettingsClass; Live Link owns it. */
+	virtual void InitializeSettings(ULiveLinkSourceSettings* Settings) override;
 	virtual bool IsSourceStillValid() const override;
 	virtual bool RequestSourceShutdown() override;
 	virtual FText GetSourceType() const override;
 	virtual FText GetSourceMachineName() const override;
 	virtual FText GetSourceStatus() const override;
+	virtual TSubclassOf<ULiveLinkSourceSettings> GetSettingsClass() const override;
 	//~ End ILiveLinkSource interface
 
 	//~ Begin FRunnable interface
@@ -81,6 +87,8 @@ private:
 	FTakeRecorderRequest ReadTakeRecorderRequest() const;
 	/** Follows the sender's scene, take and record state in Take Recorder; DataMutex is not held. */
 	void FollowTakeRecorder(const FTakeRecorderRequest& Request, int64 NowMs);
+	/** Brings the details object's "Stream" values up to date, if it still exists (game thread). */
+	void UpdateStreamDetails();
 
 	ILiveLinkClient* Client = nullptr;
 	FDelegateHandle TickDelegateHandle;
@@ -127,4 +135,11 @@ private:
 	int64 LatestArrivalMs = 0;
 	/** DecodedCameraCount as seen by the previous tick (game thread only). */
 	uint64 TickedCameraCount = 0;
+
+	/** Recorded by the receive thread without a lock, read by the tick. */
+	FTavrixStreamHealth StreamHealth;
+	/** The details object; Live Link owns it and may destroy it first (game thread only). */
+	TWeakObjectPtr<UTavrixLiveLinkSourceSettings> StreamDetails;
+	/** The sender the details show, as the health snapshot packs it, so that its text is made only when it changes. */
+	uint64 ShownSenderKey = 0;
 };

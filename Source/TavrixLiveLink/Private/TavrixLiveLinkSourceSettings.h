@@ -1,0 +1,64 @@
+#pragma once
+
+#include "CoreMinimal.h"
+#include "LiveLinkSourceSettings.h"
+#include "TavrixLiveLinkSourceSettings.generated.h"
+
+/**
+ * The details of one Tavrix source in the Live Link panel. Live Link creates and owns it; the source only keeps a
+ * weak reference and brings the "Stream" values up to date on its tick. Counters stop at the largest int32.
+ */
+UCLASS()
+class UTavrixLiveLinkSourceSettings : public ULiveLinkSourceSettings
+{
+	GENERATED_BODY()
+
+public:
+	UPROPERTY(VisibleAnywhere, Transient, Category = "Stream",
+		meta = (DisplayName = "Last Sender", ToolTip = "Address and port the latest datagram came from; empty before the first"))
+	FString LastSender;
+
+	UPROPERTY(VisibleAnywhere, Transient, Category = "Stream",
+		meta = (DisplayName = "Last Datagram Age (ms)", ToolTip = "Milliseconds since the latest datagram arrived; -1 before the first"))
+	float LastDatagramAgeMs = -1.0f;
+
+	UPROPERTY(VisibleAnywhere, Transient, Category = "Stream",
+		meta = (DisplayName = "Datagrams per Second", ToolTip = "Datagrams that arrived within the last second"))
+	float DatagramsPerSecond = 0.0f;
+
+	UPROPERTY(VisibleAnywhere, Transient, Category = "Stream",
+		meta = (DisplayName = "Arrival Jitter (ms)",
+			ToolTip = "Standard deviation of the intervals between consecutive arrivals within the last second"))
+	float ArrivalJitterMs = 0.0f;
+
+	UPROPERTY(VisibleAnywhere, Transient, Category = "Stream",
+		meta = (DisplayName = "Datagrams Received", ToolTip = "Datagrams of at least one byte handed to the decoder"))
+	int32 DatagramsReceived = 0;
+
+	UPROPERTY(VisibleAnywhere, Transient, Category = "Stream",
+		meta = (DisplayName = "Datagrams Rejected",
+			ToolTip = "Datagrams that were not exactly one JSON object, or nested deeper than 64 levels"))
+	int32 DatagramsRejected = 0;
+
+	UPROPERTY(VisibleAnywhere, Transient, Category = "Stream",
+		meta = (DisplayName = "Messages with Foreign Members",
+			ToolTip = "Messages with at least one top-level member other than the camera's (each logged as an error)"))
+	int32 MessagesWithForeignMembers = 0;
+
+	UPROPERTY(VisibleAnywhere, Transient, Category = "Stream",
+		meta = (DisplayName = "Timecode Gaps", ToolTip = "Forward timecode steps larger than the stream's usual step"))
+	int32 TimecodeGaps = 0;
+
+	UPROPERTY(VisibleAnywhere, Transient, Category = "Stream",
+		meta = (DisplayName = "Timecode Frames Missed", ToolTip = "Usual steps missing in those gaps: the datagrams apparently lost"))
+	int32 TimecodeFramesMissed = 0;
+
+	UPROPERTY(VisibleAnywhere, Transient, Category = "Stream",
+		meta = (DisplayName = "Timecode Steps Back", ToolTip = "Timecode steps backwards within the jump tolerance (reordered datagrams)"))
+	int32 TimecodeStepsBack = 0;
+
+	UPROPERTY(VisibleAnywhere, Transient, Category = "Stream",
+		meta = (DisplayName = "Timecode Jumps",
+			ToolTip = "Timecodes more than two frames away from where the time since the previous datagram puts them"))
+	int32 TimecodeJumps = 0;
+};

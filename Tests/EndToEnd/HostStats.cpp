@@ -1,0 +1,66 @@
+#include "HostProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <string>
+
+namespace
+{
+using nlohmann::json;
+
+bool IsEvent(const json& Event, const char* Name)
+{
+	return Event.value("event", "") == Name;
+}
+
+/**
+ * A camera at a timecode of one frame a second. Datagrams sent back to back arrive within a frame of one another, and
+ * no pause of a slow machine is long enough to put a frame more than two away from where its arrival time expects it.
+ */
+std::string CameraAtFrame(int Frame, const std::string& Extra = "")
+{
+	return "{\"TVKCamera\":[{\"Location\":[1,2,3],\"Timecode\":[" + std::to_string(Frame) + ",1,1]}]" + Extra + "}";
+}
+
+TEST(HostStats, StatsEventCarriesTheStreamDetailsOfTheSource)
+{
+	FTempProject Project;
+	const uint16_t Port = FreeLoopbackPort();
+	FHostProcess Host(HostArguments(Project, Port, {"--no-take-recorder"}));
+	const std::optional<json> First = Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "stats"); });
+	ASSERT_TRUE(First) << "no stats event";
+	EXPECT_EQ((*First)["datagramsReceived"], 0);
+	EXPECT_EQ((*First)["lastSender"], "");
+	EXPECT_EQ((*First)["lastDatagramAgeMs"], -1);
+
+	const std::string Stream[] = {CameraAtFrame(10), CameraAtFrame(11), "[1]", CameraAtFrame(12, ",\"Extra\":1"), CameraAtFrame(14),
+		CameraAtFrame(13), "nonsense", CameraAtFrame(400), CameraAtFrame(401)};
+	for (const std::string& Datagram : Stream)
+	{
+		ASSERT_TRUE(SendDatagram(Port, Datagram));
+	}
+	const std::optional<json> Stats =
+		Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "stats") && Event["datagramsReceived"] == 9; });
+	ASSERT_TRUE(Stats) << "no stats event with every datagram counted";
+	EXPECT_EQ((*Stats)["datagramsRejected"], 2);
+	EXPECT_EQ((*Stats)["messagesWithForeignMembers"], 1);
+	EXPECT_EQ((*Stats)["timecodeGaps"], 1);
+	EXPECT_EQ((*Stats)["timecodeFramesMissed"], 1);
+	EXPECT_EQ((*Stats)["timecodeStepsBack"], 1);
+	EXPECT_EQ((*Stats)["timecodeJumps"], 1);
+	EXPECT_EQ((*Stats)["lastSender"].get<std::string>().rfind("127.0.0.1:", 0), 0u) << (*Stats)["lastSender"];
+	EXPECT_GE((*Stats)["lastDatagramAgeMs"].get<double>(), 0.0);
+	for (const char* Member : {"datagramsPerSecond", "arrivalJitterMs"})
+	{
+		EXPECT_TRUE((*Stats)[Member].is_number()) << Member;
+	}
+
+	Host.Signal(SIGTERM);
+	EXPECT_EQ(Host.Wait(), 0) << Host.GetErrors();
+	// The run ends with the totals.
+	ASSERT_FALSE(Host.Events.empty());
+	EXPECT_TRUE(IsEvent(Host.Events.back(), "stats"));
+	EXPECT_EQ(Host.Events.back()["datagramsReceived"], 9);
+}
+} // namespace

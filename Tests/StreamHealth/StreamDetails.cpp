@@ -1,0 +1,136 @@
+#include "LiveLinkClient.h"
+#include "LoopbackUdp.h"
+#include "TavrixLiveLinkSource.h"
+#include "TavrixLiveLinkSourceInspector.h"
+#include "TavrixLiveLinkSourceSettings.h"
+#include "TestWaits.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace
+{
+/** A camera message at a timecode of one frame a second, so that no pause of a slow machine reads as a jump. */
+std::string CameraAtFrame(int Frame, const std::string& Extra = "")
+{
+	return "{\"TVKCamera\":[{\"Location\":[1,2,3],\"Rotation\":[0,0,0,1],\"Timecode\":[" + std::to_string(Frame) + ",1,1]}]" + Extra + "}";
+}
+
+/** A receiving Tavrix source on loopback, added to a client, with the details object Live Link made for it. */
+class FDetailsHarness
+{
+public:
+	FDetailsHarness()
+	{
+		Source = MakeShared<FTavrixLiveLinkSource>(FIPv4Endpoint(FIPv4Address::InternalLoopback, FreeLoopbackPort()), true, false, false);
+		Port = static_cast<uint16_t>(FTavrixLiveLinkSourceInspector(*Source).GetBoundPort());
+		Guid = Client.AddSource(Source);
+		ULiveLinkSourceSettings* Settings = Client.GetSourceSettings(Guid);
+		Details = Settings != nullptr && Settings->IsA(UTavrixLiveLinkSourceSettings::StaticClass())
+			? static_cast<UTavrixLiveLinkSourceSettings*>(Settings)
+			: nullptr;
+	}
+	~FDetailsHarness()
+	{
+		Source.Reset();
+		Client.RemoveAllSources();
+	}
+
+	/** Ticks until the details count Count datagrams received. */
+	bool TickUntilReceived(int32 Count)
+	{
+		return WaitUntil([&] {
+			Client.Tick();
+			return Details->DatagramsReceived >= Count;
+		});
+	}
+
+	FLiveLinkClient Client;
+	TSharedPtr<FTavrixLiveLinkSource> Source;
+	uint16_t Port = 0;
+	FGuid Guid;
+	UTavrixLiveLinkSourceSettings* Details = nullptr;
+};
+
+TEST(StreamDetails, TavrixSourceDetailsAreReadOnlyStreamValues)
+{
+	FDetailsHarness Harness;
+	ASSERT_NE(Harness.Details, nullptr) << "the source's settings are not of its settings class";
+	const std::vector<FProperty>& Properties = UTavrixLiveLinkSourceSettings::StaticClass()->GetProperties();
+	ASSERT_EQ(Properties.size(), 11u);
+	for (const FProperty& Property : Properties)
+	{
+		const std::string Name = Property.Name.ToString().ToUtf8();
+		EXPECT_TRUE(Property.HasAnyPropertyFlags(CPF_Edit) && Property.HasAnyPropertyFlags(CPF_EditConst)) << Name;
+		EXPECT_EQ(Property.GetMetaData(TEXT("Category")), TEXT("Stream")) << Name;
+		EXPECT_FALSE(Property.GetMetaData(TEXT("ToolTip")).IsEmpty()) << Name;
+	}
+	EXPECT_FALSE(Harness.Client.SetSourceSettingsProperty(Harness.Guid, FName(TEXT("DatagramsReceived")), TEXT("5")));
+
+	// Nothing received yet: the details say so.
+	Harness.Client.Tick();
+	EXPECT_TRUE(Harness.Details->LastSender.IsEmpty());
+	EXPECT_EQ(Harness.Details->LastDatagramAgeMs, -1.0f);
+	EXPECT_EQ(Harness.Details->DatagramsReceived, 0);
+}
+
+TEST(StreamDetails, DetailsFollowTheStreamOnTheTick)
+{
+	FDetailsHarness Harness;
+	ASSERT_NE(Harness.Details, nullptr);
+	FLoopbackUdp Sender;
+	const std::string Stream[] = {
+		CameraAtFrame(100),
+		CameraAtFrame(101),
+		"[1]", // not an object
+		CameraAtFrame(102, ",\"Extra\":true"),
+		"not JSON at all",
+		CameraAtFrame(104), // 103 withheld
+		"{\"Other\":1,\"More\":2}",
+		CameraAtFrame(103),																		// one back
+		"{\"TVKCamera\":[{\"Location\":" + std::string(65, '[') + std::string(65, ']') + "}]}", // too deep
+		CameraAtFrame(500),																		// a jump
+		CameraAtFrame(501),
+	};
+	for (const std::string& Datagram : Stream)
+	{
+		ASSERT_TRUE(Sender.SendTo(Harness.Port, Datagram));
+	}
+	ASSERT_TRUE(Harness.TickUntilReceived(11)) << Harness.Details->DatagramsReceived;
+	const UTavrixLiveLinkSourceSettings& Details = *Harness.Details;
+	EXPECT_EQ(Details.DatagramsReceived, 11);
+	EXPECT_EQ(Details.DatagramsRejected, 3);
+	EXPECT_EQ(Details.MessagesWithForeignMembers, 2);
+	EXPECT_EQ(Details.TimecodeGaps, 1);
+	EXPECT_EQ(Details.TimecodeFramesMissed, 1);
+	EXPECT_EQ(Details.TimecodeStepsBack, 1);
+	EXPECT_EQ(Details.TimecodeJumps, 1);
+	EXPECT_EQ(Details.LastSender, FString::FromUtf8("127.0.0.1:" + std::to_string(Sender.GetPort())));
+	EXPECT_GE(Details.LastDatagramAgeMs, 0.0f);
+	EXPECT_GE(Details.DatagramsPerSecond, 0.0f);
+	EXPECT_LE(Details.DatagramsPerSecond, 11.0f);
+
+	// Another sender takes over.
+	FLoopbackUdp OtherSender;
+	ASSERT_TRUE(OtherSender.SendTo(Harness.Port, CameraAtFrame(502)));
+	ASSERT_TRUE(Harness.TickUntilReceived(12));
+	EXPECT_EQ(Details.LastSender, FString::FromUtf8("127.0.0.1:" + std::to_string(OtherSender.GetPort())));
+}
+
+TEST(StreamDetails, DetailsObjectThatIsGoneIsLeftAlone)
+{
+	FDetailsHarness Harness;
+	ASSERT_NE(Harness.Details, nullptr);
+	// The source holds its details weakly: one destroyed under it is never written.
+	std::unique_ptr<UObject> Replacement = UTavrixLiveLinkSourceSettings::StaticClass()->CreateObject();
+	Harness.Source->InitializeSettings(static_cast<ULiveLinkSourceSettings*>(Replacement.get()));
+	Replacement.reset();
+	FLoopbackUdp Sender;
+	ASSERT_TRUE(Sender.SendTo(Harness.Port, CameraAtFrame(1)));
+	ASSERT_TRUE(WaitUntil([&] { return FTavrixLiveLinkSourceInspector(*Harness.Source).HasReceivedData(); }));
+	Harness.Client.Tick();
+	EXPECT_EQ(Harness.Details->DatagramsReceived, 0);
+}
+} // namespace
