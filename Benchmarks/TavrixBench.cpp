@@ -5,6 +5,7 @@
 #include "LoopbackUdp.h"
 #include "Serialization/JsonReader.h"
 #include "Serialization/JsonSerializer.h"
+#include "TavrixCaptureWriter.h"
 #include "TavrixLiveLinkSource.h"
 #include "TavrixLiveLinkSourceInspector.h"
 
@@ -16,7 +17,10 @@
 #endif
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <thread>
 
 namespace
 {
@@ -45,6 +49,56 @@ void BM_ProcessReceivedData(benchmark::State& State)
 	State.SetBytesProcessed(State.iterations() * static_cast<int64_t>(RepresentativeMessage.size()));
 }
 BENCHMARK(BM_ProcessReceivedData);
+
+/**
+ * What capturing adds to each datagram on the receive thread: the copy into the capture queue, as the receive loop
+ * makes it. A disk is slower than this loop, so the queue would soon be full and the benchmark would time the
+ * cheaper drop instead: after each megabyte (which wakes the writer thread) the clock stops until the writer has put
+ * everything in the file, in the system's temporary folder. `dropped` must stay 0.
+ */
+void BM_CaptureEnqueue(benchmark::State& State)
+{
+	std::string Folder = (std::filesystem::temp_directory_path() / "TavrixBenchCapture-XXXXXX").string();
+	if (::mkdtemp(Folder.data()) == nullptr)
+	{
+		State.SkipWithError("no temporary folder");
+		return;
+	}
+	uint64 Dropped = 0;
+	{
+		FTavrixCaptureWriter Writer;
+		if (!Writer.Start(FString::FromUtf8(Folder), FIPv4Endpoint(FIPv4Address::InternalLoopback, 9001)))
+		{
+			State.SkipWithError("the capture did not start");
+			return;
+		}
+		const uint8* Bytes = reinterpret_cast<const uint8*>(RepresentativeMessage.data());
+		const int32 Size = static_cast<int32>(RepresentativeMessage.size());
+		const uint64 Batch = (1024 * 1024) / (TavrixPcapFormat::RecordOverhead + Size) + 1;
+		uint64 Queued = 0;
+		int64 Arrival = 1'700'000'000'000'000;
+		for (auto _ : State)
+		{
+			benchmark::DoNotOptimize(Writer.Enqueue(++Arrival, 0x0A000005, 50000, Bytes, Size));
+			if (++Queued % Batch == 0)
+			{
+				State.PauseTiming();
+				while (Writer.GetStatus().CapturedDatagrams + Writer.GetStatus().DroppedDatagrams < Queued)
+				{
+					std::this_thread::sleep_for(std::chrono::microseconds(100));
+				}
+				State.ResumeTiming();
+			}
+		}
+		Writer.Stop();
+		Dropped = Writer.GetStatus().DroppedDatagrams;
+	}
+	std::filesystem::remove_all(Folder);
+	State.counters["dropped"] = static_cast<double>(Dropped);
+	State.SetItemsProcessed(State.iterations());
+	State.SetBytesProcessed(State.iterations() * static_cast<int64_t>(RepresentativeMessage.size()));
+}
+BENCHMARK(BM_CaptureEnqueue);
 
 /** Baseline: a plain RapidJSON DOM parse of the same bytes, nothing else. */
 void BM_RapidJsonDomParse(benchmark::State& State)

@@ -5,6 +5,7 @@
 #include "HAL/PlatformTime.h"
 #include "HAL/RunnableThread.h"
 #include "ILiveLinkClient.h"
+#include "Misc/Paths.h"
 #include "Roles/LiveLinkCameraRole.h"
 #include "Recorder/TakeRecorder.h"
 #include "Recorder/TakeRecorderPanel.h"
@@ -122,6 +123,9 @@ FTavrixLiveLinkSource::~FTavrixLiveLinkSource()
 		delete Thread;
 		Thread = nullptr;
 	}
+
+	// Nothing more can be received: the capture is closed with every datagram the thread handed it.
+	CaptureWriter.Stop();
 
 	// A tick after the thread ended has removed the subscription already; a source without a thread, or whose
 	// thread ended after the last tick, still holds it. After this no tick can reach the object.
@@ -254,7 +258,16 @@ uint32 FTavrixLiveLinkSource::Run()
 int32 FTavrixLiveLinkSource::ReceiveDatagram(FInternetAddr& SenderAddress)
 {
 	int32 BytesRead = 0;
-	if (!Socket->RecvFrom(RecvBuffer.GetData(), RecvBuffer.Num(), BytesRead, SenderAddress) || BytesRead <= 0)
+	if (!Socket->RecvFrom(RecvBuffer.GetData(), RecvBuffer.Num(), BytesRead, SenderAddress))
+	{
+		return 0;
+	}
+	// An empty datagram is captured too: it was on the wire, though there is nothing to decode.
+	if (CaptureWriter.IsCapturing())
+	{
+		CaptureDatagram(SenderAddress, BytesRead);
+	}
+	if (BytesRead <= 0)
 	{
 		return 0;
 	}
@@ -268,6 +281,40 @@ int32 FTavrixLiveLinkSource::ReceiveDatagram(FInternetAddr& SenderAddress)
 	ProcessReceivedData(ReceivedData);
 	ReceivedData.Reset();
 	return BytesRead;
+}
+
+void FTavrixLiveLinkSource::CaptureDatagram(const FInternetAddr& SenderAddress, int32 BytesRead)
+{
+	const int64 ArrivalMicroseconds =
+		std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+	uint32 SenderIp = 0;
+	SenderAddress.GetIp(SenderIp);
+	CaptureWriter.Enqueue(ArrivalMicroseconds, SenderIp, static_cast<uint16>(SenderAddress.GetPort()), RecvBuffer.GetData(), BytesRead);
+}
+
+bool FTavrixLiveLinkSource::SetCaptureRawDatagrams(bool bInCapture)
+{
+	if (!bInCapture)
+	{
+		CaptureWriter.Stop();
+		return false;
+	}
+	if (CaptureWriter.IsCapturing())
+	{
+		return true;
+	}
+	if (Thread == nullptr || Socket == nullptr || bStopping.load())
+	{
+		return false;
+	}
+	// The port actually bound, which differs from the endpoint's when that asked for any port (0).
+	const FIPv4Endpoint LocalEndpoint(DeviceEndpoint.Address, static_cast<uint16>(Socket->GetPortNo()));
+	return CaptureWriter.Start(FPaths::Combine(FPaths::ProjectSavedDir(), TEXT("TavrixCaptures")), LocalEndpoint);
+}
+
+FTavrixCaptureStatus FTavrixLiveLinkSource::GetCaptureStatus() const
+{
+	return CaptureWriter.GetStatus();
 }
 
 void FTavrixLiveLinkSource::Stop()

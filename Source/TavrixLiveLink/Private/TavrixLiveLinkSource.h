@@ -4,6 +4,7 @@
 #include "HAL/Runnable.h"
 #include "ILiveLinkSource.h"
 #include "Interfaces/IPv4/IPv4Endpoint.h"
+#include "TavrixCaptureWriter.h"
 #include "TavrixFrameClock.h"
 #include "TavrixReceivedState.h"
 #include "TavrixStreamHealth.h"
@@ -64,9 +65,20 @@ public:
 	/** The function subscribed to the client's tick notification. */
 	static void OnLiveLinkTick(FTavrixLiveLinkSource* InSource);
 
+	/**
+	 * Starts or stops writing every received datagram, with its arrival time and sender, to a new capture file under
+	 * <project>/Saved/TavrixCaptures/ (game thread). Starting while capturing keeps the current file; a source that
+	 * does not receive captures nothing. True when capturing afterwards. Decoding goes on whatever the capture does.
+	 */
+	bool SetCaptureRawDatagrams(bool bInCapture);
+	/** The current or latest capture's file, counters and error (game thread). */
+	FTavrixCaptureStatus GetCaptureStatus() const;
+
 private:
 	friend class FTavrixLiveLinkSourceInspector;
 
+	/** Hands the datagram just received into RecvBuffer to the capture writer (receive thread). */
+	void CaptureDatagram(const FInternetAddr& SenderAddress, int32 BytesRead);
 	/** Receives one datagram and decodes it when it holds any bytes; returns the bytes read (receive thread). */
 	int32 ReceiveDatagram(FInternetAddr& SenderAddress);
 	/** Closes the socket, if any, and hands it back to its subsystem. */
@@ -113,6 +125,9 @@ private:
 	FTavrixReceivedState ReceivedState;
 	std::atomic<bool> bHasReceivedData{false};
 	std::mutex DataMutex;
+
+	/** Copies received datagrams into a capture file when asked; its Enqueue is the receive thread's. */
+	FTavrixCaptureWriter CaptureWriter;
 
 	/** Carries the sender's timecode between datagrams; started at the end of construction (game thread only). */
 	FTavrixFrameClock FrameClock;
