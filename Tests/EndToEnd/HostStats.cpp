@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <csignal>
+#include <cstdio>
+#include <filesystem>
 #include <string>
 
 namespace
@@ -62,5 +65,64 @@ TEST(HostStats, StatsEventCarriesTheStreamDetailsOfTheSource)
 	ASSERT_FALSE(Host.Events.empty());
 	EXPECT_TRUE(IsEvent(Host.Events.back(), "stats"));
 	EXPECT_EQ(Host.Events.back()["datagramsReceived"], 9);
+}
+
+/** Runs a command and returns what it printed on its standard output; nothing when it could not run or failed. */
+std::optional<std::string> OutputOf(const std::string& Command)
+{
+	std::FILE* Pipe = popen(Command.c_str(), "r");
+	if (Pipe == nullptr)
+	{
+		return std::nullopt;
+	}
+	std::string Output;
+	std::array<char, 4096> Buffer;
+	for (size_t Read; (Read = std::fread(Buffer.data(), 1, Buffer.size(), Pipe)) > 0;)
+	{
+		Output.append(Buffer.data(), Read);
+	}
+	return pclose(Pipe) == 0 ? std::optional<std::string>(Output) : std::nullopt;
+}
+
+TEST(HostStats, CaptureOptionWritesWhatTheSourceReceivesToAFileTcpdumpReads)
+{
+	FTempProject Project;
+	const uint16_t Port = FreeLoopbackPort();
+	FHostProcess Host(HostArguments(Project, Port, {"--no-take-recorder", "--capture"}));
+	ASSERT_TRUE(Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "stats") && Event.value("bCaptureRawDatagrams", false); }))
+		<< "the capture did not start: " << Host.GetErrors();
+	constexpr int Datagrams = 5;
+	for (int Frame = 0; Frame < Datagrams; ++Frame)
+	{
+		ASSERT_TRUE(SendDatagram(Port, CameraAtFrame(7000 + Frame)));
+	}
+	ASSERT_TRUE(Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "stats") && Event["datagramsCaptured"] == Datagrams; }))
+		<< "the datagrams did not reach the capture file";
+
+	Host.Signal(SIGTERM);
+	ASSERT_EQ(Host.Wait(), 0) << Host.GetErrors();
+	const json& Totals = Host.Events.back();
+	EXPECT_EQ(Totals["datagramsDroppedFromCapture"], 0);
+	EXPECT_EQ(Totals["captureError"], "");
+	const std::filesystem::path File = Totals["captureFile"].get<std::string>();
+	EXPECT_EQ(File.parent_path(), Project.Path() / "Saved" / "TavrixCaptures");
+	ASSERT_TRUE(std::filesystem::is_regular_file(File)) << File;
+
+	std::string Tcpdump;
+	for (const char* Candidate : {"/usr/bin/tcpdump", "/usr/sbin/tcpdump"})
+	{
+		Tcpdump = std::filesystem::exists(Candidate) && Tcpdump.empty() ? Candidate : Tcpdump;
+	}
+	if (Tcpdump.empty())
+	{
+		GTEST_SKIP() << "tcpdump is not installed (apt-get install tcpdump): the file was written but not read back";
+	}
+	const std::optional<std::string> Shown = OutputOf(Tcpdump + " -r '" + File.string() + "' -n -A 2>/dev/null");
+	ASSERT_TRUE(Shown) << "tcpdump could not read " << File;
+	for (int Frame = 0; Frame < Datagrams; ++Frame)
+	{
+		EXPECT_NE(Shown->find("\"Timecode\":[" + std::to_string(7000 + Frame) + ",1,1]"), std::string::npos) << *Shown;
+	}
+	EXPECT_NE(Shown->find("> 127.0.0.1." + std::to_string(Port) + ": UDP"), std::string::npos) << *Shown;
 }
 } // namespace

@@ -59,14 +59,20 @@ TEST(StreamDetails, TavrixSourceDetailsAreReadOnlyStreamValues)
 	FDetailsHarness Harness;
 	ASSERT_NE(Harness.Details, nullptr) << "the source's settings are not of its settings class";
 	const std::vector<FProperty>& Properties = UTavrixLiveLinkSourceSettings::StaticClass()->GetProperties();
-	ASSERT_EQ(Properties.size(), 11u);
+	int32 StreamValues = 0;
 	for (const FProperty& Property : Properties)
 	{
 		const std::string Name = Property.Name.ToString().ToUtf8();
-		EXPECT_TRUE(Property.HasAnyPropertyFlags(CPF_Edit) && Property.HasAnyPropertyFlags(CPF_EditConst)) << Name;
-		EXPECT_EQ(Property.GetMetaData(TEXT("Category")), TEXT("Stream")) << Name;
 		EXPECT_FALSE(Property.GetMetaData(TEXT("ToolTip")).IsEmpty()) << Name;
+		EXPECT_TRUE(Property.HasAnyPropertyFlags(CPF_Edit)) << Name;
+		// Everything is shown, and only the capture switch can be edited.
+		const bool bEditable = !Property.HasAnyPropertyFlags(CPF_EditConst);
+		EXPECT_EQ(bEditable, Name == "bCaptureRawDatagrams") << Name;
+		const FString Category = Property.GetMetaData(TEXT("Category"));
+		EXPECT_TRUE(Category == TEXT("Stream") || Category == TEXT("Capture")) << Name;
+		StreamValues += Category == TEXT("Stream") ? 1 : 0;
 	}
+	EXPECT_EQ(StreamValues, 11);
 	EXPECT_FALSE(Harness.Client.SetSourceSettingsProperty(Harness.Guid, FName(TEXT("DatagramsReceived")), TEXT("5")));
 
 	// Nothing received yet: the details say so.

@@ -400,6 +400,11 @@ bool FEditorHostRun::AddSourceToLiveLink()
 	Status.bHasSource = true;
 	Status.Source = ReadSourceState(*Source, Connection);
 	View->OnSource(Status.Source);
+	// A capture that cannot start is the plug-in's to report (its log says why); receiving goes on without it.
+	if (Options.bCapture)
+	{
+		Client.SetSourceSettingsProperty(SourceGuid, FName(TEXT("bCaptureRawDatagrams")), TEXT("True"));
+	}
 	if (Options.bDemo)
 	{
 		Demo = StartDemoSender(Connection, Options.DemoToggleSeconds, Error);

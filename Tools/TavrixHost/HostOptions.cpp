@@ -145,6 +145,10 @@ bool ParseHostOptions(const std::vector<std::string>& Arguments, FHostOptions& O
 		{
 			Options.bDemo = true;
 		}
+		else if (Argument == "--capture")
+		{
+			Options.bCapture = true;
+		}
 		else if (Argument == "--jsonl")
 		{
 			Options.Output = EHostOutput::JsonLines;
@@ -199,6 +203,8 @@ Options:
   --take-recorder-refuses     Take Recorder refuses every start (as with no sources, or a take under review)
   --take-recorder-countdown SECONDS
                               Take Recorder counts down this long, in ticks, before a take starts (default 0)
+  --capture                   tick the source's "Capture Raw Datagrams": every datagram received goes to
+                              a pcap file under <project>/Saved/TavrixCaptures/
   --demo                      also stream a demo camera to the source from inside the host
   --demo-toggle SECONDS       the demo starts and stops recording this often (default 4)
   --live | --jsonl | --plain  live view (default on a terminal), JSON lines, or plain status lines

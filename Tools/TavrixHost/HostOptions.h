@@ -39,6 +39,8 @@ struct FHostOptions
 	bool bTakeRecorderRefuses = false;
 	/** Seconds Take Recorder counts down, in Live Link ticks, before a take really starts; 0 starts at once. */
 	double TakeRecorderCountdownSeconds = 0.0;
+	/** Ticks the source's "Capture Raw Datagrams" once it is added, as a user would in its details. */
+	bool bCapture = false;
 	bool bDemo = false;
 	/** Seconds between record toggles of the demo sender. */
 	double DemoToggleSeconds = 4.0;

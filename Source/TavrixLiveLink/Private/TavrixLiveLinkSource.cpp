@@ -169,6 +169,21 @@ TSubclassOf<ULiveLinkSourceSettings> FTavrixLiveLinkSource::GetSettingsClass() c
 	return UTavrixLiveLinkSourceSettings::StaticClass();
 }
 
+void FTavrixLiveLinkSource::OnSettingsChanged(ULiveLinkSourceSettings* Settings, const FPropertyChangedEvent& PropertyChangedEvent)
+{
+	ILiveLinkSource::OnSettingsChanged(Settings, PropertyChangedEvent);
+	UTavrixLiveLinkSourceSettings* Details = StreamDetails.Get();
+	if (Details == nullptr || Settings != Details ||
+		PropertyChangedEvent.GetPropertyName() != GET_MEMBER_NAME_CHECKED(UTavrixLiveLinkSourceSettings, bCaptureRawDatagrams))
+	{
+		return;
+	}
+	// A capture that cannot start (a source that does not receive, an unwritable folder) leaves the box cleared, so
+	// that the details never claim a capture that is not being written; the error says why.
+	Details->bCaptureRawDatagrams = SetCaptureRawDatagrams(Details->bCaptureRawDatagrams);
+	UpdateCaptureDetails(*Details);
+}
+
 bool FTavrixLiveLinkSource::IsSourceStillValid() const
 {
 	if (bStopping.load())
@@ -567,6 +582,31 @@ void FTavrixLiveLinkSource::UpdateStreamDetails()
 	Details->TimecodeFramesMissed = SaturateCount(Health.TimecodeFramesMissed);
 	Details->TimecodeStepsBack = SaturateCount(Health.TimecodeStepsBack);
 	Details->TimecodeJumps = SaturateCount(Health.TimecodeJumps);
+
+	UpdateCaptureDetails(*Details);
+}
+
+void FTavrixLiveLinkSource::UpdateCaptureDetails(UTavrixLiveLinkSourceSettings& Details)
+{
+	FTavrixCaptureStatus Capture = CaptureWriter.GetStatus();
+	if (Capture.bCapturing && Capture.bFailed)
+	{
+		// A write error ended the writing; the writer thread is joined here and the box cleared, so that ticking it
+		// again starts a new file.
+		CaptureWriter.Stop();
+		Details.bCaptureRawDatagrams = false;
+		Capture = CaptureWriter.GetStatus();
+	}
+	if (Details.CaptureFile != Capture.FilePath)
+	{
+		Details.CaptureFile = MoveTemp(Capture.FilePath);
+	}
+	if (Details.CaptureError != Capture.Error)
+	{
+		Details.CaptureError = MoveTemp(Capture.Error);
+	}
+	Details.DatagramsCaptured = SaturateCount(Capture.CapturedDatagrams);
+	Details.DatagramsDroppedFromCapture = SaturateCount(Capture.DroppedDatagrams);
 }
 
 #undef LOCTEXT_NAMESPACE

@@ -45,6 +45,8 @@ public:
 	virtual FText GetSourceMachineName() const override;
 	virtual FText GetSourceStatus() const override;
 	virtual TSubclassOf<ULiveLinkSourceSettings> GetSettingsClass() const override;
+	/** Follows "Capture Raw Datagrams": ticked starts a capture, cleared ends it (game thread). */
+	virtual void OnSettingsChanged(ULiveLinkSourceSettings* Settings, const FPropertyChangedEvent& PropertyChangedEvent) override;
 	//~ End ILiveLinkSource interface
 
 	//~ Begin FRunnable interface
@@ -157,4 +159,6 @@ private:
 	TWeakObjectPtr<UTavrixLiveLinkSourceSettings> StreamDetails;
 	/** The sender the details show, as the health snapshot packs it, so that its text is made only when it changes. */
 	uint64 ShownSenderKey = 0;
+	/** Brings the details' "Capture" values up to date, and ends a capture that a write error stopped (game thread). */
+	void UpdateCaptureDetails(UTavrixLiveLinkSourceSettings& Details);
 };

@@ -6,7 +6,8 @@
 
 /**
  * The details of one Tavrix source in the Live Link panel. Live Link creates and owns it; the source only keeps a
- * weak reference and brings the "Stream" values up to date on its tick. Counters stop at the largest int32.
+ * weak reference and brings the "Stream" and "Capture" values up to date on its tick. Counters stop at the largest
+ * int32.
  */
 UCLASS()
 class UTavrixLiveLinkSourceSettings : public ULiveLinkSourceSettings
@@ -61,4 +62,29 @@ public:
 		meta = (DisplayName = "Timecode Jumps",
 			ToolTip = "Timecodes more than two frames away from where the time since the previous datagram puts them"))
 	int32 TimecodeJumps = 0;
+
+	/** Not saved with the source: a capture starts only when someone asks for one. */
+	UPROPERTY(EditAnywhere, Transient, Category = "Capture",
+		meta = (DisplayName = "Capture Raw Datagrams",
+			ToolTip = "Writes every datagram received, with its arrival time and sender, to a pcap file under Saved/TavrixCaptures"))
+	bool bCaptureRawDatagrams = false;
+
+	UPROPERTY(VisibleAnywhere, Transient, Category = "Capture",
+		meta = (DisplayName = "Capture File", ToolTip = "The file of the current or latest capture"))
+	FString CaptureFile;
+
+	UPROPERTY(VisibleAnywhere, Transient, Category = "Capture",
+		meta = (DisplayName = "Datagrams Captured", ToolTip = "Datagrams of the current or latest capture written to its file"))
+	int32 DatagramsCaptured = 0;
+
+	UPROPERTY(VisibleAnywhere, Transient, Category = "Capture",
+		meta = (DisplayName = "Datagrams Dropped from Capture",
+			ToolTip = "Datagrams received while capturing that are not in the file (the writer fell behind, or the writing failed); all of "
+					  "them were decoded"))
+	int32 DatagramsDroppedFromCapture = 0;
+
+	UPROPERTY(VisibleAnywhere, Transient, Category = "Capture",
+		meta = (DisplayName = "Capture Error",
+			ToolTip = "Why the latest capture could not start or ended early; empty when it did not fail"))
+	FString CaptureError;
 };

@@ -46,3 +46,6 @@ inline uint32 GetTypeHash(const FName& Name)
 }
 
 #define NAME_None FName()
+
+/** The name of a member, checked at compile time to exist on the class, as the editor's change hooks compare it. */
+#define GET_MEMBER_NAME_CHECKED(ClassName, MemberName) ((void)sizeof(&ClassName::MemberName), FName(TEXT(#MemberName)))
