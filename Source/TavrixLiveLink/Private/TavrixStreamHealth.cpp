@@ -106,7 +106,9 @@ FTavrixStreamHealthSnapshot FTavrixStreamHealth::Read(int64 NowUs) const
 	bool bWindowCovered = false;
 	for (uint64 Index = Count; Index > Oldest; --Index)
 	{
-		const int64 Time = Arrivals[(Index - 1) % ArrivalCapacity].load(std::memory_order_relaxed);
+		// Acquire, so that the count read below is read after every slot (a fence would do the same, but
+		// ThreadSanitizer does not follow fences).
+		const int64 Time = Arrivals[(Index - 1) % ArrivalCapacity].load(std::memory_order_acquire);
 		if (Time <= NowUs - WindowUs)
 		{
 			bWindowCovered = true;
@@ -116,7 +118,6 @@ FTavrixStreamHealthSnapshot FTavrixStreamHealth::Read(int64 NowUs) const
 	}
 	bWindowCovered = bWindowCovered || Oldest == 0;
 	// A slot read above that the writer has rewritten since shows up in the count: drop what may be newer than it.
-	std::atomic_thread_fence(std::memory_order_acquire);
 	const uint64 CountAfter = ArrivalCount.load(std::memory_order_relaxed);
 	if (CountAfter >= ArrivalCapacity)
 	{
