@@ -18,8 +18,8 @@ namespace
 /** Datagrams the system dropped for the UDP socket bound to 127.0.0.1:InPort (its receive buffer was full). */
 uint64_t KernelDrops(uint16 InPort)
 {
-	char LocalAddress[32];
-	std::snprintf(LocalAddress, sizeof(LocalAddress), "0100007F:%04X", static_cast<unsigned>(InPort));
+	char SocketTableAddress[32];
+	std::snprintf(SocketTableAddress, sizeof(SocketTableAddress), "0100007F:%04X", static_cast<unsigned>(InPort));
 	std::ifstream Table("/proc/net/udp");
 	std::string Line;
 	std::getline(Table, Line);
@@ -28,7 +28,7 @@ uint64_t KernelDrops(uint16 InPort)
 		std::istringstream Fields(Line);
 		std::string Slot, Local;
 		Fields >> Slot >> Local;
-		if (Local != LocalAddress)
+		if (Local != SocketTableAddress)
 		{
 			continue;
 		}

@@ -13,6 +13,12 @@
 #include <vector>
 #include <sys/types.h>
 
+/** Whether a JSON line of the host is the event named Name. */
+inline bool IsEvent(const nlohmann::json& Event, const char* Name)
+{
+	return Event.value("event", "") == Name;
+}
+
 /** A project folder of its own for one test, removed afterwards. */
 class FTempProject
 {

@@ -22,11 +22,6 @@ using nlohmann::json;
 const std::string WorkedExample = R"({"TVKCamera":[{"Version":1,"Location":[120.5,-30,150],"Rotation":[0,0,0,1],"Scale":[1,1,1],)"
 								  R"("Lens":[35,300,1.5,60],"Timecode":[250,25,1],"Metadata":["","Scene 4","7"],"State":2}]})";
 
-bool IsEvent(const json& Event, const char* Name)
-{
-	return Event.value("event", "") == Name;
-}
-
 std::vector<json> ReadJsonLines(const std::filesystem::path& Path)
 {
 	std::vector<json> Lines;

@@ -12,11 +12,6 @@ namespace
 {
 using nlohmann::json;
 
-bool IsEvent(const json& Event, const char* Name)
-{
-	return Event.value("event", "") == Name;
-}
-
 /**
  * A camera at a timecode of one frame a second. Datagrams sent back to back arrive within a frame of one another, and
  * no pause of a slow machine is long enough to put a frame more than two away from where its arrival time expects it.

@@ -14,7 +14,6 @@ using namespace std::chrono_literals;
 
 namespace
 {
-constexpr int ReplayableLinkTypes[] = {DLT_EN10MB, DLT_LINUX_SLL, DLT_LINUX_SLL2, DLT_NULL, DLT_LOOP, DLT_RAW, DLT_IPV4};
 const FTavrixEndpoint OtherPort{Workstation.Address, 9002};
 
 /** An IPv6 datagram as InLinkType frames it; none for a link type that carries only IPv4. */
@@ -38,11 +37,6 @@ std::optional<FBytes> FrameIPv6(int InLinkType, std::string_view InPayload)
 	default:
 		return std::nullopt;
 	}
-}
-
-FCaptureRecord At(std::chrono::microseconds InTime, FBytes InBytes, size_t InCapturedSize = std::numeric_limits<size_t>::max())
-{
-	return FCaptureRecord{CaptureTime(InTime), std::move(InBytes), InCapturedSize};
 }
 
 std::vector<std::string> PayloadsOf(const FTavrixCapture& InCapture)

@@ -13,7 +13,7 @@ using namespace std::chrono_literals;
 namespace
 {
 /** Time that moves only when the replay waits; wake-up n for a deadline still ahead comes Lateness(n) after it. */
-class FManualClock final : public ITavrixClock
+class FManualReplayClock final : public ITavrixClock
 {
 public:
 	std::function<FTavrixDuration(size_t)> Lateness = [](size_t) { return FTavrixDuration(0); };
@@ -40,7 +40,7 @@ public:
 class FRecordingSink final : public ITavrixDatagramSink
 {
 public:
-	explicit FRecordingSink(FManualClock& InClock)
+	explicit FRecordingSink(FManualReplayClock& InClock)
 		: Clock(InClock)
 	{
 	}
@@ -61,7 +61,7 @@ public:
 	}
 
 private:
-	FManualClock& Clock;
+	FManualReplayClock& Clock;
 	size_t Attempts = 0;
 };
 
@@ -76,7 +76,7 @@ std::vector<FTavrixCapturedDatagram> Captured(std::initializer_list<std::chrono:
 	return Datagrams;
 }
 
-FTavrixCapturePacing Pacing(double InSpeed, bool bInLoop = false, uint64_t InMaxSends = 0)
+FTavrixCapturePacing ReplayPacing(double InSpeed, bool bInLoop = false, uint64_t InMaxSends = 0)
 {
 	FTavrixCapturePacing Result;
 	Result.Speed = InSpeed;
@@ -91,10 +91,10 @@ using FOffsets = std::vector<FTavrixDuration>;
 TEST(CapturePacing, SendsInFileOrderAtTheCapturedOffsets)
 {
 	const std::vector<FTavrixCapturedDatagram> Datagrams = Captured({0us, 10us, 250'000us, 250'001us, 300'000us});
-	FManualClock Clock;
+	FManualReplayClock Clock;
 	FRecordingSink Sink(Clock);
 	FTavrixStopSignal Stop;
-	const FTavrixCaptureReplayReport Report = FTavrixCaptureReplayer(Datagrams, Sink, Pacing(1.0), Clock).Run(Stop);
+	const FTavrixCaptureReplayReport Report = FTavrixCaptureReplayer(Datagrams, Sink, ReplayPacing(1.0), Clock).Run(Stop);
 
 	EXPECT_EQ(Sink.Payloads, (std::vector<std::string>{"0", "1", "2", "3", "4"}));
 	EXPECT_EQ(Sink.SentAt, (FOffsets{0us, 10us, 250'000us, 250'001us, 300'000us}));
@@ -110,10 +110,10 @@ TEST(CapturePacing, SpeedDividesEveryOffset)
 	for (const auto& [Speed, Expected] : {std::pair{2.0, FOffsets{0ms, 50ms, 150ms}}, std::pair{0.5, FOffsets{0ms, 200ms, 600ms}},
 			 std::pair{3.0, FOffsets{0ms, 33'333'333ns, 100ms}}})
 	{
-		FManualClock Clock;
+		FManualReplayClock Clock;
 		FRecordingSink Sink(Clock);
 		FTavrixStopSignal Stop;
-		FTavrixCaptureReplayer(Datagrams, Sink, Pacing(Speed), Clock).Run(Stop);
+		FTavrixCaptureReplayer(Datagrams, Sink, ReplayPacing(Speed), Clock).Run(Stop);
 		EXPECT_EQ(Sink.SentAt, Expected) << "speed " << Speed;
 	}
 }
@@ -121,11 +121,11 @@ TEST(CapturePacing, SpeedDividesEveryOffset)
 TEST(CapturePacing, LateWakeupsDoNotShiftLaterDatagrams)
 {
 	const std::vector<FTavrixCapturedDatagram> Datagrams = Captured({0us, 40'000us, 80'000us, 120'000us, 160'000us, 200'000us});
-	FManualClock Clock;
+	FManualReplayClock Clock;
 	Clock.Lateness = [](size_t InWakeup) { return InWakeup == 1 ? FTavrixDuration(90ms) : FTavrixDuration(3ms); };
 	FRecordingSink Sink(Clock);
 	FTavrixStopSignal Stop;
-	FTavrixCaptureReplayer(Datagrams, Sink, Pacing(1.0), Clock).Run(Stop);
+	FTavrixCaptureReplayer(Datagrams, Sink, ReplayPacing(1.0), Clock).Run(Stop);
 
 	// Every wait aims at the captured offset, however late the previous wake-up was.
 	EXPECT_EQ(Clock.Deadlines, (FOffsets{0ms, 40ms, 80ms, 120ms, 160ms, 200ms}));
@@ -138,10 +138,10 @@ TEST(CapturePacing, DatagramStampedBeforeTheFirstGoesAtOnce)
 {
 	// Merged captures and several interfaces can put packets out of time order; the file's order is kept.
 	const std::vector<FTavrixCapturedDatagram> Datagrams = Captured({500'000us, 100'000us, 600'000us});
-	FManualClock Clock;
+	FManualReplayClock Clock;
 	FRecordingSink Sink(Clock);
 	FTavrixStopSignal Stop;
-	FTavrixCaptureReplayer(Datagrams, Sink, Pacing(1.0), Clock).Run(Stop);
+	FTavrixCaptureReplayer(Datagrams, Sink, ReplayPacing(1.0), Clock).Run(Stop);
 
 	EXPECT_EQ(Sink.Payloads, (std::vector<std::string>{"0", "1", "2"}));
 	EXPECT_EQ(Sink.SentAt, (FOffsets{0ms, 0ms, 100ms}));
@@ -151,10 +151,10 @@ TEST(CapturePacing, LoopRunsOnWithoutPauseOrJump)
 {
 	// A 25 Hz stream: one pass is the span plus one mean gap, so the 40 ms cadence carries across the seam.
 	const std::vector<FTavrixCapturedDatagram> Datagrams = Captured({0us, 40'000us, 80'000us});
-	FManualClock Clock;
+	FManualReplayClock Clock;
 	FRecordingSink Sink(Clock);
 	FTavrixStopSignal Stop;
-	FTavrixCaptureReplayer Replayer(Datagrams, Sink, Pacing(1.0, true, 8), Clock);
+	FTavrixCaptureReplayer Replayer(Datagrams, Sink, ReplayPacing(1.0, true, 8), Clock);
 	EXPECT_EQ(Replayer.GetPassSpan(), 120ms);
 	const FTavrixCaptureReplayReport Report = Replayer.Run(Stop);
 
@@ -166,10 +166,10 @@ TEST(CapturePacing, LoopRunsOnWithoutPauseOrJump)
 TEST(CapturePacing, LoopOfAnUnevenCaptureKeepsItsShapeAtSpeed)
 {
 	const std::vector<FTavrixCapturedDatagram> Datagrams = Captured({0us, 10'000us, 300'000us});
-	FManualClock Clock;
+	FManualReplayClock Clock;
 	FRecordingSink Sink(Clock);
 	FTavrixStopSignal Stop;
-	FTavrixCaptureReplayer(Datagrams, Sink, Pacing(2.0, true, 6), Clock).Run(Stop);
+	FTavrixCaptureReplayer(Datagrams, Sink, ReplayPacing(2.0, true, 6), Clock).Run(Stop);
 
 	// Pass span 300 + 150 ms of capture time, halved.
 	EXPECT_EQ(Sink.SentAt, (FOffsets{0ms, 5ms, 150ms, 225ms, 230ms, 375ms}));
@@ -178,20 +178,20 @@ TEST(CapturePacing, LoopOfAnUnevenCaptureKeepsItsShapeAtSpeed)
 TEST(CapturePacing, LoopOfACaptureWithoutSpanRepeatsEverySecond)
 {
 	const std::vector<FTavrixCapturedDatagram> Datagrams = Captured({7us});
-	FManualClock Clock;
+	FManualReplayClock Clock;
 	FRecordingSink Sink(Clock);
 	FTavrixStopSignal Stop;
-	FTavrixCaptureReplayer(Datagrams, Sink, Pacing(4.0, true, 3), Clock).Run(Stop);
+	FTavrixCaptureReplayer(Datagrams, Sink, ReplayPacing(4.0, true, 3), Clock).Run(Stop);
 	EXPECT_EQ(Sink.SentAt, (FOffsets{0ms, 250ms, 500ms}));
 }
 
 TEST(CapturePacing, WithoutLoopOnePassEndsTheRun)
 {
 	const std::vector<FTavrixCapturedDatagram> Datagrams = Captured({0us, 40'000us});
-	FManualClock Clock;
+	FManualReplayClock Clock;
 	FRecordingSink Sink(Clock);
 	FTavrixStopSignal Stop;
-	const FTavrixCaptureReplayReport Report = FTavrixCaptureReplayer(Datagrams, Sink, Pacing(1.0, false, 10), Clock).Run(Stop);
+	const FTavrixCaptureReplayReport Report = FTavrixCaptureReplayer(Datagrams, Sink, ReplayPacing(1.0, false, 10), Clock).Run(Stop);
 	EXPECT_EQ(Sink.Payloads.size(), 2u);
 	EXPECT_EQ(Report.Passes, 1u);
 }
@@ -199,10 +199,10 @@ TEST(CapturePacing, WithoutLoopOnePassEndsTheRun)
 TEST(CapturePacing, DurationBoundsALoopAndTheRun)
 {
 	const std::vector<FTavrixCapturedDatagram> Datagrams = Captured({0us, 40'000us, 80'000us});
-	FManualClock Clock;
+	FManualReplayClock Clock;
 	FRecordingSink Sink(Clock);
 	FTavrixStopSignal Stop;
-	FTavrixCapturePacing Bounded = Pacing(1.0, true);
+	FTavrixCapturePacing Bounded = ReplayPacing(1.0, true);
 	Bounded.MaxDuration = 300ms;
 	const FTavrixCaptureReplayReport Report = FTavrixCaptureReplayer(Datagrams, Sink, Bounded, Clock).Run(Stop);
 
@@ -216,22 +216,22 @@ TEST(CapturePacing, BriefSendErrorsAreCountedAndLastingOnesEndTheRun)
 {
 	const std::vector<FTavrixCapturedDatagram> Datagrams = Captured({0us, 100'000us, 200'000us, 300'000us});
 	{
-		FManualClock Clock;
+		FManualReplayClock Clock;
 		FRecordingSink Sink(Clock);
 		Sink.Fails = [](size_t InAttempt) { return InAttempt == 1; };
 		FTavrixStopSignal Stop;
-		const FTavrixCaptureReplayReport Report = FTavrixCaptureReplayer(Datagrams, Sink, Pacing(1.0), Clock).Run(Stop);
+		const FTavrixCaptureReplayReport Report = FTavrixCaptureReplayer(Datagrams, Sink, ReplayPacing(1.0), Clock).Run(Stop);
 		EXPECT_EQ(Report.Sent, 3u);
 		EXPECT_EQ(Report.Failed, 1u);
 		EXPECT_FALSE(Report.PersistentError);
 	}
 	{
-		FManualClock Clock;
+		FManualReplayClock Clock;
 		FRecordingSink Sink(Clock);
 		Sink.Fails = [](size_t InAttempt) { return InAttempt >= 1; };
 		FTavrixStopSignal Stop;
 		// Failing from 0.1 s on, a looping replay gives up on the send at 1.1 s.
-		const FTavrixCaptureReplayReport Report = FTavrixCaptureReplayer(Datagrams, Sink, Pacing(1.0, true), Clock).Run(Stop);
+		const FTavrixCaptureReplayReport Report = FTavrixCaptureReplayer(Datagrams, Sink, ReplayPacing(1.0, true), Clock).Run(Stop);
 		EXPECT_EQ(Report.Sent, 1u);
 		EXPECT_EQ(Report.Failed, 11u);
 		EXPECT_EQ(Report.PersistentError, std::errc::network_unreachable);
@@ -251,7 +251,7 @@ TEST(CapturePacing, StopFromAnotherThreadEndsALongWaitPromptly)
 	FTavrixSteadyClock Clock;
 	FTavrixStopSignal Stop;
 	FTavrixCaptureReplayReport Report;
-	std::thread Replay([&] { Report = FTavrixCaptureReplayer(Datagrams, *Socket, Pacing(1.0), Clock).Run(Stop); });
+	std::thread Replay([&] { Report = FTavrixCaptureReplayer(Datagrams, *Socket, ReplayPacing(1.0), Clock).Run(Stop); });
 	const std::optional<std::string> First = Receiver.Receive(10s);
 	const auto StopTime = std::chrono::steady_clock::now();
 	Stop.RequestStop();

@@ -19,11 +19,6 @@ std::string CameraPayload(int InFrame)
 	return R"({"TVKCamera":[{"Version":1,"Location":[120.5,-30,150],"Timecode":[)" + std::to_string(InFrame) + R"(,25,1],"State":0}]})";
 }
 
-FCaptureRecord At(std::chrono::microseconds InTime, FBytes InBytes)
-{
-	return FCaptureRecord{CaptureTime(InTime), std::move(InBytes)};
-}
-
 /** Camera datagrams over Ethernet every InGap, frames 0 to InCount - 1. */
 std::vector<FCaptureRecord> CameraStream(int InCount, std::chrono::microseconds InGap)
 {

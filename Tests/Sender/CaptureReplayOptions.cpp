@@ -1,3 +1,4 @@
+#include "CommandLineTestSupport.h"
 #include "TavrixSendCommandLine.h"
 
 #include <gtest/gtest.h>
@@ -6,26 +7,6 @@
 
 using namespace TavrixSend;
 using namespace std::chrono_literals;
-
-namespace
-{
-FTavrixSendCommandLine Parse(std::vector<std::string_view> InArguments)
-{
-	return FTavrixSendCommandLine::Parse(InArguments);
-}
-
-void ExpectRejected(std::vector<std::string_view> InArguments, std::string_view InMentioned)
-{
-	const FTavrixSendCommandLine CommandLine = Parse(InArguments);
-	std::string Joined;
-	for (const std::string_view Argument : InArguments)
-	{
-		Joined += std::string(Argument) + ' ';
-	}
-	EXPECT_EQ(CommandLine.Action, ETavrixCommandLineAction::Reject) << Joined;
-	EXPECT_NE(CommandLine.Error.find(InMentioned), std::string::npos) << Joined << "-> " << CommandLine.Error;
-}
-} // namespace
 
 TEST(CaptureReplayOptions, AcceptsTheReplayOptionsInBothForms)
 {

@@ -5,6 +5,8 @@
 #include "TavrixSyntheticCamera.h"
 #include "TavrixUdpSocket.h"
 
+#include <pcap/dlt.h>
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -59,6 +61,15 @@ struct FCaptureRecord
 
 /** A capture time well past the epoch, as real captures have. */
 TavrixSend::FTavrixDuration CaptureTime(std::chrono::microseconds InSinceStart);
+
+/** A record captured InTime after the capture's start, cut to InCapturedSize bytes when that is smaller. */
+inline FCaptureRecord At(std::chrono::microseconds InTime, FBytes InBytes, size_t InCapturedSize = std::numeric_limits<size_t>::max())
+{
+	return FCaptureRecord{CaptureTime(InTime), std::move(InBytes), InCapturedSize};
+}
+
+/** Every link type a capture may have for its datagrams to be replayed. */
+inline constexpr int ReplayableLinkTypes[] = {DLT_EN10MB, DLT_LINUX_SLL, DLT_LINUX_SLL2, DLT_NULL, DLT_LOOP, DLT_RAW, DLT_IPV4};
 
 /** Writes a classic pcap file with libpcap's writer; false when it cannot. */
 bool WritePcap(const std::string& InPath, int InLinkType, const std::vector<FCaptureRecord>& InRecords, bool bInNanoseconds = false);

@@ -9,7 +9,6 @@ using namespace CaptureTest;
 
 namespace
 {
-constexpr int ReplayableLinkTypes[] = {DLT_EN10MB, DLT_LINUX_SLL, DLT_LINUX_SLL2, DLT_NULL, DLT_LOOP, DLT_RAW, DLT_IPV4};
 const std::string Payload = R"({"TVKCamera":[{"Version":1,"State":2}]})";
 
 ETavrixPacketKind KindOf(int InLinkType, const FBytes& InBytes)

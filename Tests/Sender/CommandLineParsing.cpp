@@ -1,3 +1,4 @@
+#include "CommandLineTestSupport.h"
 #include "TavrixSendCommandLine.h"
 
 #include <gtest/gtest.h>
@@ -20,23 +21,6 @@ std::vector<std::string_view> Split(std::string_view InLine)
 	}
 	Arguments.push_back(InLine);
 	return Arguments;
-}
-
-FTavrixSendCommandLine Parse(std::vector<std::string_view> InArguments)
-{
-	return FTavrixSendCommandLine::Parse(InArguments);
-}
-
-void ExpectRejected(std::vector<std::string_view> InArguments, std::string_view InMentioned)
-{
-	const FTavrixSendCommandLine CommandLine = Parse(InArguments);
-	std::string Joined;
-	for (const std::string_view Argument : InArguments)
-	{
-		Joined += std::string(Argument) + ' ';
-	}
-	EXPECT_EQ(CommandLine.Action, ETavrixCommandLineAction::Reject) << Joined;
-	EXPECT_NE(CommandLine.Error.find(InMentioned), std::string::npos) << Joined << "-> " << CommandLine.Error;
 }
 
 /** Each case is one "--name=value" argument, and the error must name the option. */
