@@ -9,7 +9,7 @@
 
 namespace
 {
-const std::string Section = "[/Script/SettingsTests.SettingsTestSettings]";
+const std::string SectionHeader = "[/Script/SettingsTests.SettingsTestSettings]";
 
 class SettingsPersistence : public ::testing::Test
 {
@@ -53,7 +53,7 @@ TEST_F(SettingsPersistence, DefaultsStandWithoutTheSection)
 
 TEST_F(SettingsPersistence, KeysPresentOverrideOnlyThemselves)
 {
-	Project.Write("Config/DefaultGame.ini", Section + "\nPort=5000\nbAutoRecord=true\n");
+	Project.Write("Config/DefaultGame.ini", SectionHeader + "\nPort=5000\nbAutoRecord=true\n");
 
 	const std::unique_ptr<USettingsTestSettings> Settings = Load();
 
@@ -66,7 +66,8 @@ TEST_F(SettingsPersistence, KeysPresentOverrideOnlyThemselves)
 TEST_F(SettingsPersistence, ReadsEveryTypeInItsStoredForm)
 {
 	Project.Write("Config/DefaultGame.ini",
-		Section + "\r\nAddress=studio-host.local\r\nPort=-1\r\nbAutoLens=FALSE\r\nbAutoRecord=1\r\nGain=0.25\r\nInternal=\"  kept  \"\r\n");
+		SectionHeader +
+			"\r\nAddress=studio-host.local\r\nPort=-1\r\nbAutoLens=FALSE\r\nbAutoRecord=1\r\nGain=0.25\r\nInternal=\"  kept  \"\r\n");
 
 	const std::unique_ptr<USettingsTestSettings> Settings = Load();
 
@@ -80,7 +81,7 @@ TEST_F(SettingsPersistence, ReadsEveryTypeInItsStoredForm)
 
 TEST_F(SettingsPersistence, UnparsableValueKeepsTheDefaultAndWarns)
 {
-	Project.Write("Config/DefaultGame.ini", Section + "\nPort=90o1\nbAutoLens=sometimes\nbAutoRecord=True\n");
+	Project.Write("Config/DefaultGame.ini", SectionHeader + "\nPort=90o1\nbAutoLens=sometimes\nbAutoRecord=True\n");
 	FLogCapture Log;
 
 	const std::unique_ptr<USettingsTestSettings> Settings = Load();
@@ -108,12 +109,12 @@ TEST_F(SettingsPersistence, SavingWritesEveryStoredPropertyInDeclarationOrder)
 	ASSERT_TRUE(Settings->TryUpdateDefaultConfigFile());
 
 	EXPECT_EQ(Project.Read("Config/DefaultGame.ini"),
-		Section + "\nAddress=0.0.0.0\nPort=9001\nbAutoLens=True\nbAutoRecord=False\nGain=1.5\nRevision=3\nInternal=internal\n");
+		SectionHeader + "\nAddress=0.0.0.0\nPort=9001\nbAutoLens=True\nbAutoRecord=False\nGain=1.5\nRevision=3\nInternal=internal\n");
 }
 
 TEST_F(SettingsPersistence, SavingAChangeRewritesOnlyItsLine)
 {
-	const std::string Before = "; shared with the team\r\n[/Script/Engine.Renderer]\r\nQuality=High\r\n\r\n" + Section +
+	const std::string Before = "; shared with the team\r\n[/Script/Engine.Renderer]\r\nQuality=High\r\n\r\n" + SectionHeader +
 		"\r\nAddress = "
 		"0.0.0.0\r\nPort=9001\r\nbAutoLens=true\r\nbAutoRecord=no\r\nGain=1.50\r\nRevision=3\r\nInternal=internal\r\n\r\n[Last]\r\nKey="
 		"Value";
@@ -132,13 +133,13 @@ TEST_F(SettingsPersistence, SavingAChangeRewritesOnlyItsLine)
 
 TEST_F(SettingsPersistence, SavingAddsMissingKeysToTheSection)
 {
-	Project.Write("Config/DefaultGame.ini", Section + "\nPort=5000\n\n[Other]\nA=1\n");
+	Project.Write("Config/DefaultGame.ini", SectionHeader + "\nPort=5000\n\n[Other]\nA=1\n");
 	std::unique_ptr<USettingsTestSettings> Settings = Load();
 
 	ASSERT_TRUE(Settings->TryUpdateDefaultConfigFile());
 
 	EXPECT_EQ(Project.Read("Config/DefaultGame.ini"),
-		Section +
+		SectionHeader +
 			"\nPort=5000\nAddress=0.0.0.0\nbAutoLens=True\nbAutoRecord=False\nGain=1.5\nRevision=3\nInternal=internal\n\n[Other]\nA=1\n");
 }
 
@@ -150,7 +151,7 @@ TEST_F(SettingsPersistence, SavingKeepsWhatWasAddedToTheFileAfterLoading)
 
 	ASSERT_TRUE(Settings->TryUpdateDefaultConfigFile());
 
-	EXPECT_EQ(Project.Read("Config/DefaultGame.ini").rfind("; added by hand\n[Other]\nA=1\n\n" + Section + "\n", 0), 0u);
+	EXPECT_EQ(Project.Read("Config/DefaultGame.ini").rfind("; added by hand\n[Other]\nA=1\n\n" + SectionHeader + "\n", 0), 0u);
 	EXPECT_TRUE(Load()->bAutoRecord);
 }
 
@@ -169,14 +170,14 @@ TEST_F(SettingsPersistence, TextThatWouldBreakTheLineSurvivesSaving)
 
 TEST_F(SettingsPersistence, FailedSaveLeavesTheFileAsItWas)
 {
-	Project.Write("Config/DefaultGame.ini", Section + "\nPort=9001\n");
+	Project.Write("Config/DefaultGame.ini", SectionHeader + "\nPort=9001\n");
 	std::filesystem::create_directories(Project.Path("Config/DefaultGame.ini.tmp"));
 	std::unique_ptr<USettingsTestSettings> Settings = Load();
 	Settings->Port = 1;
 
 	EXPECT_FALSE(Settings->TryUpdateDefaultConfigFile());
 
-	EXPECT_EQ(Project.Read("Config/DefaultGame.ini"), Section + "\nPort=9001\n");
+	EXPECT_EQ(Project.Read("Config/DefaultGame.ini"), SectionHeader + "\nPort=9001\n");
 }
 
 TEST_F(SettingsPersistence, PerUserValuesLayerOverTheProjectsAndSaveApart)

@@ -198,6 +198,7 @@ private:
 
 /**
  * Declares the reflection hooks of a class, where the engine's generated code would: StaticClass, GetClass, Super.
+ * For every class below UObject, which declares the root of GetClass itself.
  * Paired with IMPLEMENT_CLASS in the class's source file. Classes declared with UCLASS and GENERATED_BODY get both
  * from the header tool instead.
  */
@@ -206,7 +207,7 @@ public:                                                                         
 	using Super = TSuperClass;                                                                                                             \
 	using ThisClass = TClass;                                                                                                              \
 	static UClass* StaticClass();                                                                                                          \
-	virtual UClass* GetClass() const                                                                                                       \
+	UClass* GetClass() const override                                                                                                      \
 	{                                                                                                                                      \
 		return StaticClass();                                                                                                              \
 	}

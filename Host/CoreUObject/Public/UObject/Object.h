@@ -11,7 +11,11 @@
 class COREUOBJECT_API UObject
 {
 public:
-	DECLARE_CLASS(UObject, UObject)
+	// The root of the class hooks that DECLARE_CLASS overrides in every class below.
+	using Super = UObject;
+	using ThisClass = UObject;
+	static UClass* StaticClass();
+	virtual UClass* GetClass() const { return StaticClass(); }
 
 	UObject();
 	UObject(const UObject&) = delete;
