@@ -56,9 +56,7 @@ FTavrixCaptureReplayReport FTavrixCaptureReplayer::Run(FTavrixStopSignal& InStop
 {
 	FTavrixCaptureReplayReport Report;
 	const FTavrixTimePoint Start = Clock.Now();
-	bool bFailing = false;
-	FTavrixTimePoint FailingSince = Start;
-	std::error_code LastError;
+	FTavrixSendTally Tally(Report, Pacing.FailureLimit);
 	bool bReachedDuration = false;
 
 	for (uint64_t Send = 0; !Datagrams.empty() && (Pacing.MaxSends == 0 || Send < Pacing.MaxSends); ++Send)
@@ -83,24 +81,9 @@ FTavrixCaptureReplayReport FTavrixCaptureReplayer::Run(FTavrixStopSignal& InStop
 		Report.Passes = Pass + 1;
 		const std::error_code Error = Sink.Send(Datagrams[Index].Payload);
 		const FTavrixTimePoint Now = Clock.Now();
-		if (Error)
+		if (!Tally.Count(Error, Now))
 		{
-			++Report.Failed;
-			LastError = Error;
-			if (!bFailing)
-			{
-				bFailing = true;
-				FailingSince = Now;
-			}
-			if (Now - FailingSince >= Pacing.FailureLimit)
-			{
-				break;
-			}
-		}
-		else
-		{
-			++Report.Sent;
-			bFailing = false;
+			break;
 		}
 	}
 
@@ -108,10 +91,7 @@ FTavrixCaptureReplayReport FTavrixCaptureReplayer::Run(FTavrixStopSignal& InStop
 	{
 		Report.bStopRequested = true;
 	}
-	if (bFailing)
-	{
-		Report.PersistentError = LastError;
-	}
+	Tally.Finish();
 	Report.Elapsed = Clock.Now() - Start;
 	return Report;
 }

@@ -132,9 +132,7 @@ FTavrixSendReport FTavrixSender::Run(FTavrixStopSignal& InStop)
 {
 	FTavrixSendReport Report;
 	const FTavrixTimePoint Start = Clock.Now();
-	bool bFailing = false;
-	FTavrixTimePoint FailingSince = Start;
-	std::error_code LastError;
+	FTavrixSendTally Tally(Report, Pacing.FailureLimit);
 	std::string Payload;
 	uint64_t Send = 0;
 	uint64_t Attempts = 0;
@@ -160,24 +158,9 @@ FTavrixSendReport FTavrixSender::Run(FTavrixStopSignal& InStop)
 		const std::error_code Error = Sink.Send(Payload);
 		++Attempts;
 		const FTavrixTimePoint Now = Clock.Now();
-		if (Error)
+		if (!Tally.Count(Error, Now))
 		{
-			++Report.Failed;
-			LastError = Error;
-			if (!bFailing)
-			{
-				bFailing = true;
-				FailingSince = Now;
-			}
-			if (Now - FailingSince >= Pacing.FailureLimit)
-			{
-				break;
-			}
-		}
-		else
-		{
-			++Report.Sent;
-			bFailing = false;
+			break;
 		}
 		Send = std::max(Send + 1, LatestDueSend(Now - Start));
 	}
@@ -186,10 +169,7 @@ FTavrixSendReport FTavrixSender::Run(FTavrixStopSignal& InStop)
 	{
 		Report.bStopRequested = true;
 	}
-	if (bFailing)
-	{
-		Report.PersistentError = LastError;
-	}
+	Tally.Finish();
 	Report.Elapsed = Clock.Now() - Start;
 	return Report;
 }

@@ -126,6 +126,56 @@ struct FTavrixSendReport
 };
 
 /**
+ * Counts each send's result into a report, for the send loops of the synthetic camera and of the replay: a run of
+ * failures without a successful send in between ends the loop once it has lasted the failure limit, and a run that
+ * ends failing keeps its last error as the persistent one.
+ */
+class FTavrixSendTally
+{
+public:
+	FTavrixSendTally(FTavrixSendReport& InReport, FTavrixDuration InFailureLimit)
+		: Report(InReport)
+		, FailureLimit(InFailureLimit)
+	{
+	}
+
+	/** Counts one send that ended at InNow; false when sending has kept failing for the failure limit. */
+	bool Count(std::error_code InError, FTavrixTimePoint InNow)
+	{
+		if (!InError)
+		{
+			++Report.Sent;
+			bFailing = false;
+			return true;
+		}
+		++Report.Failed;
+		LastError = InError;
+		if (!bFailing)
+		{
+			bFailing = true;
+			FailingSince = InNow;
+		}
+		return InNow - FailingSince < FailureLimit;
+	}
+
+	/** At the end of the run: the last error becomes the persistent one when the run ended failing. */
+	void Finish()
+	{
+		if (bFailing)
+		{
+			Report.PersistentError = LastError;
+		}
+	}
+
+private:
+	FTavrixSendReport& Report;
+	FTavrixDuration FailureLimit;
+	bool bFailing = false;
+	FTavrixTimePoint FailingSince{};
+	std::error_code LastError;
+};
+
+/**
  * Send k is due at start + k / rate, computed from k rather than accumulated, so that the schedule never drifts
  * however late each wake-up is. A loop that falls more than one period behind (a stalled machine) does not burst to
  * catch up: it resumes with the latest send that is due and skips the ones in between, keeping the schedule's phase.
