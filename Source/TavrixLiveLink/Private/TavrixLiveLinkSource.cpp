@@ -370,7 +370,7 @@ bool FTavrixLiveLinkSource::ProcessReceivedData(TSharedPtr<TArray<uint8>, ESPMod
 		UE_LOG(ModuleLog, Error, TEXT("Unknow data received"));
 	}
 
-	const FTavrixTimecode Timecode{Decoded.Camera.Timecode[0], Decoded.Camera.Timecode[1], Decoded.Camera.Timecode[2]};
+	const FTavrixTimecode Timecode{Decoded.Camera.Values.Timecode[0], Decoded.Camera.Values.Timecode[1], Decoded.Camera.Values.Timecode[2]};
 	StreamHealth.RecordDatagram(ArrivalUs, Decoded.Verdict != TavrixMessageDecoder::EVerdict::Message, Decoded.ForeignMembers > 0,
 		Decoded.bHasCamera ? &Timecode : nullptr);
 

@@ -216,28 +216,28 @@ FCamera DecodeCamera(const FJsonObject& Object, const FOptions& Options)
 	double Numbers[4];
 	if (ReadNumbers<3>(Object, Names.Location, Numbers))
 	{
-		Camera.Location = FVector(ToFloat(Numbers[0]), ToFloat(Numbers[1]), ToFloat(Numbers[2]));
+		Camera.Values.Location = FVector(ToFloat(Numbers[0]), ToFloat(Numbers[1]), ToFloat(Numbers[2]));
 	}
 	if (ReadNumbers<4>(Object, Names.Rotation, Numbers))
 	{
-		Camera.Rotation = FQuat(ToFloat(Numbers[0]), ToFloat(Numbers[1]), ToFloat(Numbers[2]), ToFloat(Numbers[3]));
+		Camera.Values.Rotation = FQuat(ToFloat(Numbers[0]), ToFloat(Numbers[1]), ToFloat(Numbers[2]), ToFloat(Numbers[3]));
 	}
 	if (ReadNumbers<3>(Object, Names.Scale, Numbers))
 	{
-		Camera.Scale = FVector(ToFloat(Numbers[0]), ToFloat(Numbers[1]), ToFloat(Numbers[2]));
+		Camera.Values.Scale = FVector(ToFloat(Numbers[0]), ToFloat(Numbers[1]), ToFloat(Numbers[2]));
 	}
 
 	Camera.bHasLens = Options.bAutoLens;
 	if (Camera.bHasLens)
 	{
-		ReadNumbers<4>(Object, Names.Lens, Camera.Lens);
+		ReadNumbers<4>(Object, Names.Lens, Camera.Values.Lens);
 	}
 
 	if (ReadNumbers<3>(Object, Names.Timecode, Numbers))
 	{
 		for (int32 Index = 0; Index < 3; ++Index)
 		{
-			Camera.Timecode[Index] = TruncateToInt32(Numbers[Index]);
+			Camera.Values.Timecode[Index] = TruncateToInt32(Numbers[Index]);
 		}
 	}
 
@@ -248,12 +248,12 @@ FCamera DecodeCamera(const FJsonObject& Object, const FOptions& Options)
 		{
 			for (int32 Index = 0; Index < 3; ++Index)
 			{
-				Camera.Metadata[Index] = ToText((*Metadata)[Index]);
+				Camera.Values.Metadata[Index] = ToText((*Metadata)[Index]);
 			}
 		}
 		// Only a number is a state; a numeric text, a boolean or anything else is no state (0).
 		const TSharedPtr<FJsonValue> State = Object.TryGetField(Names.State);
-		Camera.State = State.IsValid() && State->Type == EJson::Number ? TruncateToInt32(State->AsNumber()) : 0;
+		Camera.Values.State = State.IsValid() && State->Type == EJson::Number ? TruncateToInt32(State->AsNumber()) : 0;
 	}
 	return Camera;
 }
@@ -261,21 +261,21 @@ FCamera DecodeCamera(const FJsonObject& Object, const FOptions& Options)
 
 void FCamera::StoreInto(FTavrixReceivedState& Out)
 {
-	Out.Location = Location;
-	Out.Rotation = Rotation;
-	Out.Scale = Scale;
+	Out.Location = Values.Location;
+	Out.Rotation = Values.Rotation;
+	Out.Scale = Values.Scale;
 	if (bHasLens)
 	{
-		std::copy(std::begin(Lens), std::end(Lens), std::begin(Out.Lens));
+		std::copy(std::begin(Values.Lens), std::end(Values.Lens), std::begin(Out.Lens));
 	}
-	std::copy(std::begin(Timecode), std::end(Timecode), std::begin(Out.Timecode));
+	std::copy(std::begin(Values.Timecode), std::end(Values.Timecode), std::begin(Out.Timecode));
 	if (bHasTakeMembers)
 	{
 		for (int32 Index = 0; Index < 3; ++Index)
 		{
-			Out.Metadata[Index] = MoveTemp(Metadata[Index]);
+			Out.Metadata[Index] = MoveTemp(Values.Metadata[Index]);
 		}
-		Out.State = State;
+		Out.State = Values.State;
 	}
 }
 

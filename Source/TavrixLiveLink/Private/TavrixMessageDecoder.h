@@ -26,13 +26,8 @@ struct FOptions
 /** The values of one camera object, converted, with the defaults where members were missing or unusable. */
 struct FCamera
 {
-	FVector Location = FVector(0.0f, 0.0f, 0.0f);
-	FQuat Rotation = FQuat(0.0f, 0.0f, 0.0f, 0.0f);
-	FVector Scale = FVector(1.0f, 1.0f, 1.0f);
-	double Lens[4] = {0.0, 0.0, 0.0, 0.0};
-	int32 Timecode[3] = {0, 0, 0};
-	FString Metadata[3];
-	int32 State = 0;
+	/** Every field as this camera would leave the state; only those the flags below allow are stored. */
+	FTavrixReceivedState Values;
 	/** Whether "Lens" was read (bAutoLens): otherwise the stored lens values are left as they are. */
 	bool bHasLens = false;
 	/** Whether "Metadata" and "State" were read (either take option): otherwise the stored ones are left alone. */
