@@ -7,6 +7,7 @@
 #include "Roles/LiveLinkCameraTypes.h"
 #include "TavrixLiveLinkSource.h"
 #include "TavrixLiveLinkSourceInspector.h"
+#include "LiveLinkClientTesting.h"
 
 #include <benchmark/benchmark.h>
 #include <poll.h>
@@ -400,8 +401,8 @@ void BM_SixteenSourcesAt240Hz(benchmark::State& State)
 		Client.Tick();
 		for (int Index = 0; Index < SourceCount; ++Index)
 		{
-			const FLiveLinkFrameDataStruct Frame =
-				Client.GetLatestFrame(FLiveLinkSubjectKey(Guids[static_cast<size_t>(Index)], FName("Tavrix - Camera")));
+			const FLiveLinkFrameDataStruct Frame = FLiveLinkClientTesting::GetLatestFrame(
+				Client, FLiveLinkSubjectKey(Guids[static_cast<size_t>(Index)], FName("Tavrix - Camera")));
 			const FLiveLinkCameraFrameData* Camera = Frame.Cast<FLiveLinkCameraFrameData>();
 			LostLatest +=
 				(Camera != nullptr && static_cast<int64_t>(Camera->Transform.Translation.X) == LastSent[static_cast<size_t>(Index)]) ? 0

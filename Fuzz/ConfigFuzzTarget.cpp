@@ -4,6 +4,7 @@
 #include "Misc/ConfigCacheIni.h"
 #include "Misc/Paths.h"
 #include "TavrixLiveLinkRuntimeSettings.h"
+#include "UObject/ConfigTesting.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -177,7 +178,7 @@ public:
 		const FSettingsValues Values = FSettingsValues::From(*Loaded);
 		CheckLoadedValues(Values, Stored);
 
-		const bool bSaved = Loaded->TryUpdateDefaultConfigFile();
+		const bool bSaved = FConfigTesting::TryUpdateDefaultConfigFile(*Loaded);
 		if (!bReadable)
 		{
 			TrapUnless(!bSaved, "settings were written over a configuration that could not be read");

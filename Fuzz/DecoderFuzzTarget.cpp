@@ -3,6 +3,7 @@
 #include "CameraMessageModel.h"
 #include "Serialization/JsonSerializer.h"
 #include "TavrixMessageDecoder.h"
+#include "Serialization/JsonReaderTesting.h"
 
 #include <atomic>
 #include <cmath>
@@ -135,7 +136,7 @@ public:
 class FDecoderRig
 {
 public:
-	FDecoderRig() { FJsonSerializer::SetMaxDepth(0); }
+	FDecoderRig() { FJsonReaderTesting::SetMaxDepth(0); }
 
 	void Run(std::string_view Bytes)
 	{

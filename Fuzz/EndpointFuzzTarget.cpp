@@ -98,8 +98,8 @@ std::optional<FIPv4Endpoint> ReadEndpoint(std::u16string_view Text)
 
 std::u16string CanonicalText(const FIPv4Address& Address)
 {
-	const std::string Text =
-		std::to_string(Address.A) + "." + std::to_string(Address.B) + "." + std::to_string(Address.C) + "." + std::to_string(Address.D);
+	const std::string Text = std::to_string(Address.Value >> 24) + "." + std::to_string((Address.Value >> 16) & 0xff) + "." +
+		std::to_string((Address.Value >> 8) & 0xff) + "." + std::to_string(Address.Value & 0xff);
 	return std::u16string(Text.begin(), Text.end());
 }
 

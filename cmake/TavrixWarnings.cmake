@@ -18,6 +18,22 @@ function(tavrix_engine_module Name)
 	target_include_directories(${Name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/Public)
 	target_link_libraries(${Name} PUBLIC ${ARG_DEPENDS} PRIVATE ${ARG_PRIVATE_DEPENDS})
 	tavrix_warnings(${Name})
+	tavrix_engine_module_testing(${Name})
+endfunction()
+
+# What only the stand-in has (test hooks, the host's wiring) sits in the module's Testing/ folder, apart from the
+# engine's headers in Public/: tests and tools reach it through Host::Testing, the plug-in (which links only the
+# modules its Build.cs lists) never does.
+function(tavrix_engine_module_testing Name)
+	if(NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/Testing)
+		return()
+	endif()
+	target_include_directories(${Name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/Testing)
+	add_library(${Name}Testing INTERFACE)
+	add_library(Host::${Name}Testing ALIAS ${Name}Testing)
+	target_include_directories(${Name}Testing INTERFACE ${CMAKE_CURRENT_SOURCE_DIR}/Testing)
+	target_link_libraries(${Name}Testing INTERFACE Host::${Name})
+	set_property(GLOBAL APPEND PROPERTY TAVRIX_TESTING_TARGETS Host::${Name}Testing)
 endfunction()
 
 # An engine module whose headers have a folder of their own (Public/) while the stand-in builds its code into the

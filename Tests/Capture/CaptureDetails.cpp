@@ -4,6 +4,7 @@
 #include "SourceTestSupport.h"
 #include "TavrixCaptureFile.h"
 #include "TavrixLiveLinkSourceSettings.h"
+#include "LiveLinkClientTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +39,8 @@ public:
 	/** As the details panel does when the user ticks or clears the box. */
 	bool SetCapture(bool bCapture)
 	{
-		return Client.SetSourceSettingsProperty(Guid, FName(TEXT("bCaptureRawDatagrams")), bCapture ? TEXT("True") : TEXT("False"));
+		return FLiveLinkClientTesting::SetSourceSettingsProperty(
+			Client, Guid, FName(TEXT("bCaptureRawDatagrams")), bCapture ? TEXT("True") : TEXT("False"));
 	}
 
 	FLiveLinkClient Client;

@@ -5,6 +5,7 @@
 #include "SourceTestSupport.h"
 #include "TavrixCaptureFile.h"
 #include "TavrixCaptureWriter.h"
+#include "HAL/RunnableThreadTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -97,7 +98,7 @@ TEST(CaptureFaults, FolderThatCannotBeMadeFailsStartWithOneError)
 	const std::string Blocker = Folder.Get() + "/NotAFolder";
 	std::ofstream(Blocker) << "file";
 	const int Descriptors = CountOpenDescriptors();
-	const int32 Threads = FRunnableThread::GetLiveThreadCount();
+	const int32 Threads = FRunnableThreadTesting::GetLiveThreadCount();
 
 	FLogCapture Log;
 	FTavrixCaptureWriter Writer;
@@ -111,7 +112,7 @@ TEST(CaptureFaults, FolderThatCannotBeMadeFailsStartWithOneError)
 	const uint8 Byte = 'x';
 	EXPECT_FALSE(Writer.Enqueue(1, 1, 1, &Byte, 1));
 	EXPECT_EQ(CountOpenDescriptors(), Descriptors);
-	EXPECT_EQ(FRunnableThread::GetLiveThreadCount(), Threads);
+	EXPECT_EQ(FRunnableThreadTesting::GetLiveThreadCount(), Threads);
 
 	// The next start in a usable folder works and forgets the failure.
 	ASSERT_TRUE(Writer.Start(Folder.GetFString(), LocalEndpoint));
@@ -160,7 +161,7 @@ TEST(CaptureFaults, FullDiskEndsTheCaptureAtItsLastWholeRecord)
 		const rlimit FileSize{Limit, Limit};
 		::setrlimit(RLIMIT_FSIZE, &FileSize);
 		const int Descriptors = CountOpenDescriptors();
-		const int32 Threads = FRunnableThread::GetLiveThreadCount();
+		const int32 Threads = FRunnableThreadTesting::GetLiveThreadCount();
 		std::ostringstream Report;
 		{
 			FLogCapture Log;
@@ -176,7 +177,7 @@ TEST(CaptureFaults, FullDiskEndsTheCaptureAtItsLastWholeRecord)
 			Report << bStarted << " " << Status.CapturedDatagrams << " " << Status.DroppedDatagrams << " " << Status.bFailed << " "
 				   << CountModuleErrors(Log) << " " << Status.FilePath.ToUtf8() << "\n";
 		}
-		Report << CountOpenDescriptors() - Descriptors << " " << FRunnableThread::GetLiveThreadCount() - Threads << "\n";
+		Report << CountOpenDescriptors() - Descriptors << " " << FRunnableThreadTesting::GetLiveThreadCount() - Threads << "\n";
 		const std::string Text = Report.str();
 		const bool bWritten = ::write(Pipe[1], Text.data(), Text.size()) == static_cast<ssize_t>(Text.size());
 		::_exit(bWritten ? 0 : 1);
@@ -223,7 +224,7 @@ TEST(CaptureFaults, ThousandStartsAndStopsWhileStreamingLeaveCompleteFiles)
 	std::thread([] {}).join();
 	const int Descriptors = CountOpenDescriptors();
 	const int SystemThreads = CountThreads();
-	const int32 Threads = FRunnableThread::GetLiveThreadCount();
+	const int32 Threads = FRunnableThreadTesting::GetLiveThreadCount();
 
 	std::vector<FTavrixCaptureStatus> Captures;
 	{
@@ -256,7 +257,7 @@ TEST(CaptureFaults, ThousandStartsAndStopsWhileStreamingLeaveCompleteFiles)
 	}
 	EXPECT_GT(Captured, 0u) << "no datagram arrived while capturing";
 	EXPECT_EQ(CountOpenDescriptors(), Descriptors);
-	EXPECT_EQ(FRunnableThread::GetLiveThreadCount(), Threads);
+	EXPECT_EQ(FRunnableThreadTesting::GetLiveThreadCount(), Threads);
 	EXPECT_TRUE(WaitUntil([SystemThreads] { return CountThreads() == SystemThreads; }))
 		<< CountThreads() << " threads, " << SystemThreads << " before";
 	FPaths::SetProjectDir(FString());
@@ -267,7 +268,7 @@ TEST(CaptureFaults, SourceShutDownMidCaptureClosesACompleteFile)
 	FTempFolder Project;
 	FPaths::SetProjectDir(Project.GetFString());
 	const int Descriptors = CountOpenDescriptors();
-	const int32 Threads = FRunnableThread::GetLiveThreadCount();
+	const int32 Threads = FRunnableThreadTesting::GetLiveThreadCount();
 
 	FString Path;
 	{
@@ -290,6 +291,6 @@ TEST(CaptureFaults, SourceShutDownMidCaptureClosesACompleteFile)
 	EXPECT_GE(Load.Capture.Datagrams.size(), 50u);
 	ExpectReadableCapture(Path.ToUtf8(), Load.Capture.Datagrams.size(), FindTool("tcpdump"));
 	EXPECT_EQ(CountOpenDescriptors(), Descriptors);
-	EXPECT_EQ(FRunnableThread::GetLiveThreadCount(), Threads);
+	EXPECT_EQ(FRunnableThreadTesting::GetLiveThreadCount(), Threads);
 	FPaths::SetProjectDir(FString());
 }

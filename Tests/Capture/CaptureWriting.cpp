@@ -1,4 +1,5 @@
 #include "CaptureTestSupport.h"
+#include "GenericPlatform/PlatformFileTesting.h"
 #include "LogCapture.h"
 #include "SenderTestSupport.h"
 #include "TavrixCaptureFile.h"
@@ -199,6 +200,18 @@ TEST(CaptureWriting, NewFileNeverReplacesOne)
 		EXPECT_EQ(FileSize(Path), 24) << Path;
 	}
 	EXPECT_EQ(ListCaptures(Folder.Get()).size(), Taken.size() + Paths.size());
+}
+
+TEST(CaptureWriting, AnalyserCanReadTheFileWhileItIsWritten)
+{
+	FTempFolder Folder;
+	FTavrixCaptureWriter Writer;
+	ASSERT_TRUE(Writer.Start(Folder.GetFString(), FIPv4Endpoint(FIPv4Address(LocalAddress), LocalPort)));
+	const FString Path = Writer.GetStatus().FilePath;
+	EXPECT_TRUE(Offer(Writer, MakeDatagrams()[0]));
+	// On Windows a file opened for writing alone cannot be opened by a network analyser following the capture.
+	EXPECT_TRUE(FPlatformFileTesting::CanBeReadWhileWritten(*Path)) << Path.ToUtf8();
+	Writer.Stop();
 }
 
 TEST(CaptureWriting, DatagramsOutsideACaptureOrTooLargeAreNotWritten)

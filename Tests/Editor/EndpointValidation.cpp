@@ -64,7 +64,7 @@ TEST(EndpointValidation, TheFactoryMakesNoSourceFromALenientlyReadableConnection
 	const UTavrixLiveLinkSourceFactory* Factory = GetDefault<UTavrixLiveLinkSourceFactory>();
 	for (const TCHAR* Text : NotAnEndpoint)
 	{
-		EXPECT_FALSE(Factory->CreateSourceFromString(Text).IsValid()) << FString(Text).ToUtf8();
+		EXPECT_FALSE(Factory->CreateSource(Text).IsValid()) << FString(Text).ToUtf8();
 	}
 }
 

@@ -1,4 +1,5 @@
 #include "EditorTestSupport.h"
+#include "UObject/ConfigTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -65,7 +66,7 @@ TEST(RuntimeSettings, SavingRewritesOnlyItsOwnLines)
 	EXPECT_EQ(FScopedProject::Settings()->NetworkServerAddressByDefault.ToUtf8(), "10.0.0.5");
 
 	FScopedProject::Settings()->bAutoRecord = true;
-	ASSERT_TRUE(FScopedProject::Settings()->TryUpdateDefaultConfigFile());
+	ASSERT_TRUE(FConfigTesting::TryUpdateDefaultConfigFile(*FScopedProject::Settings()));
 	const std::string After = Project.ReadConfig();
 	std::string Expected = Before;
 	Expected.replace(Expected.find("bAutoRecord=False"), 17, "bAutoRecord=True");

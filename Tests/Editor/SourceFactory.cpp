@@ -7,6 +7,7 @@
 #include "TavrixLiveLinkSourceFactory.h"
 #include "TavrixLiveLinkSourceInspector.h"
 #include "UObject/UObjectHash.h"
+#include "HAL/RunnableThreadTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -23,22 +24,22 @@ TEST(SourceFactory, IsFoundByItsClassAndOffersTheTavrixEntry)
 	GetDerivedClasses(ULiveLinkSourceFactory::StaticClass(), Factories);
 	EXPECT_TRUE(Factories.Contains(UTavrixLiveLinkSourceFactory::StaticClass()));
 
-	const FText Name = Factory().GetDisplayNameText();
-	const FText Tooltip = Factory().GetTooltipText();
+	const FText Name = Factory().GetSourceDisplayName();
+	const FText Tooltip = Factory().GetSourceTooltip();
 	EXPECT_EQ(Name.ToString().ToUtf8(), "Tavrix LiveLink");
 	EXPECT_EQ(FTextInspector::GetKey(Name).ToUtf8(), "SourceDisplayName");
 	EXPECT_EQ(Tooltip.ToString().ToUtf8(), "Creates a connection to Halvecor Tavrix");
 	EXPECT_EQ(FTextInspector::GetKey(Tooltip).ToUtf8(), "SourceTooltip");
 	EXPECT_EQ(FTextInspector::GetNamespace(Name).ToUtf8(), "TavrixLiveLinkSourceFactory");
 	EXPECT_EQ(FTextInspector::GetNamespace(Tooltip).ToUtf8(), "TavrixLiveLinkSourceFactory");
-	EXPECT_EQ(static_cast<int>(Factory().GetCreationMenuKind()), 0);
+	EXPECT_EQ(static_cast<int>(Factory().GetMenuType()), 0);
 }
 
 TEST(SourceFactory, ConnectionStringGivesASourceWithFixedOptions)
 {
 	const uint16 Port = FreeLoopbackPort();
 	const FString Connection = FIPv4Endpoint(FIPv4Address::InternalLoopback, Port).ToString();
-	const TSharedPtr<ILiveLinkSource> Source = Factory().CreateSourceFromString(Connection);
+	const TSharedPtr<ILiveLinkSource> Source = Factory().CreateSource(Connection);
 	ASSERT_TRUE(Source.IsValid());
 	FTavrixLiveLinkSourceInspector Inspector(static_cast<FTavrixLiveLinkSource&>(*Source));
 	EXPECT_EQ(Inspector.GetDeviceEndpoint(), FIPv4Endpoint(FIPv4Address::InternalLoopback, Port));
@@ -53,7 +54,7 @@ TEST(SourceFactory, ConnectionStringsThatAreNotEndpointsGiveNoSource)
 {
 	for (const TCHAR* Text : {TEXT("127.0.0.1"), TEXT("localhost:9001"), TEXT(""), TEXT("127.0.0.1:"), TEXT("127.0.0.1:70000")})
 	{
-		EXPECT_FALSE(Factory().CreateSourceFromString(Text).IsValid()) << FString(Text).ToUtf8();
+		EXPECT_FALSE(Factory().CreateSource(Text).IsValid()) << FString(Text).ToUtf8();
 	}
 }
 
@@ -63,8 +64,8 @@ TEST(SourceFactory, PanelRouteHandsTheHostTheSourceAndItsConnectionString)
 	const uint16 Port = FreeLoopbackPort();
 	TSharedPtr<ILiveLinkSource> Created;
 	FString Connection;
-	const TSharedPtr<SWidget> Panel = Factory().BuildSourcePanel(
-		FOnLiveLinkSourceCreated::CreateLambda([&](TSharedPtr<ILiveLinkSource> Source, FString ConnectionString) {
+	const TSharedPtr<SWidget> Panel = Factory().BuildCreationPanel(
+		ULiveLinkSourceFactory::FOnLiveLinkSourceCreated::CreateLambda([&](TSharedPtr<ILiveLinkSource> Source, FString ConnectionString) {
 			Created = Source;
 			Connection = ConnectionString;
 		}));
@@ -84,7 +85,7 @@ TEST(SourceFactory, PanelRouteHandsTheHostTheSourceAndItsConnectionString)
 	Created.Reset();
 
 	// The connection string carries no options: the same string through the other route gives the fixed ones.
-	const TSharedPtr<ILiveLinkSource> FromString = Factory().CreateSourceFromString(Connection);
+	const TSharedPtr<ILiveLinkSource> FromString = Factory().CreateSource(Connection);
 	ASSERT_TRUE(FromString.IsValid());
 	FTavrixLiveLinkSourceInspector FromStringInspector(static_cast<FTavrixLiveLinkSource&>(*FromString));
 	EXPECT_FALSE(FromStringInspector.GetAutoLens());
@@ -95,13 +96,13 @@ TEST(SourceFactory, PanelRouteHandsTheHostTheSourceAndItsConnectionString)
 TEST(SourceFactory, OkWithoutAHostCallbackLeavesNothingListening)
 {
 	const int32 SocketsBefore = ISocketSubsystem::GetLiveSocketCount();
-	const int32 ThreadsBefore = FRunnableThread::GetLiveThreadCount();
+	const int32 ThreadsBefore = FRunnableThreadTesting::GetLiveThreadCount();
 	const uint16 Port = FreeLoopbackPort();
 	FTavrixSourceChoice Choice;
 	Choice.Endpoint = FIPv4Endpoint(FIPv4Address::InternalLoopback, Port);
-	Factory().HandlePanelOk(Choice, FOnLiveLinkSourceCreated());
+	Factory().HandlePanelOk(Choice, ULiveLinkSourceFactory::FOnLiveLinkSourceCreated());
 	EXPECT_EQ(ISocketSubsystem::GetLiveSocketCount(), SocketsBefore);
-	EXPECT_EQ(FRunnableThread::GetLiveThreadCount(), ThreadsBefore);
+	EXPECT_EQ(FRunnableThreadTesting::GetLiveThreadCount(), ThreadsBefore);
 	// The port is free again: an exclusive bind succeeds.
 	FLoopbackUdp Holder(Port);
 	EXPECT_EQ(Holder.GetPort(), Port);

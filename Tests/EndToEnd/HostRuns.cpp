@@ -219,16 +219,15 @@ TEST(HostRuns, InterruptDuringARecordingLeavesACompleteTake)
 	EXPECT_EQ(Lines.back()["record"], "end");
 }
 
-TEST(HostRuns, TakeRecorderThatRefusesLogsAWarningAndRecordsNothing)
+TEST(HostRuns, TakeRecorderThatRefusesLogsAnErrorAndRecordsNothing)
 {
 	FTempProject Project;
 	const uint16_t Port = FreeLoopbackPort();
 	FHostProcess Host(HostArguments(Project, Port, {"--auto-record", "--take-recorder-refuses"}));
 	ASSERT_TRUE(Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "static"); }));
 	ASSERT_TRUE(SendDatagram(Port, WorkedExample));
-	const std::optional<json> Refusal = Host.WaitForEvent([](const json& Event) {
-		return IsEvent(Event, "log") && Event["category"] == "LogTakeRecorder" && Event["verbosity"] == "Warning";
-	});
+	const std::optional<json> Refusal = Host.WaitForEvent(
+		[](const json& Event) { return IsEvent(Event, "log") && Event["category"] == "LogTakeRecorder" && Event["verbosity"] == "Error"; });
 	ASSERT_TRUE(Refusal);
 	EXPECT_NE((*Refusal)["text"].get<std::string>().find("refused to start recording"), std::string::npos) << *Refusal;
 	Host.Signal(SIGTERM);

@@ -3,6 +3,7 @@
 #include "HAL/Runnable.h"
 #include "HAL/RunnableThread.h"
 #include "Serialization/JsonSerializer.h"
+#include "Serialization/JsonReaderTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -240,7 +241,7 @@ public:
 // holds) must leave a thread with the receive thread's stack alive.
 TEST(HostileInput, AMebibyteOfNestingLeavesAReceiveThreadSizedStackAlive)
 {
-	ASSERT_EQ(FJsonSerializer::GetMaxDepth(), 0) << "the plug-in's tests run without the stand-in's nesting limit";
+	ASSERT_EQ(FJsonReaderTesting::GetMaxDepth(), 0) << "the plug-in's tests run without the stand-in's nesting limit";
 	constexpr size_t Mebibyte = 1024 * 1024;
 	std::string Objects;
 	while (Objects.size() + 5 < Mebibyte)
@@ -719,7 +720,7 @@ TEST(HostileInput, ShutdownDuringAFloodEndsTheReceiveThreadPromptly)
 		const bool bEnded = WaitUntil(
 			[&] {
 				Rig.Client.Tick();
-				return !Rig.Client.TickNotification().IsBound();
+				return !Rig.Client.OnLiveLinkTicked().IsBound();
 			},
 			60s);
 		const auto Elapsed = FClock::now() - Start;
@@ -731,7 +732,7 @@ TEST(HostileInput, ShutdownDuringAFloodEndsTheReceiveThreadPromptly)
 		}
 		Inspector.WaitForReceiveThread();
 		Rig.Client.RemoveSource(Rig.Guid);
-		EXPECT_EQ(Rig.Client.GetSourceCount(), 0);
+		EXPECT_EQ(Rig.Client.GetSources().Num(), 0);
 	}
 	{
 		// Removed by the client in the middle of the flood: the destructor's wait ends as promptly.
@@ -742,8 +743,8 @@ TEST(HostileInput, ShutdownDuringAFloodEndsTheReceiveThreadPromptly)
 		const auto Start = FClock::now();
 		Rig.Client.RemoveSource(Rig.Guid);
 		EXPECT_LT(FClock::now() - Start, bThreadSanitizer ? 30s : 3s);
-		EXPECT_EQ(Rig.Client.GetSourceCount(), 0);
-		EXPECT_FALSE(Rig.Client.TickNotification().IsBound());
+		EXPECT_EQ(Rig.Client.GetSources().Num(), 0);
+		EXPECT_FALSE(Rig.Client.OnLiveLinkTicked().IsBound());
 	}
 }
 } // namespace

@@ -5,6 +5,8 @@
 #include "HAL/RunnableThread.h"
 #include "Roles/LiveLinkCameraRole.h"
 #include "SocketSubsystem.h"
+#include "HAL/RunnableThreadTesting.h"
+#include "LiveLinkClientTesting.h"
 
 #include <malloc.h>
 #include <unistd.h>
@@ -154,7 +156,7 @@ public:
 	/** The frame the client holds for the camera subject, if any. */
 	std::optional<FLiveLinkCameraFrameData> LatestFrame() const
 	{
-		const FLiveLinkFrameDataStruct Frame = Client.GetLatestFrame(Key());
+		const FLiveLinkFrameDataStruct Frame = FLiveLinkClientTesting::GetLatestFrame(Client, Key());
 		const FLiveLinkCameraFrameData* Camera = Frame.Cast<FLiveLinkCameraFrameData>();
 		return Camera != nullptr ? std::optional<FLiveLinkCameraFrameData>(*Camera) : std::nullopt;
 	}
@@ -310,7 +312,7 @@ struct FProcessResources
 		FProcessResources Resources;
 		Resources.Descriptors = CountEntries("/proc/self/fd");
 		Resources.Tasks = CountEntries("/proc/self/task");
-		Resources.LiveThreads = FRunnableThread::GetLiveThreadCount();
+		Resources.LiveThreads = FRunnableThreadTesting::GetLiveThreadCount();
 		Resources.LiveSockets = ISocketSubsystem::GetLiveSocketCount();
 		Resources.Resident = ResidentBytes();
 		Resources.LiveHeap = LiveHeapBytes();

@@ -1,5 +1,7 @@
 #include "HostileTestSupport.h"
 #include "LogCapture.h"
+#include "HAL/RunnableThreadTesting.h"
+#include "LiveLinkClientTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +35,8 @@ using FClock = std::chrono::steady_clock;
 /** The location X of the frame the client holds for this source's camera, if any. */
 std::optional<float> PublishedMarker(const FLiveLinkClient& Client, FGuid Guid)
 {
-	const FLiveLinkFrameDataStruct Frame = Client.GetLatestFrame(FLiveLinkSubjectKey(Guid, FName("Tavrix - Camera")));
+	const FLiveLinkFrameDataStruct Frame =
+		FLiveLinkClientTesting::GetLatestFrame(Client, FLiveLinkSubjectKey(Guid, FName("Tavrix - Camera")));
 	const FLiveLinkCameraFrameData* Camera = Frame.Cast<FLiveLinkCameraFrameData>();
 	return Camera != nullptr ? std::optional<float>(Camera->Transform.GetTranslation().X) : std::nullopt;
 }
@@ -141,7 +144,7 @@ TEST(SourceChurn, PortTakenExclusivelyGivesAQuietSourceThatGoesAtOnce)
 	EXPECT_TRUE(IsConsistent(Source));
 	// The socket that could not be bound is already closed and destroyed, and no thread was started.
 	EXPECT_EQ(ISocketSubsystem::GetLiveSocketCount(), Before.LiveSockets);
-	EXPECT_EQ(FRunnableThread::GetLiveThreadCount(), Before.LiveThreads);
+	EXPECT_EQ(FRunnableThreadTesting::GetLiveThreadCount(), Before.LiveThreads);
 	EXPECT_EQ(CountEntries("/proc/self/fd"), Before.Descriptors);
 	bool bBindFailureLogged = false;
 	for (const FLogCapture::FLine& Line : Log.GetLines())
@@ -160,15 +163,15 @@ TEST(SourceChurn, PortTakenExclusivelyGivesAQuietSourceThatGoesAtOnce)
 		Client.Tick();
 	}
 	const FLiveLinkSubjectKey Key(Guid, FName("Tavrix - Camera"));
-	EXPECT_TRUE(Client.HasSubject(Key));
-	EXPECT_EQ(Client.GetFrameCount(Key), 0u);
+	EXPECT_TRUE(FLiveLinkClientTesting::HasSubject(Client, Key));
+	EXPECT_EQ(FLiveLinkClientTesting::GetFrameCount(Client, Key), 0u);
 	EXPECT_FALSE(FTavrixLiveLinkSourceInspector(Source).HasReceivedData());
 
 	const auto Start = FClock::now();
 	Client.RemoveSource(Guid);
 	EXPECT_LT(FClock::now() - Start, 2s);
 	EXPECT_FALSE(Weak.IsValid());
-	EXPECT_FALSE(Client.TickNotification().IsBound());
+	EXPECT_FALSE(Client.OnLiveLinkTicked().IsBound());
 	Client.Tick();
 	EXPECT_EQ(ISocketSubsystem::GetLiveSocketCount(), Before.LiveSockets);
 }
@@ -192,7 +195,7 @@ public:
 		return WaitUntil(
 			[&] {
 				Client.Tick();
-				return Client.GetFrameCount(Key()) >= 5;
+				return FLiveLinkClientTesting::GetFrameCount(Client, Key()) >= 5;
 			},
 			30s);
 	}
@@ -213,15 +216,15 @@ TEST(SourceChurn, RemovalBetweenTicksUnderTrafficLeavesNothingBehind)
 
 	Rig.Client.RemoveSource(Rig.Guid);
 	EXPECT_FALSE(Rig.Weak.IsValid());
-	EXPECT_EQ(Rig.Client.GetSourceCount(), 0);
-	EXPECT_FALSE(Rig.Client.HasSubject(Rig.Key()));
-	EXPECT_FALSE(Rig.Client.TickNotification().IsBound());
+	EXPECT_EQ(Rig.Client.GetSources().Num(), 0);
+	EXPECT_FALSE(FLiveLinkClientTesting::HasSubject(Rig.Client, Rig.Key()));
+	EXPECT_FALSE(Rig.Client.OnLiveLinkTicked().IsBound());
 	// The flood goes on; further ticks find nothing to call.
 	for (int Tick = 0; Tick < 50; ++Tick)
 	{
 		Rig.Client.Tick();
 	}
-	EXPECT_FALSE(Rig.Client.HasSubject(Rig.Key()));
+	EXPECT_FALSE(FLiveLinkClientTesting::HasSubject(Rig.Client, Rig.Key()));
 
 	Rig.Flooder->Stop();
 	EXPECT_TRUE(IsPortFree(Rig.Port));
@@ -234,7 +237,7 @@ TEST(SourceChurn, RemovalFromInsideTheTickUnderTrafficTakesEffectAfterIt)
 
 	bool bRemoveNow = false;
 	int ObserverTicks = 0;
-	const FDelegateHandle Observer = Rig.Client.TickNotification().AddLambda([&] {
+	const FDelegateHandle Observer = Rig.Client.OnLiveLinkTicked().AddLambda([&] {
 		++ObserverTicks;
 		if (bRemoveNow)
 		{
@@ -249,18 +252,18 @@ TEST(SourceChurn, RemovalFromInsideTheTickUnderTrafficTakesEffectAfterIt)
 	bRemoveNow = true;
 	Rig.Client.Tick();
 	EXPECT_FALSE(Rig.Weak.IsValid());
-	EXPECT_EQ(Rig.Client.GetSourceCount(), 0);
-	EXPECT_FALSE(Rig.Client.HasSubject(Rig.Key()));
+	EXPECT_EQ(Rig.Client.GetSources().Num(), 0);
+	EXPECT_FALSE(FLiveLinkClientTesting::HasSubject(Rig.Client, Rig.Key()));
 
 	for (int Tick = 0; Tick < 50; ++Tick)
 	{
 		Rig.Client.Tick();
 	}
 	EXPECT_EQ(ObserverTicks, 52);
-	EXPECT_FALSE(Rig.Client.HasSubject(Rig.Key()));
+	EXPECT_FALSE(FLiveLinkClientTesting::HasSubject(Rig.Client, Rig.Key()));
 	// The observer was the last subscriber: nothing of the source is left in the notification.
-	Rig.Client.TickNotification().Remove(Observer);
-	EXPECT_FALSE(Rig.Client.TickNotification().IsBound());
+	Rig.Client.OnLiveLinkTicked().Remove(Observer);
+	EXPECT_FALSE(Rig.Client.OnLiveLinkTicked().IsBound());
 
 	Rig.Flooder->Stop();
 	EXPECT_TRUE(IsPortFree(Rig.Port));
@@ -292,7 +295,7 @@ TEST(SourceChurn, ThousandSourcesComeAndGoWithoutLeaking)
 		}
 
 		// Traffic goes on while the source is taken away: asked to stop first, as the client asks before it releases.
-		Client.GetSource(Guid)->RequestSourceShutdown();
+		FLiveLinkClientTesting::GetSource(Client, Guid)->RequestSourceShutdown();
 		Sender.SendTo(Port, Index % 2 == 0 ? std::string("{\"TVKCamera\":") : CameraMessage(Index));
 		Client.RemoveSource(Guid);
 		return !Weak.IsValid();
@@ -316,9 +319,9 @@ TEST(SourceChurn, ThousandSourcesComeAndGoWithoutLeaking)
 	}
 	EXPECT_EQ(Destroyed, Cycles);
 	EXPECT_EQ(Published, Cycles / 10);
-	EXPECT_EQ(Client.GetSourceCount(), 0);
-	EXPECT_EQ(Client.GetSubjects().Num(), 0);
-	EXPECT_FALSE(Client.TickNotification().IsBound());
+	EXPECT_EQ(Client.GetSources().Num(), 0);
+	EXPECT_EQ(Client.GetSubjects(true, true).Num(), 0);
+	EXPECT_FALSE(Client.OnLiveLinkTicked().IsBound());
 
 	const FProcessResources After = FProcessResources::Take();
 	::testing::Test::RecordProperty("LiveHeapGrowthKiB", std::to_string((After.LiveHeap - Before.LiveHeap) >> 10));

@@ -3,6 +3,7 @@
 
 #include "HAL/Runnable.h"
 #include "HAL/RunnableThread.h"
+#include "Serialization/JsonReaderTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -63,7 +64,7 @@ TEST(JsonReading, OnlyOneObjectWithWhiteSpaceAroundItIsAccepted)
 
 TEST(JsonReading, NestingBeyondTheLimitIsRejectedQuickly)
 {
-	ASSERT_EQ(FJsonSerializer::GetMaxDepth(), 64);
+	ASSERT_EQ(FJsonReaderTesting::GetMaxDepth(), 64);
 	EXPECT_TRUE(ParseDatagramBytes(Nested(64, '[', ']')).IsValid());
 	EXPECT_FALSE(ParseDatagramBytes(Nested(65, '[', ']')).IsValid());
 
@@ -101,9 +102,9 @@ public:
 
 TEST(JsonReading, TheLimitCanBeLiftedAsTheEnginesReaderHasNone)
 {
-	FJsonSerializer::SetMaxDepth(0);
+	FJsonReaderTesting::SetMaxDepth(0);
 	const bool bDeepParsed = ParseDatagramBytes(Nested(1000, '[', ']')).IsValid();
-	FJsonSerializer::SetMaxDepth(64);
+	FJsonReaderTesting::SetMaxDepth(64);
 	EXPECT_TRUE(bDeepParsed);
 	EXPECT_FALSE(ParseDatagramBytes(Nested(1000, '[', ']')).IsValid());
 }

@@ -15,9 +15,8 @@ class SettingsEditing : public ::testing::Test
 protected:
 	SettingsEditing()
 	{
-		Module.GetContainer("Project")->SetCategoryTexts("Plugins", FText::FromString(TEXT("Plug-ins")), FText());
-		Section =
-			Module.RegisterSettingsSection("Project", "Plugins", "Tavrix", FText::FromString(TEXT("Tavrix")), FText(), Settings.get());
+		Module.GetContainer("Project")->DescribeCategory("Plugins", FText::FromString(TEXT("Plug-ins")), FText());
+		Section = Module.RegisterSettings("Project", "Plugins", "Tavrix", FText::FromString(TEXT("Tavrix")), FText(), Settings.get());
 	}
 
 	/** SetPropertyValue's result, with its error text. */

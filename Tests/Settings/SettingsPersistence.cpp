@@ -1,6 +1,7 @@
 #include "LogCapture.h"
 #include "SettingsTestSupport.h"
 #include "SettingsTestTypes.h"
+#include "UObject/ConfigTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -106,7 +107,7 @@ TEST_F(SettingsPersistence, SavingWritesEveryStoredPropertyInDeclarationOrder)
 {
 	std::unique_ptr<USettingsTestSettings> Settings = Load();
 
-	ASSERT_TRUE(Settings->TryUpdateDefaultConfigFile());
+	ASSERT_TRUE(FConfigTesting::TryUpdateDefaultConfigFile(*Settings));
 
 	EXPECT_EQ(Project.Read("Config/DefaultGame.ini"),
 		SectionHeader + "\nAddress=0.0.0.0\nPort=9001\nbAutoLens=True\nbAutoRecord=False\nGain=1.5\nRevision=3\nInternal=internal\n");
@@ -121,11 +122,11 @@ TEST_F(SettingsPersistence, SavingAChangeRewritesOnlyItsLine)
 	Project.Write("Config/DefaultGame.ini", Before);
 	std::unique_ptr<USettingsTestSettings> Settings = Load();
 
-	ASSERT_TRUE(Settings->TryUpdateDefaultConfigFile());
+	ASSERT_TRUE(FConfigTesting::TryUpdateDefaultConfigFile(*Settings));
 	EXPECT_EQ(Project.Read("Config/DefaultGame.ini"), Before);
 
 	Settings->Port = 5000;
-	ASSERT_TRUE(Settings->TryUpdateDefaultConfigFile());
+	ASSERT_TRUE(FConfigTesting::TryUpdateDefaultConfigFile(*Settings));
 	std::string Expected = Before;
 	Expected.replace(Expected.find("Port=9001"), 9, "Port=5000");
 	EXPECT_EQ(Project.Read("Config/DefaultGame.ini"), Expected);
@@ -136,7 +137,7 @@ TEST_F(SettingsPersistence, SavingAddsMissingKeysToTheSection)
 	Project.Write("Config/DefaultGame.ini", SectionHeader + "\nPort=5000\n\n[Other]\nA=1\n");
 	std::unique_ptr<USettingsTestSettings> Settings = Load();
 
-	ASSERT_TRUE(Settings->TryUpdateDefaultConfigFile());
+	ASSERT_TRUE(FConfigTesting::TryUpdateDefaultConfigFile(*Settings));
 
 	EXPECT_EQ(Project.Read("Config/DefaultGame.ini"),
 		SectionHeader +
@@ -149,7 +150,7 @@ TEST_F(SettingsPersistence, SavingKeepsWhatWasAddedToTheFileAfterLoading)
 	Project.Write("Config/DefaultGame.ini", "; added by hand\n[Other]\nA=1\n");
 	Settings->bAutoRecord = true;
 
-	ASSERT_TRUE(Settings->TryUpdateDefaultConfigFile());
+	ASSERT_TRUE(FConfigTesting::TryUpdateDefaultConfigFile(*Settings));
 
 	EXPECT_EQ(Project.Read("Config/DefaultGame.ini").rfind("; added by hand\n[Other]\nA=1\n\n" + SectionHeader + "\n", 0), 0u);
 	EXPECT_TRUE(Load()->bAutoRecord);
@@ -161,7 +162,7 @@ TEST_F(SettingsPersistence, TextThatWouldBreakTheLineSurvivesSaving)
 	Settings->Address = TEXT(" two\nlines \"and quotes\" ");
 	Settings->Internal = TEXT("\"");
 
-	ASSERT_TRUE(Settings->TryUpdateDefaultConfigFile());
+	ASSERT_TRUE(FConfigTesting::TryUpdateDefaultConfigFile(*Settings));
 
 	const std::unique_ptr<USettingsTestSettings> Reloaded = Load();
 	EXPECT_EQ(Reloaded->Address.ToUtf8(), " two\nlines \"and quotes\" ");
@@ -175,7 +176,7 @@ TEST_F(SettingsPersistence, FailedSaveLeavesTheFileAsItWas)
 	std::unique_ptr<USettingsTestSettings> Settings = Load();
 	Settings->Port = 1;
 
-	EXPECT_FALSE(Settings->TryUpdateDefaultConfigFile());
+	EXPECT_FALSE(FConfigTesting::TryUpdateDefaultConfigFile(*Settings));
 
 	EXPECT_EQ(Project.Read("Config/DefaultGame.ini"), SectionHeader + "\nPort=9001\n");
 }
@@ -192,7 +193,7 @@ TEST_F(SettingsPersistence, PerUserValuesLayerOverTheProjectsAndSaveApart)
 	EXPECT_EQ(Settings->Count, 3);
 
 	Settings->Count = 4;
-	ASSERT_TRUE(Settings->SaveConfig());
+	ASSERT_TRUE(FConfigTesting::TrySaveConfig(*Settings));
 	EXPECT_EQ(Project.Read("Saved/Config/Editor.ini"), "[/Script/SettingsTests.PerUserTestSettings]\nCount=4\n");
 	EXPECT_EQ(Project.Read("Config/DefaultEditor.ini"), "[/Script/SettingsTests.PerUserTestSettings]\nCount=2\n");
 }

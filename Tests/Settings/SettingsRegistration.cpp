@@ -1,6 +1,7 @@
 #include "ISettingsModule.h"
 #include "LogCapture.h"
 #include "Modules/ModuleManager.h"
+#include "SettingsEditor.h"
 #include "SettingsModule.h"
 #include "SettingsTestTypes.h"
 
@@ -17,7 +18,7 @@ class SettingsRegistration : public ::testing::Test
 protected:
 	ISettingsSectionPtr RegisterTavrix()
 	{
-		return Module.RegisterSettingsSection("Project", "Plugins", "Tavrix", LOCTEXT("SectionName", "Tavrix"),
+		return Module.RegisterSettings("Project", "Plugins", "Tavrix", LOCTEXT("SectionName", "Tavrix"),
 			LOCTEXT("SectionDescription", "Default configuration"), Settings.get());
 	}
 
@@ -41,7 +42,7 @@ TEST_F(SettingsRegistration, StartsWithTheProjectAndEditorContainers)
 
 TEST_F(SettingsRegistration, RegisteredSectionIsFoundUnderItsDescribedCategory)
 {
-	Module.GetContainer("Project")->SetCategoryTexts(
+	Module.GetContainer("Project")->DescribeCategory(
 		"Plugins", LOCTEXT("CategoryName", "Plugins"), LOCTEXT("CategoryDescription", "Plug-ins"));
 
 	const ISettingsSectionPtr Section = RegisterTavrix();
@@ -68,10 +69,10 @@ TEST_F(SettingsRegistration, RegisteringWithoutAnObjectGivesNoSection)
 {
 	FLogCapture Log;
 
-	const ISettingsSectionPtr Section = Module.RegisterSettingsSection("Project", "Plugins", "Tavrix", FText(), FText(), nullptr);
+	const ISettingsSectionPtr Section = Module.RegisterSettings("Project", "Plugins", "Tavrix", FText(), FText(), nullptr);
 
 	EXPECT_FALSE(Section.IsValid());
-	EXPECT_FALSE(Module.GetContainer("Project")->GetCategory("Plugins").IsValid());
+	EXPECT_FALSE(FSettingsEditor::FindSection(Module, "Project", "Plugins", "Tavrix").IsValid());
 	ASSERT_EQ(Log.GetLines().size(), 1u);
 	EXPECT_EQ(Log.GetLines()[0].Verbosity, ELogVerbosity::Warning);
 }
@@ -90,9 +91,9 @@ TEST_F(SettingsRegistration, RegisteringTheSameNamesAgainReplacesTheSection)
 TEST_F(SettingsRegistration, UnregisteringRemovesOnlyThatSection)
 {
 	RegisterTavrix();
-	Module.RegisterSettingsSection("Project", "Plugins", "Other", FText(), FText(), Settings.get());
+	Module.RegisterSettings("Project", "Plugins", "Other", FText(), FText(), Settings.get());
 
-	Module.UnregisterSettingsSection("Project", "Plugins", "Tavrix");
+	Module.UnregisterSettings("Project", "Plugins", "Tavrix");
 
 	const ISettingsCategoryPtr Category = Module.GetContainer("Project")->GetCategory("Plugins");
 	EXPECT_FALSE(Category->GetSection("Tavrix").IsValid());
@@ -103,16 +104,16 @@ TEST_F(SettingsRegistration, UnregisteringWhatIsNotRegisteredDoesNothing)
 {
 	RegisterTavrix();
 
-	Module.UnregisterSettingsSection("Project", "Plugins", "Missing");
-	Module.UnregisterSettingsSection("Project", "Missing", "Tavrix");
-	Module.UnregisterSettingsSection("Missing", "Plugins", "Tavrix");
+	Module.UnregisterSettings("Project", "Plugins", "Missing");
+	Module.UnregisterSettings("Project", "Missing", "Tavrix");
+	Module.UnregisterSettings("Missing", "Plugins", "Tavrix");
 
 	EXPECT_TRUE(Module.GetContainer("Project")->GetCategory("Plugins")->GetSection("Tavrix").IsValid());
 }
 
 TEST_F(SettingsRegistration, RegisteringInAnUnknownContainerCreatesIt)
 {
-	Module.RegisterSettingsSection("Studio", "Plugins", "Tavrix", FText(), FText(), Settings.get());
+	Module.RegisterSettings("Studio", "Plugins", "Tavrix", FText(), FText(), Settings.get());
 
 	ASSERT_TRUE(Module.GetContainer("Studio").IsValid());
 	EXPECT_TRUE(Module.GetContainer("Studio")->GetCategory("Plugins")->GetSection("Tavrix").IsValid());

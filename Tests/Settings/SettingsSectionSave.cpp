@@ -16,7 +16,7 @@ protected:
 	FTemporaryProject Project;
 	FSettingsModule Module;
 	std::unique_ptr<USettingsTestSettings> Settings{NewObject<USettingsTestSettings>()};
-	ISettingsSectionPtr Section = Module.RegisterSettingsSection("Project", "Plugins", "Tavrix", FText(), FText(), Settings.get());
+	ISettingsSectionPtr Section = Module.RegisterSettings("Project", "Plugins", "Tavrix", FText(), FText(), Settings.get());
 };
 } // namespace
 
@@ -78,7 +78,7 @@ TEST_F(SettingsSectionSave, SectionWhoseObjectIsGoneSavesNothing)
 TEST_F(SettingsSectionSave, PerUserSettingsSaveToTheUsersFile)
 {
 	std::unique_ptr<UPerUserTestSettings> PerUser(NewObject<UPerUserTestSettings>());
-	const ISettingsSectionPtr UserSection = Module.RegisterSettingsSection("Editor", "General", "Counts", FText(), FText(), PerUser.get());
+	const ISettingsSectionPtr UserSection = Module.RegisterSettings("Editor", "General", "Counts", FText(), FText(), PerUser.get());
 	PerUser->Count = 7;
 
 	EXPECT_TRUE(UserSection->Save());

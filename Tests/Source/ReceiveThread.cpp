@@ -1,4 +1,5 @@
 #include "SourceTestSupport.h"
+#include "LiveLinkClientTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -191,12 +192,12 @@ TEST(ReceiveThread, ThreadThatEndedBeforeReceiveClientPublishesNothing)
 	Inspector.WaitForReceiveThread();
 
 	int OtherTicks = 0;
-	Client.TickNotification().AddLambda([&] { ++OtherTicks; });
+	Client.OnLiveLinkTicked().AddLambda([&] { ++OtherTicks; });
 	const FGuid Guid = Client.AddSource(Source);
 	Source.Reset();
 	Client.Tick();
 	EXPECT_EQ(OtherTicks, 1);
-	EXPECT_FALSE(Client.HasSubject(FLiveLinkSubjectKey(Guid, FName("Tavrix - Camera"))));
+	EXPECT_FALSE(FLiveLinkClientTesting::HasSubject(Client, FLiveLinkSubjectKey(Guid, FName("Tavrix - Camera"))));
 
 	Client.RemoveSource(Guid);
 	Client.Tick();
@@ -253,14 +254,14 @@ TEST(ReceiveThread, SubscriptionEndsOnTheFirstTickAfterTheThreadLeavesItsLoop)
 	ASSERT_TRUE(Sender.SendTo(static_cast<uint16_t>(Inspector.GetBoundPort()), CameraMessageWithFrame(3)));
 	ASSERT_TRUE(WaitUntil([&] { return Inspector.HasReceivedData(); }));
 	Client.Tick();
-	EXPECT_EQ(Client.GetFrameCount(Subject), 1u);
+	EXPECT_EQ(FLiveLinkClientTesting::GetFrameCount(Client, Subject), 1u);
 
 	Source->RequestSourceShutdown();
 	Inspector.WaitForReceiveThread();
-	EXPECT_TRUE(Client.TickNotification().IsBound());
+	EXPECT_TRUE(Client.OnLiveLinkTicked().IsBound());
 	Client.Tick();
-	EXPECT_FALSE(Client.TickNotification().IsBound());
-	EXPECT_EQ(Client.GetFrameCount(Subject), 1u);
+	EXPECT_FALSE(Client.OnLiveLinkTicked().IsBound());
+	EXPECT_EQ(FLiveLinkClientTesting::GetFrameCount(Client, Subject), 1u);
 	Source.Reset();
 	Client.RemoveSource(Guid);
 }
@@ -279,14 +280,14 @@ TEST(ReceiveThread, SubscriptionRemovalRacesTheTickSafely)
 		const FGuid Guid = Client.AddSource(Source);
 		Source->RequestSourceShutdown();
 		const auto Deadline = FClock::now() + 10s;
-		while (Client.TickNotification().IsBound() && FClock::now() < Deadline)
+		while (Client.OnLiveLinkTicked().IsBound() && FClock::now() < Deadline)
 		{
 			Client.Tick();
 		}
-		EXPECT_FALSE(Client.TickNotification().IsBound());
+		EXPECT_FALSE(Client.OnLiveLinkTicked().IsBound());
 		Source.Reset();
 		Client.RemoveSource(Guid);
 	}
-	EXPECT_EQ(Client.GetSourceCount(), 0);
+	EXPECT_EQ(Client.GetSources().Num(), 0);
 }
 } // namespace

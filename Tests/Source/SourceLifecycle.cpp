@@ -1,6 +1,9 @@
 #include "SourceTestSupport.h"
 
 #include "SocketSubsystem.h"
+#include "SocketSubsystemTesting.h"
+#include "HAL/RunnableThreadTesting.h"
+#include "LiveLinkClientTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -28,10 +31,10 @@ TEST(SourceLifecycle, PortTakenExclusivelyGivesDeviceNotFound)
 	// Still a complete object: it takes a client, ticks, and goes away without waiting for anything.
 	const FGuid Guid = Client.AddSource(Source);
 	Client.Tick();
-	EXPECT_TRUE(Client.HasSubject(FLiveLinkSubjectKey(Guid, FName("Tavrix - Camera"))));
+	EXPECT_TRUE(FLiveLinkClientTesting::HasSubject(Client, FLiveLinkSubjectKey(Guid, FName("Tavrix - Camera"))));
 	Source.Reset();
 	Client.RemoveSource(Guid);
-	EXPECT_EQ(Client.GetSourceCount(), 0);
+	EXPECT_EQ(Client.GetSources().Num(), 0);
 }
 
 TEST(SourceLifecycle, AddressNotOnThisMachineGivesDeviceNotFound)
@@ -48,9 +51,9 @@ TEST(SourceLifecycle, UnknownSocketSubsystemGivesDeviceNotFoundWithNothingBound)
 {
 	const int32 SocketsBefore = ISocketSubsystem::GetLiveSocketCount();
 	const uint16 Port = FreeLoopbackPort();
-	ISocketSubsystem::SetPlatformName(FName("LINUX"));
+	FSocketSubsystemTesting::SetPlatformName(FName("LINUX"));
 	auto Source = std::make_shared<FTavrixLiveLinkSource>(FIPv4Endpoint(FIPv4Address::InternalLoopback, Port), true, true, false);
-	ISocketSubsystem::SetPlatformName(FName("WINDOWS"));
+	FSocketSubsystemTesting::SetPlatformName(FName("WINDOWS"));
 	FTavrixLiveLinkSourceInspector Inspector(*Source);
 
 	EXPECT_EQ(Text(Source->GetSourceStatus()), "Device Not Found");
@@ -82,8 +85,8 @@ TEST(SourceLifecycle, ThreadThatCannotBeCreatedLeavesTheSourceNotFoundAndInvalid
 		// Reset on every way out, so no later test in this process is left without threads.
 		struct FScopedThreadlessPlatform
 		{
-			FScopedThreadlessPlatform() { FRunnableThread::SetCreationFailsForTesting(true); }
-			~FScopedThreadlessPlatform() { FRunnableThread::SetCreationFailsForTesting(false); }
+			FScopedThreadlessPlatform() { FRunnableThreadTesting::SetCreationFails(true); }
+			~FScopedThreadlessPlatform() { FRunnableThreadTesting::SetCreationFails(false); }
 		} Threadless;
 		Source = MakeSharedLoopbackSource();
 	}
@@ -100,8 +103,8 @@ TEST(SourceLifecycle, ThreadThatCannotBeCreatedLeavesTheSourceNotFoundAndInvalid
 	Source.Reset();
 	Client.Tick();
 	Client.RemoveSource(Guid);
-	EXPECT_EQ(Client.GetSourceCount(), 0);
-	EXPECT_FALSE(Client.TickNotification().IsBound());
+	EXPECT_EQ(Client.GetSources().Num(), 0);
+	EXPECT_FALSE(Client.OnLiveLinkTicked().IsBound());
 	EXPECT_EQ(ISocketSubsystem::GetLiveSocketCount(), SocketsBefore);
 }
 
@@ -160,26 +163,26 @@ TEST(SourceLifecycle, SourceWithoutDeviceEndsItsTickSubscriptionOnDestruction)
 	FLiveLinkClient Client;
 	const FGuid Guid = Client.AddSource(
 		MakeShared<FTavrixLiveLinkSource>(FIPv4Endpoint(FIPv4Address::InternalLoopback, Holder.GetPort()), true, true, false));
-	EXPECT_TRUE(Client.TickNotification().IsBound());
+	EXPECT_TRUE(Client.OnLiveLinkTicked().IsBound());
 
 	Client.RemoveSource(Guid);
-	EXPECT_FALSE(Client.TickNotification().IsBound());
+	EXPECT_FALSE(Client.OnLiveLinkTicked().IsBound());
 	Client.Tick(); // would reach a destroyed object if the subscription had survived
 }
 
 TEST(SourceLifecycle, ReleasingTheLastReferenceClosesTheSocket)
 {
 	const int32 SocketsBefore = ISocketSubsystem::GetLiveSocketCount();
-	const int32 ThreadsBefore = FRunnableThread::GetLiveThreadCount();
+	const int32 ThreadsBefore = FRunnableThreadTesting::GetLiveThreadCount();
 	{
 		FLiveLinkClient Client;
 		const FGuid Guid = Client.AddSource(MakeSharedLoopbackSource());
 		Client.Tick();
 		EXPECT_EQ(ISocketSubsystem::GetLiveSocketCount(), SocketsBefore + 1);
 		Client.RemoveSource(Guid);
-		EXPECT_FALSE(Client.TickNotification().IsBound());
+		EXPECT_FALSE(Client.OnLiveLinkTicked().IsBound());
 	}
 	EXPECT_EQ(ISocketSubsystem::GetLiveSocketCount(), SocketsBefore);
-	EXPECT_EQ(FRunnableThread::GetLiveThreadCount(), ThreadsBefore);
+	EXPECT_EQ(FRunnableThreadTesting::GetLiveThreadCount(), ThreadsBefore);
 }
 } // namespace

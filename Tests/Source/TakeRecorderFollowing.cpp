@@ -2,10 +2,11 @@
 
 #include "Recorder/TakeRecorderPanel.h"
 #include "TakeMetaData.h"
-#include "TakeRecorderBlueprintLibrary.h"
+#include "Recorder/TakeRecorderBlueprintLibrary.h"
 #include "LogCapture.h"
 #include "TakeRecorderHost.h"
 #include "TavrixConversions.h"
+#include "LiveLinkClientTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -28,9 +29,9 @@ public:
 	{
 		FTakeRecorderHost::SetLiveLinkClient(&Client);
 		FTakeRecorderHost::SetTakesDirectory(FString::FromUtf8(TakesDir.string()));
-		SlateHandle = UTakeMetaData::OnTakeSlateChanged().AddLambda(
+		SlateHandle = FTakeRecorderHost::OnTakeSlateChanged().AddLambda(
 			[this](const FString& Slate, UTakeMetaData*) { Events.push_back("slate:" + Slate.ToUtf8()); });
-		TakeHandle = UTakeMetaData::OnTakeNumberChanged().AddLambda(
+		TakeHandle = FTakeRecorderHost::OnTakeNumberChanged().AddLambda(
 			[this](int32 Take, UTakeMetaData*) { Events.push_back("take:" + std::to_string(Take)); });
 		StartHandle = FTakeRecorderHost::OnRecordingStarted().AddLambda([this](const FString&) { Events.push_back("start"); });
 		StopHandle = FTakeRecorderHost::OnRecordingStopped().AddLambda([this](const FString&, int64) { Events.push_back("stop"); });
@@ -42,8 +43,8 @@ public:
 	~FTakeFollowingHarness()
 	{
 		Client.RemoveAllSources();
-		UTakeMetaData::OnTakeSlateChanged().Remove(SlateHandle);
-		UTakeMetaData::OnTakeNumberChanged().Remove(TakeHandle);
+		FTakeRecorderHost::OnTakeSlateChanged().Remove(SlateHandle);
+		FTakeRecorderHost::OnTakeNumberChanged().Remove(TakeHandle);
 		FTakeRecorderHost::OnRecordingStarted().Remove(StartHandle);
 		FTakeRecorderHost::OnRecordingStopped().Remove(StopHandle);
 		FTakeRecorderHost::Shutdown();
@@ -124,7 +125,8 @@ TEST(TakeRecorderFollowing, RecordStateSeenWithoutAPanelIsActedOnWhenThePanelOpe
 		EXPECT_EQ(FTavrixLiveLinkSourceInspector(*Harness.Source).GetAppliedRecordRequest(), 0) << "nothing is stored without a panel";
 
 		Harness.OpenPanel();
-		const FEvents Expected = bAutoSceneTake ? FEvents{"slate:", "take:0", "start"} : FEvents{"start"};
+		// The editor stores a take number of at least 1.
+		const FEvents Expected = bAutoSceneTake ? FEvents{"slate:", "take:1", "start"} : FEvents{"start"};
 		EXPECT_EQ(Harness.TickAndTakeEvents(), Expected);
 		EXPECT_TRUE(UTakeRecorderBlueprintLibrary::IsRecording());
 	}
@@ -172,9 +174,10 @@ TEST(TakeRecorderFollowing, RecordingFollowsStateTwoAndStartsAfterSlateAndTake)
 		Harness.Receive("", "Scene 4", "7", "2");
 		Harness.TickAndTakeEvents();
 		ASSERT_TRUE(UTakeRecorderBlueprintLibrary::IsRecording());
-		// Any change applies slate and take again before the recording is acted on.
+		// Any change applies slate and take again before the recording is acted on; the take being recorded is locked,
+		// and once it is done the editor moves on to the next take number.
 		Harness.Receive("", "Scene 4", "7", NotRecording);
-		EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:7", "stop"})) << "state " << NotRecording;
+		EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"take:8", "stop"})) << "state " << NotRecording;
 		Harness.Receive("", "Scene 4", "7", "2");
 		EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:7", "start"}));
 	}
@@ -196,15 +199,23 @@ TEST(TakeRecorderFollowing, ARecordingStoppedByHandIsNotRestartedWhileNothingCha
 	EXPECT_FALSE(UTakeRecorderBlueprintLibrary::IsRecording());
 }
 
-TEST(TakeRecorderFollowing, RecordingGoesOnThroughASceneChangeDuringTheTake)
+TEST(TakeRecorderFollowing, RecordingGoesOnThroughASceneChangeWhichNamesTheNextTake)
 {
 	FTakeFollowingHarness Harness(true, true);
 	Harness.OpenPanel();
 	Harness.Receive("", "Scene 4", "7", "2");
 	Harness.TickAndTakeEvents();
+	// The take being recorded is locked: the new scene and take wait for it to end.
 	Harness.Receive("", "Scene 5", "1", "2");
-	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 5", "take:1"}));
+	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{});
 	EXPECT_TRUE(UTakeRecorderBlueprintLibrary::IsRecording());
+	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{});
+
+	Harness.Receive("", "Scene 5", "1", "0");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"take:8", "stop"}));
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 5", "take:1"})) << "nothing the sender said is lost";
+	EXPECT_EQ(Harness.MetaData()->GetSlate().ToUtf8(), "Scene 5");
+	EXPECT_EQ(Harness.MetaData()->GetTakeNumber(), 1);
 }
 
 TEST(TakeRecorderFollowing, RecordOnlyFollowsTheStateWithoutStoppingOrRestartingTheTake)
@@ -224,6 +235,7 @@ TEST(TakeRecorderFollowing, RecordOnlyFollowsTheStateWithoutStoppingOrRestarting
 	EXPECT_TRUE(FTavrixLiveLinkSourceInspector(*Harness.Source).GetAppliedMetadata()[1].IsEmpty());
 
 	// Stopped by hand while the sender still asks for recording: not restarted on the next tick, nor later.
+	const int32 RecordedTake = Harness.MetaData()->GetTakeNumber();
 	UTakeRecorderBlueprintLibrary::GetTakeRecorderPanel()->StopRecording();
 	Harness.Events.clear();
 	for (int Tick = 0; Tick < 3; ++Tick)
@@ -236,7 +248,7 @@ TEST(TakeRecorderFollowing, RecordOnlyFollowsTheStateWithoutStoppingOrRestarting
 	Harness.Receive("", "Scene 4", "7", "2");
 	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{"start"});
 	Harness.Receive("", "Scene 4", "7", "0");
-	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{"stop"});
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"take:" + std::to_string(RecordedTake + 2), "stop"}));
 }
 
 TEST(TakeRecorderFollowing, SceneTakeOnlyRemembersTheStateButNeverRecords)
@@ -257,8 +269,9 @@ TEST(TakeRecorderFollowing, LostMetadataEmptiesTheSlateAndLostStateStopsTheTake)
 	Harness.Receive("", "Scene 4", "7", "2");
 	Harness.TickAndTakeEvents();
 	Harness.Decode(R"({"TVKCamera":[{"Location":[1,2,3]}]})");
-	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:", "take:0", "stop"}));
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"take:8", "stop"}));
 	EXPECT_FALSE(UTakeRecorderBlueprintLibrary::IsRecording());
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:", "take:1"}));
 }
 // Starting and stopping a take saves assets and may tick the engine again from inside the call: the source drives
 // Take Recorder with its lock released, and a tick that comes back in publishes without driving Take Recorder twice.
@@ -278,12 +291,14 @@ TEST(TakeRecorderFollowing, TakeRecorderIsDrivenWithTheLockFreeAndMayTickTheSour
 	});
 	Harness.Receive("", "Scene 4", "7", "2");
 	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:7", "start"}));
-	// A change of the record request applies slate and take again, as any change does.
+	// A change of the record request applies slate and take again, as any change does, to a take that is locked.
 	Harness.Receive("", "Scene 4", "7", "0");
-	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:7", "stop"}));
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"take:8", "stop"}));
 	EXPECT_EQ(Reentries, 2);
 	EXPECT_EQ(LockFree, (std::vector<bool>{true, true}));
-	EXPECT_EQ(Harness.Client.GetFrameCount(FLiveLinkSubjectKey(Harness.Client.GetSourceGuids()[0], FName("Tavrix - Camera"))), 4u);
+	EXPECT_EQ(FLiveLinkClientTesting::GetFrameCount(
+				  Harness.Client, FLiveLinkSubjectKey(Harness.Client.GetSources()[0], FName("Tavrix - Camera"))),
+		4u);
 }
 
 TEST(TakeRecorderFollowing, ARefusedStartIsAskedAgainAtMostOnceASecondWhileTheSenderAsks)
@@ -296,7 +311,7 @@ TEST(TakeRecorderFollowing, ARefusedStartIsAskedAgainAtMostOnceASecondWhileTheSe
 		int Count = 0;
 		for (const FLogCapture::FLine& Line : Log.GetLines())
 		{
-			Count += Line.Category == "LogTakeRecorder" && Line.Verbosity == ELogVerbosity::Warning ? 1 : 0;
+			Count += Line.Category == "LogTakeRecorder" && Line.Verbosity == ELogVerbosity::Error ? 1 : 0;
 		}
 		return Count;
 	};
@@ -324,7 +339,7 @@ TEST(TakeRecorderFollowing, ARefusedStartIsAskedAgainAtMostOnceASecondWhileTheSe
 
 	// A refused start that the sender no longer asks for is not asked again.
 	Harness.Receive("", "Scene 4", "7", "0");
-	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:7", "stop"}));
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"take:8", "stop"}));
 	FTakeRecorderHost::SetRefuseStarts(true);
 	Harness.Receive("", "Scene 4", "7", "2");
 	Harness.TickAndTakeEvents();

@@ -1,6 +1,8 @@
 #include "LiveLinkClient.h"
 #include "StreamHealthTestTypes.h"
 #include "UObject/WeakObjectPtr.h"
+#include "LiveLinkClientTesting.h"
+#include "UObject/UnrealType.h"
 
 #include <gtest/gtest.h>
 
@@ -147,13 +149,14 @@ TEST(SourceSettingsObjects, EditingAPropertyByNameCallsTheHookWithTheNewValueInP
 	FLiveLinkClient Client;
 	const FJournalledSource Added = AddJournalSource(Client);
 	FString Error;
-	ASSERT_TRUE(Client.SetSourceSettingsProperty(Added.Guid, FName(TEXT("Gain")), TEXT(" 7 "), &Error)) << Error.ToUtf8();
+	ASSERT_TRUE(FLiveLinkClientTesting::SetSourceSettingsProperty(Client, Added.Guid, FName(TEXT("Gain")), TEXT(" 7 "), &Error))
+		<< Error.ToUtf8();
 	EXPECT_EQ(static_cast<UStreamHealthTestSourceSettings*>(Added.Journal->Settings)->Gain, 7);
 	EXPECT_EQ(Added.Journal->ChangedProperties, std::vector<FName>{FName(TEXT("Gain"))});
 	EXPECT_EQ(Added.Journal->GainsSeen, std::vector<int32>{7});
 
 	// The same value again is no change: nothing to tell the source.
-	ASSERT_TRUE(Client.SetSourceSettingsProperty(Added.Guid, FName(TEXT("gain")), TEXT("7")));
+	ASSERT_TRUE(FLiveLinkClientTesting::SetSourceSettingsProperty(Client, Added.Guid, FName(TEXT("gain")), TEXT("7")));
 	EXPECT_EQ(Added.Journal->ChangedProperties.size(), 1u);
 }
 
@@ -176,7 +179,7 @@ TEST(SourceSettingsObjects, EditsTheDetailsPanelWouldNotAllowChangeNothing)
 	for (const auto& Case : Refused)
 	{
 		FString Error;
-		EXPECT_FALSE(Client.SetSourceSettingsProperty(Case.Guid, FName(Case.Property), Case.Text, &Error))
+		EXPECT_FALSE(FLiveLinkClientTesting::SetSourceSettingsProperty(Client, Case.Guid, FName(Case.Property), Case.Text, &Error))
 			<< FString(Case.Property).ToUtf8();
 		EXPECT_FALSE(Error.IsEmpty());
 	}
@@ -193,12 +196,13 @@ TEST(SourceSettingsObjects, RemovalAskedInsideTheHookWaitsUntilItReturns)
 	bool bSettingsAliveAfterRemovalAsked = false;
 	Added.Source->OnChanged = [&] {
 		Client.RemoveSource(Added.Guid);
-		bSettingsAliveAfterRemovalAsked = Journal->WeakSettings.IsValid() && Client.GetSource(Added.Guid).IsValid();
+		bSettingsAliveAfterRemovalAsked =
+			Journal->WeakSettings.IsValid() && FLiveLinkClientTesting::GetSource(Client, Added.Guid).IsValid();
 	};
 	Added.Source.Reset();
-	ASSERT_TRUE(Client.SetSourceSettingsProperty(Added.Guid, FName(TEXT("Gain")), TEXT("3")));
+	ASSERT_TRUE(FLiveLinkClientTesting::SetSourceSettingsProperty(Client, Added.Guid, FName(TEXT("Gain")), TEXT("3")));
 	EXPECT_TRUE(bSettingsAliveAfterRemovalAsked);
-	EXPECT_EQ(Client.GetSourceCount(), 0);
+	EXPECT_EQ(Client.GetSources().Num(), 0);
 	EXPECT_EQ(Journal->Calls.back(), "Destroyed");
 	EXPECT_TRUE(Journal->bSettingsAliveAtDestruction);
 	EXPECT_FALSE(Journal->WeakSettings.IsValid());

@@ -4,6 +4,7 @@
 #include "TavrixLiveLinkSourceInspector.h"
 #include "TavrixLiveLinkSourceSettings.h"
 #include "TestWaits.h"
+#include "LiveLinkClientTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -73,7 +74,8 @@ TEST(StreamDetails, TavrixSourceDetailsAreReadOnlyStreamValues)
 		StreamValues += Category == TEXT("Stream") ? 1 : 0;
 	}
 	EXPECT_EQ(StreamValues, 11);
-	EXPECT_FALSE(Harness.Client.SetSourceSettingsProperty(Harness.Guid, FName(TEXT("DatagramsReceived")), TEXT("5")));
+	EXPECT_FALSE(
+		FLiveLinkClientTesting::SetSourceSettingsProperty(Harness.Client, Harness.Guid, FName(TEXT("DatagramsReceived")), TEXT("5")));
 
 	// Nothing received yet: the details say so.
 	Harness.Client.Tick();

@@ -2,8 +2,9 @@
 // the stand-in's. Whatever keeps deep nesting away from the reader is then the plug-in's own, as it must be in the
 // editor.
 #include "Serialization/JsonSerializer.h"
+#include "Serialization/JsonReaderTesting.h"
 
 namespace
 {
-const bool bNestingLimitLifted = (FJsonSerializer::SetMaxDepth(0), true);
+const bool bNestingLimitLifted = (FJsonReaderTesting::SetMaxDepth(0), true);
 } // namespace

@@ -1,6 +1,7 @@
 #include "TakeRecorderTestSupport.h"
 
 #include "LogCapture.h"
+#include "LiveLinkClientTesting.h"
 
 #include <functional>
 #include <utility>
@@ -16,7 +17,7 @@ protected:
 	static bool IsRecording() { return UTakeRecorderBlueprintLibrary::IsRecording(); }
 };
 
-TEST_F(RecordingStart, RefusedStartLogsAWarningAndRecordsNothing)
+TEST_F(RecordingStart, RefusedStartLogsAnErrorAndRecordsNothing)
 {
 	OpenPanel();
 	const FLiveLinkSubjectKey Key = AddCameraSubject("Tavrix - Camera");
@@ -27,14 +28,14 @@ TEST_F(RecordingStart, RefusedStartLogsAWarningAndRecordsNothing)
 		const std::vector<FLogCapture::FLine> Lines = Log.GetLines();
 		ASSERT_EQ(Lines.size(), 1u);
 		EXPECT_EQ(Lines[0].Category, "LogTakeRecorder");
-		EXPECT_EQ(Lines[0].Verbosity, ELogVerbosity::Warning);
+		EXPECT_EQ(Lines[0].Verbosity, ELogVerbosity::Error);
 		EXPECT_NE(Lines[0].Text.find("refused to start recording"), std::string::npos) << Lines[0].Text;
 	}
 	PushFrame(Key, MakeFrame(1.0f));
 	Client.Tick();
 	EXPECT_FALSE(IsRecording());
 	EXPECT_FALSE(FTakeRecorderHost::IsCountingDown());
-	EXPECT_FALSE(Client.OnFrameDataReceived.IsBound());
+	EXPECT_FALSE(FLiveLinkClientTesting::OnFrameDataReceived(Client).IsBound());
 	EXPECT_TRUE(StartedPaths.empty());
 	EXPECT_TRUE(TakeFiles().empty());
 }
@@ -87,7 +88,7 @@ TEST_F(RecordingStart, CountdownStartsTheTakeOnItsLastTickUnderTheSlateOfTheRequ
 	Client.Tick();
 	EXPECT_TRUE(IsRecording());
 	EXPECT_FALSE(FTakeRecorderHost::IsCountingDown());
-	EXPECT_FALSE(Client.TickNotification().IsBound()) << "the countdown leaves nothing behind on the client's tick";
+	EXPECT_FALSE(Client.OnLiveLinkTicked().IsBound()) << "the countdown leaves nothing behind on the client's tick";
 	PushFrame(Key, MakeFrame(3.0f));
 	Panel->StopRecording();
 
@@ -105,7 +106,7 @@ TEST_F(RecordingStart, CountdownAskedForInsideATickIsCountedFromTheNextTick)
 	OpenPanel();
 	FTakeRecorderHost::SetStartCountdown(1);
 	bool bAsked = false;
-	const FDelegateHandle Asker = Client.TickNotification().AddLambda([&] {
+	const FDelegateHandle Asker = Client.OnLiveLinkTicked().AddLambda([&] {
 		if (!bAsked)
 		{
 			bAsked = true;
@@ -117,7 +118,7 @@ TEST_F(RecordingStart, CountdownAskedForInsideATickIsCountedFromTheNextTick)
 	EXPECT_FALSE(IsRecording());
 	Client.Tick();
 	EXPECT_TRUE(IsRecording());
-	Client.TickNotification().Remove(Asker);
+	Client.OnLiveLinkTicked().Remove(Asker);
 }
 
 TEST_F(RecordingStart, StartDuringTheCountdownDoesNotRestartIt)
@@ -132,7 +133,7 @@ TEST_F(RecordingStart, StartDuringTheCountdownDoesNotRestartIt)
 	Client.Tick();
 	EXPECT_TRUE(IsRecording());
 	EXPECT_EQ(StartedPaths.size(), 1u);
-	EXPECT_FALSE(Client.TickNotification().IsBound());
+	EXPECT_FALSE(Client.OnLiveLinkTicked().IsBound());
 }
 
 TEST_F(RecordingStart, EveryWayOfStoppingCancelsTheCountdownWithoutATake)
@@ -141,7 +142,7 @@ TEST_F(RecordingStart, EveryWayOfStoppingCancelsTheCountdownWithoutATake)
 	const std::pair<const char*, std::function<void()>> Stops[] = {
 		{"the panel's stop", [] { UTakeRecorderBlueprintLibrary::GetTakeRecorderPanel()->StopRecording(); }},
 		{"the library's stop", [] { UTakeRecorderBlueprintLibrary::StopRecording(); }},
-		{"closing the panel", [] { UTakeRecorderBlueprintLibrary::CloseTakeRecorderPanel(); }},
+		{"closing the panel", [] { FTakeRecorderHost::ClosePanel(); }},
 		{"another client", [&] { FTakeRecorderHost::SetLiveLinkClient(&Other); }},
 		{"shut-down", [] { FTakeRecorderHost::Shutdown(); }},
 	};
@@ -155,7 +156,7 @@ TEST_F(RecordingStart, EveryWayOfStoppingCancelsTheCountdownWithoutATake)
 		ASSERT_TRUE(FTakeRecorderHost::IsCountingDown()) << Name;
 		Stop();
 		EXPECT_FALSE(FTakeRecorderHost::IsCountingDown()) << Name;
-		EXPECT_FALSE(Client.TickNotification().IsBound()) << Name;
+		EXPECT_FALSE(Client.OnLiveLinkTicked().IsBound()) << Name;
 		for (int Tick = 0; Tick < 3; ++Tick)
 		{
 			Client.Tick();

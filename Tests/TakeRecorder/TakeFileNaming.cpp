@@ -109,6 +109,6 @@ TEST_F(TakeFileNaming, SafeSlatesKeepTheirLettersDigitsAndDashesAndTheTakeIsPadd
 	EXPECT_EQ(RecordTake(TEXT("Scene-4b"), 12).filename(), "Scene-4b_012.jsonl");
 	EXPECT_EQ(RecordTake(TEXT("  Big   Scene  "), 1).filename(), "Big_Scene_001.jsonl");
 	EXPECT_EQ(RecordTake(TEXT("A"), 1234).filename(), "A_1234.jsonl");
-	EXPECT_EQ(RecordTake(TEXT("A"), -3).filename(), "A_-03.jsonl");
+	EXPECT_EQ(RecordTake(TEXT("A"), -3).filename(), "A_001.jsonl") << "a take number is at least 1";
 }
 } // namespace

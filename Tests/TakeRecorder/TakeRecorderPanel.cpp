@@ -1,3 +1,4 @@
+#include "LogCapture.h"
 #include "TakeRecorderTestSupport.h"
 
 #include <thread>
@@ -22,12 +23,22 @@ TEST_F(TakeRecorderPanel, OpeningTwiceGivesTheSamePanelUntilItIsClosed)
 	EXPECT_EQ(UTakeRecorderBlueprintLibrary::GetTakeRecorderPanel(), Panel);
 	Panel->GetTakeMetaData()->SetSlate(TEXT("Kept"), true);
 
-	UTakeRecorderBlueprintLibrary::CloseTakeRecorderPanel();
+	FTakeRecorderHost::ClosePanel();
 	EXPECT_EQ(UTakeRecorderBlueprintLibrary::GetTakeRecorderPanel(), nullptr);
-	UTakeRecorderBlueprintLibrary::CloseTakeRecorderPanel();
+	FTakeRecorderHost::ClosePanel();
 	EXPECT_EQ(UTakeRecorderBlueprintLibrary::GetTakeRecorderPanel(), nullptr);
 	// The slate outlives the panel.
 	EXPECT_TRUE(UTakeRecorderBlueprintLibrary::OpenTakeRecorderPanel()->GetTakeMetaData()->GetSlate().Equals(TEXT("Kept")));
+}
+
+TEST_F(TakeRecorderPanel, ClosedPanelHasNoTakeMetaDataAndSaysSo)
+{
+	UTakeRecorderPanel* Panel = UTakeRecorderBlueprintLibrary::OpenTakeRecorderPanel();
+	FTakeRecorderHost::ClosePanel();
+	FLogCapture Log;
+	EXPECT_EQ(Panel->GetTakeMetaData(), nullptr);
+	ASSERT_EQ(Log.GetLines().size(), 1u);
+	EXPECT_EQ(Log.GetLines()[0].Verbosity, ELogVerbosity::Error);
 }
 
 TEST_F(TakeRecorderPanel, ClosingWhileRecordingEndsTheTakeCleanly)
@@ -35,7 +46,7 @@ TEST_F(TakeRecorderPanel, ClosingWhileRecordingEndsTheTakeCleanly)
 	const FLiveLinkSubjectKey Key = AddCameraSubject("Tavrix - Camera");
 	OpenPanel()->StartRecording();
 	PushFrame(Key, MakeFrame(1.0f));
-	UTakeRecorderBlueprintLibrary::CloseTakeRecorderPanel();
+	FTakeRecorderHost::ClosePanel();
 	PushFrame(Key, MakeFrame(2.0f));
 
 	EXPECT_FALSE(UTakeRecorderBlueprintLibrary::IsRecording());
@@ -50,12 +61,12 @@ TEST_F(TakeRecorderPanel, ClosingWhileRecordingEndsTheTakeCleanly)
 TEST_F(TakeRecorderPanel, AnotherThreadMayOpenItOnceItIsClosed)
 {
 	UTakeRecorderBlueprintLibrary::OpenTakeRecorderPanel();
-	UTakeRecorderBlueprintLibrary::CloseTakeRecorderPanel();
+	FTakeRecorderHost::ClosePanel();
 	bool bOpenedElsewhere = false;
 	std::thread([&] {
 		bOpenedElsewhere =
 			UTakeRecorderBlueprintLibrary::OpenTakeRecorderPanel() != nullptr && !UTakeRecorderBlueprintLibrary::IsRecording();
-		UTakeRecorderBlueprintLibrary::CloseTakeRecorderPanel();
+		FTakeRecorderHost::ClosePanel();
 	}).join();
 
 	EXPECT_TRUE(bOpenedElsewhere);

@@ -5,7 +5,7 @@
 #include "Recorder/TakeRecorderPanel.h"
 #include "Roles/LiveLinkCameraRole.h"
 #include "TakeMetaData.h"
-#include "TakeRecorderBlueprintLibrary.h"
+#include "Recorder/TakeRecorderBlueprintLibrary.h"
 #include "TakeRecorderHost.h"
 
 #include <gtest/gtest.h>
@@ -62,7 +62,7 @@ protected:
 	FLiveLinkSubjectKey AddCameraSubject(const char* Name)
 	{
 		const FLiveLinkSubjectKey Key(FGuid::NewGuid(), FName(Name));
-		Client.PushStaticData(
+		Client.PushSubjectStaticData_AnyThread(
 			Key, ULiveLinkCameraRole::StaticClass(), FLiveLinkStaticDataStruct(FLiveLinkCameraStaticData::StaticStruct()));
 		return Key;
 	}
@@ -83,7 +83,7 @@ protected:
 	{
 		FLiveLinkFrameDataStruct Data(FLiveLinkCameraFrameData::StaticStruct());
 		*Data.Cast<FLiveLinkCameraFrameData>() = Frame;
-		Client.PushFrameData(Key, MoveTemp(Data));
+		Client.PushSubjectFrameData_AnyThread(Key, MoveTemp(Data));
 	}
 
 	static std::string ReadBytes(const std::filesystem::path& Path)

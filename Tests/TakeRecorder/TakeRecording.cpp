@@ -4,6 +4,7 @@
 #include "Misc/Paths.h"
 #include "Roles/LiveLinkTransformRole.h"
 #include "TestWaits.h"
+#include "LiveLinkClientTesting.h"
 
 #include <algorithm>
 #include <atomic>
@@ -137,8 +138,7 @@ TEST_F(TakeRecording, ValuesReadBackExactly)
 	EXPECT_EQ(Bits(ReadFloat(Frame["aspectRatio"])), Bits(Awkward.AspectRatio));
 	EXPECT_EQ(Bits(ReadFloat(Frame["fieldOfView"])), Bits(Awkward.FieldOfView));
 	EXPECT_EQ(Bits(ReadFloat(Frame["aperture"])), Bits(Awkward.Aperture));
-	EXPECT_EQ(Frame["worldTime"].get<double>(), Awkward.WorldTime.Time);
-	EXPECT_EQ(Frame["worldTimeOffset"].get<double>(), Awkward.WorldTime.Offset);
+	EXPECT_EQ(Frame["worldTime"].get<double>(), Awkward.WorldTime.GetOffsettedTime());
 	const nlohmann::json& SceneTime = Frame["sceneTime"];
 	EXPECT_EQ(SceneTime["frame"], -12);
 	EXPECT_EQ(Bits(ReadFloat(SceneTime["subFrame"])), Bits(FFrameTime::MaxSubframe));
@@ -158,12 +158,12 @@ TEST_F(TakeRecording, EveryCameraSubjectIsRecordedAndOtherRolesAreNot)
 	const FLiveLinkSubjectKey First = AddCameraSubject("Camera A");
 	const FLiveLinkSubjectKey Second = AddCameraSubject("Camera B");
 	const FLiveLinkSubjectKey Tracker(FGuid::NewGuid(), FName("Tracker"));
-	Client.PushStaticData(
+	Client.PushSubjectStaticData_AnyThread(
 		Tracker, ULiveLinkTransformRole::StaticClass(), FLiveLinkStaticDataStruct(FLiveLinkTransformStaticData::StaticStruct()));
 
 	Panel->StartRecording();
 	PushFrame(First, MakeFrame(1.0f));
-	Client.PushFrameData(Tracker, FLiveLinkFrameDataStruct(FLiveLinkTransformFrameData::StaticStruct()));
+	Client.PushSubjectFrameData_AnyThread(Tracker, FLiveLinkFrameDataStruct(FLiveLinkTransformFrameData::StaticStruct()));
 	PushFrame(Second, MakeFrame(2.0f));
 	Panel->StopRecording();
 
@@ -197,20 +197,27 @@ TEST_F(TakeRecording, StartingWhileRecordingAndStoppingWhileIdleDoNothing)
 	EXPECT_EQ(Lines[3]["frames"], 2);
 }
 
-TEST_F(TakeRecording, SlateChangedDuringATakeNamesOnlyTheNextTake)
+TEST_F(TakeRecording, TakeBeingRecordedIsLockedAndTheNextTakeNumberFollows)
 {
 	UTakeRecorderPanel* Panel = OpenPanel("Scene 4", 7);
 	Panel->StartRecording();
 	Panel->GetTakeMetaData()->SetSlate(TEXT("Scene 5"), true);
 	Panel->GetTakeMetaData()->SetTakeNumber(1, true);
+	EXPECT_TRUE(Panel->GetTakeMetaData()->IsLocked());
 	const std::filesystem::path First = CurrentTakePath();
 	Panel->StopRecording();
+	EXPECT_FALSE(Panel->GetTakeMetaData()->IsLocked());
+	EXPECT_EQ(Panel->GetTakeMetaData()->GetSlate().ToUtf8(), "Scene 4") << "set while locked: ignored";
+	EXPECT_EQ(Panel->GetTakeMetaData()->GetTakeNumber(), 8) << "the editor moves on to the next take";
+	Panel->StartRecording();
+	Panel->StopRecording();
+	Panel->GetTakeMetaData()->SetSlate(TEXT("Scene 5"), true);
 	Panel->StartRecording();
 	Panel->StopRecording();
 
 	EXPECT_EQ(First.filename(), "Scene_4_007.jsonl");
 	EXPECT_EQ(ReadLines(First)[0]["slate"], "Scene 4");
-	EXPECT_EQ(CurrentTakePath().filename(), "Scene_5_001.jsonl");
+	EXPECT_EQ(CurrentTakePath().filename(), "Scene_5_009.jsonl");
 }
 
 TEST_F(TakeRecording, WithoutAClientNothingStartsAndTheReasonIsLogged)
@@ -272,7 +279,7 @@ TEST_F(TakeRecording, NoFrameSubscriberOutlivesTheTake)
 	const std::pair<const char*, std::function<void()>> Endings[] = {
 		{"the panel's stop", [] { UTakeRecorderBlueprintLibrary::GetTakeRecorderPanel()->StopRecording(); }},
 		{"the library's stop", [] { UTakeRecorderBlueprintLibrary::StopRecording(); }},
-		{"closing the panel", [] { UTakeRecorderBlueprintLibrary::CloseTakeRecorderPanel(); }},
+		{"closing the panel", [] { FTakeRecorderHost::ClosePanel(); }},
 		{"another client", [&] { FTakeRecorderHost::SetLiveLinkClient(&Other); }},
 		{"shut-down", [] { FTakeRecorderHost::Shutdown(); }},
 	};
@@ -280,11 +287,11 @@ TEST_F(TakeRecording, NoFrameSubscriberOutlivesTheTake)
 	{
 		FTakeRecorderHost::SetLiveLinkClient(&Client);
 		OpenPanel()->StartRecording();
-		ASSERT_TRUE(Client.OnFrameDataReceived.IsBound()) << Name;
+		ASSERT_TRUE(FLiveLinkClientTesting::OnFrameDataReceived(Client).IsBound()) << Name;
 		PushFrame(Key, MakeFrame(1.0f));
 		End();
 		EXPECT_FALSE(UTakeRecorderBlueprintLibrary::IsRecording()) << Name;
-		EXPECT_FALSE(Client.OnFrameDataReceived.IsBound()) << Name;
+		EXPECT_FALSE(FLiveLinkClientTesting::OnFrameDataReceived(Client).IsBound()) << Name;
 		EXPECT_EQ(ReadLines(CurrentTakePath()).back()["record"], "end") << Name;
 	}
 	EXPECT_EQ(StoppedFrames, std::vector<int64>(std::size(Endings), 1));

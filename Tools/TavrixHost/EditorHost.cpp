@@ -8,13 +8,14 @@
 #include "Recorder/TakeRecorderPanel.h"
 #include "Roles/LiveLinkCameraTypes.h"
 #include "TakeMetaData.h"
-#include "TakeRecorderBlueprintLibrary.h"
+#include "Recorder/TakeRecorderBlueprintLibrary.h"
 #include "TakeRecorderHost.h"
 #include "TavrixSender.h"
 #include "JsonLine.h"
 #include "UObject/UObjectHash.h"
 #include "Widgets/Input/SCheckBox.h"
 #include "Widgets/Input/SEditableTextBox.h"
+#include "LiveLinkClientTesting.h"
 
 #include <atomic>
 #include <chrono>
@@ -219,7 +220,7 @@ private:
 	bool StartEditor();
 	void WatchEditorEvents();
 	void StopWatchingEditorEvents();
-	bool CreateSource();
+	bool CreateLiveLinkSource();
 	bool CreateSourceFromConnectionString(const ULiveLinkSourceFactory& Factory);
 	bool CreateSourceThroughPanel(const ULiveLinkSourceFactory& Factory);
 	void FillInCreationPanel(const TSharedRef<SWidget>& Panel) const;
@@ -287,7 +288,7 @@ int FEditorHostRun::Run()
 		return ReportOutcome();
 	}
 	WatchEditorEvents();
-	if (CreateSource() && AddSourceToLiveLink())
+	if (CreateLiveLinkSource() && AddSourceToLiveLink())
 	{
 		RunTicks();
 	}
@@ -315,25 +316,25 @@ bool FEditorHostRun::StartEditor()
 
 void FEditorHostRun::WatchEditorEvents()
 {
-	StaticHandle = Client.OnStaticDataReceived.AddRaw(this, &FEditorHostRun::HandleStaticDataReceived);
-	FrameHandle = Client.OnFrameDataReceived.AddRaw(this, &FEditorHostRun::HandleFrameDataReceived);
-	SlateHandle = UTakeMetaData::OnTakeSlateChanged().AddRaw(this, &FEditorHostRun::HandleTakeSlateChanged);
-	TakeHandle = UTakeMetaData::OnTakeNumberChanged().AddRaw(this, &FEditorHostRun::HandleTakeNumberChanged);
+	StaticHandle = FLiveLinkClientTesting::OnStaticDataReceived(Client).AddRaw(this, &FEditorHostRun::HandleStaticDataReceived);
+	FrameHandle = FLiveLinkClientTesting::OnFrameDataReceived(Client).AddRaw(this, &FEditorHostRun::HandleFrameDataReceived);
+	SlateHandle = FTakeRecorderHost::OnTakeSlateChanged().AddRaw(this, &FEditorHostRun::HandleTakeSlateChanged);
+	TakeHandle = FTakeRecorderHost::OnTakeNumberChanged().AddRaw(this, &FEditorHostRun::HandleTakeNumberChanged);
 	StartHandle = FTakeRecorderHost::OnRecordingStarted().AddRaw(this, &FEditorHostRun::HandleRecordingStarted);
 	StopHandle = FTakeRecorderHost::OnRecordingStopped().AddRaw(this, &FEditorHostRun::HandleRecordingStopped);
 }
 
 void FEditorHostRun::StopWatchingEditorEvents()
 {
-	Client.OnStaticDataReceived.Remove(StaticHandle);
-	Client.OnFrameDataReceived.Remove(FrameHandle);
-	UTakeMetaData::OnTakeSlateChanged().Remove(SlateHandle);
-	UTakeMetaData::OnTakeNumberChanged().Remove(TakeHandle);
+	FLiveLinkClientTesting::OnStaticDataReceived(Client).Remove(StaticHandle);
+	FLiveLinkClientTesting::OnFrameDataReceived(Client).Remove(FrameHandle);
+	FTakeRecorderHost::OnTakeSlateChanged().Remove(SlateHandle);
+	FTakeRecorderHost::OnTakeNumberChanged().Remove(TakeHandle);
 	FTakeRecorderHost::OnRecordingStarted().Remove(StartHandle);
 	FTakeRecorderHost::OnRecordingStopped().Remove(StopHandle);
 }
 
-bool FEditorHostRun::CreateSource()
+bool FEditorHostRun::CreateLiveLinkSource()
 {
 	FactoryObject = CreateTavrixFactory();
 	const ULiveLinkSourceFactory* Factory = static_cast<const ULiveLinkSourceFactory*>(FactoryObject.get());
@@ -348,7 +349,7 @@ bool FEditorHostRun::CreateSource()
 bool FEditorHostRun::CreateSourceFromConnectionString(const ULiveLinkSourceFactory& Factory)
 {
 	Connection = *Options.ConnectionString;
-	Source = Factory.CreateSourceFromString(FString::FromUtf8(Connection));
+	Source = Factory.CreateSource(FString::FromUtf8(Connection));
 	if (!Source.IsValid())
 	{
 		Error = "the factory refused the connection string " + Connection;
@@ -360,7 +361,8 @@ bool FEditorHostRun::CreateSourceFromConnectionString(const ULiveLinkSourceFacto
 bool FEditorHostRun::CreateSourceThroughPanel(const ULiveLinkSourceFactory& Factory)
 {
 	const TSharedRef<SWidget> Panel =
-		Factory.BuildSourcePanel(FOnLiveLinkSourceCreated::CreateRaw(this, &FEditorHostRun::HandleSourceCreated)).ToSharedRef();
+		Factory.BuildCreationPanel(ULiveLinkSourceFactory::FOnLiveLinkSourceCreated::CreateRaw(this, &FEditorHostRun::HandleSourceCreated))
+			.ToSharedRef();
 	FillInCreationPanel(Panel);
 	FSlateUser::Click(FSlateUser::FindButton(Panel, TEXT("Ok")).ToSharedRef());
 	View->OnNote("source made through the creation panel\n" + FSlateUser::DumpTree(Panel).ToUtf8());
@@ -403,7 +405,7 @@ bool FEditorHostRun::AddSourceToLiveLink()
 	// A capture that cannot start is the plug-in's to report (its log says why); receiving goes on without it.
 	if (Options.bCapture)
 	{
-		Client.SetSourceSettingsProperty(SourceGuid, FName(TEXT("bCaptureRawDatagrams")), TEXT("True"));
+		FLiveLinkClientTesting::SetSourceSettingsProperty(Client, SourceGuid, FName(TEXT("bCaptureRawDatagrams")), TEXT("True"));
 	}
 	if (Options.bDemo)
 	{
@@ -441,7 +443,7 @@ void FEditorHostRun::Tick(FClock::time_point Start)
 	UpdateSourceDetails();
 	UpdateTakeRecorderState();
 	const FClock::time_point TickEnd = FClock::now();
-	Status.Tick = Client.GetTickCount();
+	Status.Tick = FLiveLinkClientTesting::GetTickCount(Client);
 	Status.ElapsedSeconds = std::chrono::duration<double>(TickEnd - Start).count();
 	Status.UpdatesPerSecond = Changes.PerSecond(TickEnd);
 	Status.PublishedPerSecond = Published.PerSecond(TickEnd);
@@ -604,7 +606,7 @@ void FEditorHostRun::HandleFrameDataReceived(const FLiveLinkSubjectKey& Key, con
 	}
 	Status.bHasFrame = true;
 	Status.LastFrame = *Camera;
-	View->OnFrame(Key.SubjectName.ToString().ToUtf8(), Client.GetTickCount() + 1, *Camera);
+	View->OnFrame(Key.SubjectName.ToString().ToUtf8(), FLiveLinkClientTesting::GetTickCount(Client) + 1, *Camera);
 }
 
 // Slate and take number are set one after the other: one event reports both, before what the same tick starts.

@@ -6,6 +6,7 @@
 #include "SettingsModule.h"
 #include "UObject/Object.h"
 #include "UObject/UObjectHash.h"
+#include "Serialization/JsonReaderTesting.h"
 
 #include <filesystem>
 #include <unistd.h>
@@ -28,7 +29,7 @@ bool FEditorInstance::Start(const std::string& ProjectDir, std::string& OutError
 	}
 	FPaths::SetProjectDir(FString::FromUtf8(Project.string()));
 	// The editor's JSON reader has no nesting limit: the plug-in runs here as it does there.
-	FJsonSerializer::SetMaxDepth(0);
+	FJsonReaderTesting::SetMaxDepth(0);
 
 	// The editor's own modules come first, so the plug-in finds them when it starts.
 	SettingsModule = static_cast<ISettingsModule*>(FModuleManager::Get().AddModule("Settings", MakeUnique<FSettingsModule>()));

@@ -84,8 +84,7 @@ public:
 				 .Add("event", "frame")
 				 .Add("subject", Subject)
 				 .Add("tick", static_cast<unsigned long long>(Tick))
-				 .Add("worldTime", Frame.WorldTime.Time)
-				 .Add("worldTimeOffset", Frame.WorldTime.Offset)
+				 .Add("worldTime", Frame.WorldTime.GetOffsettedTime())
 				 .AddRaw("sceneTime", SceneTimeJson(Frame.MetaData.SceneTime))
 				 .AddRaw("location", FJsonLine::FloatArray(Location, 3))
 				 .AddRaw("rotation", FJsonLine::FloatArray(Rotation, 4))
@@ -249,7 +248,7 @@ private:
 			Line("   Scale      %12.3f %12.3f %12.3f", Transform.Scale3D.X, Transform.Scale3D.Y, Transform.Scale3D.Z);
 			Line("   Lens       focal %.3f  focus %.3f  aspect %.4f  fov %.3f", Frame.FocalLength, Frame.FocusDistance, Frame.AspectRatio,
 				Frame.FieldOfView);
-			Line("   World time %.6f s", Frame.WorldTime.Time);
+			Line("   World time %.6f s", Frame.WorldTime.GetOffsettedTime());
 			const FQualifiedFrameTime& SceneTime = Frame.MetaData.SceneTime;
 			if (SceneTime.Rate.Numerator > 0 && SceneTime.Rate.Denominator > 0)
 			{

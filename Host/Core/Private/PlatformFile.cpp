@@ -3,6 +3,11 @@
 #include "HAL/PosixFile.h"
 
 #include "Containers/UnrealString.h"
+#include "GenericPlatform/PlatformFileTesting.h"
+
+#include <algorithm>
+#include <mutex>
+#include <vector>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -18,14 +23,35 @@ std::string ToPath(const TCHAR* InName)
 	return FString(InName).ToUtf8();
 }
 
+/**
+ * Files open for writing that another program may not read meanwhile: Windows' sharing modes, which POSIX lacks,
+ * kept as a list so that tests can see what a network analyser on Windows would be refused.
+ */
+std::mutex UnreadableFilesMutex;
+std::vector<std::string> UnreadableFiles;
+
 class FPosixFileHandle final : public IFileHandle
 {
 public:
-	explicit FPosixFileHandle(int InDescriptor)
+	FPosixFileHandle(int InDescriptor, std::string InUnreadablePath)
 		: Descriptor(InDescriptor)
+		, UnreadablePath(MoveTemp(InUnreadablePath))
 	{
+		if (!UnreadablePath.empty())
+		{
+			std::lock_guard Lock(UnreadableFilesMutex);
+			UnreadableFiles.push_back(UnreadablePath);
+		}
 	}
-	~FPosixFileHandle() override { ::close(Descriptor); }
+	~FPosixFileHandle() override
+	{
+		::close(Descriptor);
+		if (!UnreadablePath.empty())
+		{
+			std::lock_guard Lock(UnreadableFilesMutex);
+			UnreadableFiles.erase(std::find(UnreadableFiles.begin(), UnreadableFiles.end(), UnreadablePath));
+		}
+	}
 
 	int64 Tell() override { return static_cast<int64>(::lseek(Descriptor, 0, SEEK_CUR)); }
 
@@ -67,6 +93,8 @@ public:
 
 private:
 	int Descriptor;
+	/** The path while others may not read the file; empty when they may. */
+	std::string UnreadablePath;
 };
 
 class FPosixPlatformFile final : public IPlatformFile
@@ -109,7 +137,7 @@ public:
 	{
 		const int Flags = O_CREAT | O_CLOEXEC | (bAllowRead ? O_RDWR : O_WRONLY) | (bAppend ? O_APPEND : O_TRUNC);
 		const int Descriptor = ::open(ToPath(Filename).c_str(), Flags, 0644);
-		return Descriptor >= 0 ? new FPosixFileHandle(Descriptor) : nullptr;
+		return Descriptor >= 0 ? new FPosixFileHandle(Descriptor, bAllowRead ? std::string() : ToPath(Filename)) : nullptr;
 	}
 };
 } // namespace
@@ -124,4 +152,11 @@ IPlatformFile& FPlatformFileManager::GetPlatformFile()
 {
 	static FPosixPlatformFile PlatformFile;
 	return PlatformFile;
+}
+
+bool FPlatformFileTesting::CanBeReadWhileWritten(const TCHAR* Filename)
+{
+	const std::string Path = ToPath(Filename);
+	std::lock_guard Lock(UnreadableFilesMutex);
+	return std::find(UnreadableFiles.begin(), UnreadableFiles.end(), Path) == UnreadableFiles.end();
 }

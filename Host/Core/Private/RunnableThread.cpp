@@ -2,7 +2,9 @@
 
 #include "Async/Async.h"
 #include "HAL/PlatformTime.h"
+#include "HAL/PlatformTimeTesting.h"
 #include "HAL/Runnable.h"
+#include "HAL/RunnableThreadTesting.h"
 
 #include <algorithm>
 #include <atomic>
@@ -70,13 +72,13 @@ uint64 FGenericPlatformTime::Cycles64()
 	return static_cast<uint64>(Now.tv_sec) * 1000000000ull + static_cast<uint64>(Now.tv_nsec);
 }
 
-void FGenericPlatformTime::ScriptCycles64ForTesting(const TArray<uint64>& InReadings)
+void FPlatformTimeTesting::ScriptCycles64(const TArray<uint64>& InReadings)
 {
 	ScriptedCycles.assign(InReadings.GetData(), InReadings.GetData() + InReadings.Num());
 	NextScriptedCycle = 0;
 }
 
-void FRunnableThread::SetCreationFailsForTesting(bool bInFails)
+void FRunnableThreadTesting::SetCreationFails(bool bInFails)
 {
 	bCreationFails.store(bInFails);
 }
@@ -180,7 +182,7 @@ FRunnableThread::~FRunnableThread()
 	WaitForCompletion();
 }
 
-int32 FRunnableThread::GetLiveThreadCount()
+int32 FRunnableThreadTesting::GetLiveThreadCount()
 {
 	return LiveThreads.load(std::memory_order_relaxed);
 }

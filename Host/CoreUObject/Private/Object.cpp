@@ -1,4 +1,5 @@
 #include "UObject/Object.h"
+#include "UObject/ConfigTesting.h"
 
 #include "Misc/ConfigCacheIni.h"
 #include "Misc/Paths.h"
@@ -89,14 +90,24 @@ void UObject::LoadConfig()
 	}
 }
 
-bool UObject::TryUpdateDefaultConfigFile()
+void UObject::UpdateDefaultConfigFile()
 {
-	return WriteConfigProperties(GetDefaultConfigFilename());
+	WriteConfigProperties(GetDefaultConfigFilename());
 }
 
-bool UObject::SaveConfig()
+void UObject::SaveConfig()
 {
-	return WriteConfigProperties(GetConfigFilename());
+	WriteConfigProperties(GetConfigFilename());
+}
+
+bool FConfigTesting::TryUpdateDefaultConfigFile(UObject& Object)
+{
+	return Object.WriteConfigProperties(Object.GetDefaultConfigFilename());
+}
+
+bool FConfigTesting::TrySaveConfig(UObject& Object)
+{
+	return Object.WriteConfigProperties(Object.GetConfigFilename());
 }
 
 FString UObject::GetDefaultConfigFilename() const

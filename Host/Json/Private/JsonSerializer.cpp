@@ -1,4 +1,5 @@
 #include "Serialization/JsonSerializer.h"
+#include "Serialization/JsonReaderTesting.h"
 
 #include <rapidjson/encodings.h>
 #include <rapidjson/reader.h>
@@ -533,7 +534,7 @@ private:
 	}
 
 	FJsonArena* Arena;
-	const int32 MaxDepth = FJsonSerializer::GetMaxDepth();
+	const int32 MaxDepth = FJsonReaderTesting::GetMaxDepth();
 	FString PendingKey;
 
 	struct FScratch
@@ -556,12 +557,12 @@ namespace
 std::atomic<int32> MaxDepthSetting{64};
 } // namespace
 
-int32 FJsonSerializer::GetMaxDepth()
+int32 FJsonReaderTesting::GetMaxDepth()
 {
 	return MaxDepthSetting.load(std::memory_order_relaxed);
 }
 
-void FJsonSerializer::SetMaxDepth(int32 InMaxDepth)
+void FJsonReaderTesting::SetMaxDepth(int32 InMaxDepth)
 {
 	MaxDepthSetting.store(InMaxDepth, std::memory_order_relaxed);
 }

@@ -1,4 +1,4 @@
-#include "LiveLinkClient.h"
+#include "LiveLinkTypes.h"
 #include "LiveLinkSourceFactory.h"
 #include "LiveLinkSourceSettings.h"
 #include "Roles/LiveLinkCameraRole.h"

@@ -14,10 +14,10 @@ public:
 	 * Raised once per Live Link tick on the game thread. Subscriptions are added and removed on the game thread
 	 * only (the notification takes no lock); a subscriber may remove itself while it is being called.
 	 */
-	virtual FSimpleMulticastDelegate& TickNotification() = 0;
+	virtual FSimpleMulticastDelegate& OnLiveLinkTicked() = 0;
 	/** Takes the record; the subject exists from then on with that role. */
-	virtual void PushStaticData(
+	virtual void PushSubjectStaticData_AnyThread(
 		const FLiveLinkSubjectKey& SubjectKey, TSubclassOf<ULiveLinkRole> Role, FLiveLinkStaticDataStruct&& StaticData) = 0;
 	/** Takes the record. A frame for a subject without static data, or of another role's type, is dropped. */
-	virtual void PushFrameData(const FLiveLinkSubjectKey& SubjectKey, FLiveLinkFrameDataStruct&& FrameData) = 0;
+	virtual void PushSubjectFrameData_AnyThread(const FLiveLinkSubjectKey& SubjectKey, FLiveLinkFrameDataStruct&& FrameData) = 0;
 };

@@ -5,6 +5,7 @@
 #include "LiveLinkSourceSettings.h"
 
 class ILiveLinkClient;
+struct FPropertyChangedEvent;
 
 class ILiveLinkSource
 {

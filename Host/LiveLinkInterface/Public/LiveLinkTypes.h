@@ -3,6 +3,7 @@
 #pragma once
 
 #include "CoreMinimal.h"
+#include "HAL/PlatformTime.h"
 #include "UObject/Class.h"
 
 #define LIVELINKINTERFACE_API DLLEXPORT
@@ -27,19 +28,34 @@ inline uint32 GetTypeHash(const FLiveLinkSubjectKey& Key)
 	return GetTypeHash(Key.Source) * 31u + GetTypeHash(Key.SubjectName);
 }
 
-/** World time of a frame: the host clock in seconds when it was produced, and the cost of reading that clock. */
+/**
+ * World time of a frame: when it was produced on the source's clock, and the offset from that clock to the engine's
+ * (FPlatformTime::Seconds). Evaluation compares frames by the time alone.
+ */
 struct FLiveLinkWorldTime
 {
-	double Time = -1.0;
-	double Offset = 0.0;
-
-	FLiveLinkWorldTime() = default;
-	FLiveLinkWorldTime(double InTime, double InOffset)
+	/** Now, on the engine's clock. */
+	FLiveLinkWorldTime()
+		: Time(FPlatformTime::Seconds())
+		, Offset(0.0)
+	{
+	}
+	FLiveLinkWorldTime(double InTime)
+		: Time(InTime)
+		, Offset(0.0)
+	{
+	}
+	explicit FLiveLinkWorldTime(double InTime, double InOffset)
 		: Time(InTime)
 		, Offset(InOffset)
 	{
 	}
+
 	double GetOffsettedTime() const { return Time + Offset; }
+
+private:
+	double Time;
+	double Offset;
 };
 
 struct FLiveLinkMetaData

@@ -57,7 +57,7 @@ int32 ReadAsAtoi(const FString& Text)
 
 FString FIPv4Address::ToString() const
 {
-	return FString::Printf(TEXT("%u.%u.%u.%u"), A, B, C, D);
+	return FString::Printf(TEXT("%u.%u.%u.%u"), (Value >> 24) & 0xffu, (Value >> 16) & 0xffu, (Value >> 8) & 0xffu, Value & 0xffu);
 }
 
 bool FIPv4Address::Parse(const FString& AddressString, FIPv4Address& OutAddress)
@@ -80,7 +80,7 @@ FString FIPv4Endpoint::ToString() const
 TSharedRef<FInternetAddr> FIPv4Endpoint::ToInternetAddr() const
 {
 	TSharedRef<FInternetAddr> Addr = ISocketSubsystem::Get()->CreateInternetAddr();
-	Addr->SetIp(Address.GetValue());
+	Addr->SetIp(Address.Value);
 	Addr->SetPort(Port);
 	return Addr;
 }

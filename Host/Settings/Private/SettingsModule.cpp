@@ -9,8 +9,11 @@ DEFINE_LOG_CATEGORY(LogSettings);
 FSettingsModule::FSettingsModule()
 {
 	FindOrAddContainer("Editor", LOCTEXT("EditorName", "Editor"), LOCTEXT("EditorDescription", "Configure the behavior of the editor."));
-	FindOrAddContainer(
+	TSharedRef<FSettingsContainer> Project = FindOrAddContainer(
 		"Project", LOCTEXT("ProjectName", "Project"), LOCTEXT("ProjectDescription", "Change the settings of the current project."));
+	// The shared categories belong to the settings module, which describes them itself.
+	Project->DescribeCategory("Plugins", LOCTEXT("ProjectPluginsCategoryName", "Plugins"),
+		LOCTEXT("ProjectPluginsCategoryDescription", "Configure the plug-ins of the current project."));
 }
 
 FSettingsModule::~FSettingsModule() = default;
@@ -28,8 +31,8 @@ void FSettingsModule::GetContainerNames(TArray<FName>& OutNames) const
 	}
 }
 
-ISettingsSectionPtr FSettingsModule::RegisterSettingsSection(const FName& ContainerName, const FName& CategoryName,
-	const FName& SectionName, const FText& DisplayName, const FText& Description, const TWeakObjectPtr<UObject>& SettingsObject)
+ISettingsSectionPtr FSettingsModule::RegisterSettings(const FName& ContainerName, const FName& CategoryName, const FName& SectionName,
+	const FText& DisplayName, const FText& Description, const TWeakObjectPtr<UObject>& SettingsObject)
 {
 	if (!SettingsObject.IsValid())
 	{
@@ -42,7 +45,7 @@ ISettingsSectionPtr FSettingsModule::RegisterSettingsSection(const FName& Contai
 	return Category->AddSection(Category, SectionName, DisplayName, Description, SettingsObject);
 }
 
-void FSettingsModule::UnregisterSettingsSection(const FName& ContainerName, const FName& CategoryName, const FName& SectionName)
+void FSettingsModule::UnregisterSettings(const FName& ContainerName, const FName& CategoryName, const FName& SectionName)
 {
 	const ISettingsContainerPtr Container = GetContainer(ContainerName);
 	if (!Container.IsValid())

@@ -1,6 +1,7 @@
 #include "SettingsRegistry.h"
 
 #include "UObject/Object.h"
+#include "UObject/ConfigTesting.h"
 
 bool SaveSettingsObject(UObject& Object, FString& OutFilename)
 {
@@ -13,10 +14,10 @@ bool SaveSettingsObject(UObject& Object, FString& OutFilename)
 	if (Class->HasAnyClassFlags(CLASS_DefaultConfig))
 	{
 		OutFilename = Object.GetDefaultConfigFilename();
-		return Object.TryUpdateDefaultConfigFile();
+		return FConfigTesting::TryUpdateDefaultConfigFile(Object);
 	}
 	OutFilename = Object.GetConfigFilename();
-	return Object.SaveConfig();
+	return FConfigTesting::TrySaveConfig(Object);
 }
 
 FSettingsSection::FSettingsSection(TWeakPtr<ISettingsCategory> InCategory, const FName& InName, const FText& InDisplayName,
@@ -96,7 +97,7 @@ TSharedRef<FSettingsCategory> FSettingsContainer::FindOrAddCategory(const FName&
 	return FindOrAddSettingsEntry(Categories, CategoryName);
 }
 
-void FSettingsContainer::SetCategoryTexts(const FName& CategoryName, const FText& InDisplayName, const FText& InDescription)
+void FSettingsContainer::DescribeCategory(const FName& CategoryName, const FText& InDisplayName, const FText& InDescription)
 {
 	FindOrAddCategory(CategoryName)->SetTexts(InDisplayName, InDescription);
 }

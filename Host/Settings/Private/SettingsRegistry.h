@@ -126,7 +126,7 @@ public:
 	TSharedRef<FSettingsCategory> FindOrAddCategory(const FName& CategoryName);
 
 	//~ Begin ISettingsContainer interface
-	void SetCategoryTexts(const FName& CategoryName, const FText& InDisplayName, const FText& InDescription) override;
+	void DescribeCategory(const FName& CategoryName, const FText& InDisplayName, const FText& InDescription) override;
 	int32 GetCategories(TArray<ISettingsCategoryPtr>& OutCategories) const override;
 	ISettingsCategoryPtr GetCategory(const FName& CategoryName) const override;
 	//~ End ISettingsContainer interface

@@ -21,8 +21,8 @@ public:
 	 * container and category when missing and replacing a section already registered under these names. Null, with
 	 * a warning, when SettingsObject is not valid.
 	 */
-	virtual ISettingsSectionPtr RegisterSettingsSection(const FName& ContainerName, const FName& CategoryName, const FName& SectionName,
+	virtual ISettingsSectionPtr RegisterSettings(const FName& ContainerName, const FName& CategoryName, const FName& SectionName,
 		const FText& DisplayName, const FText& Description, const TWeakObjectPtr<UObject>& SettingsObject) = 0;
 	/** Removes the section; nothing happens when it is not registered. The category stays, with its texts. */
-	virtual void UnregisterSettingsSection(const FName& ContainerName, const FName& CategoryName, const FName& SectionName) = 0;
+	virtual void UnregisterSettings(const FName& ContainerName, const FName& CategoryName, const FName& SectionName) = 0;
 };

@@ -15,9 +15,9 @@ public:
 	//~ Begin ISettingsModule interface
 	ISettingsContainerPtr GetContainer(const FName& ContainerName) const override;
 	void GetContainerNames(TArray<FName>& OutNames) const override;
-	ISettingsSectionPtr RegisterSettingsSection(const FName& ContainerName, const FName& CategoryName, const FName& SectionName,
+	ISettingsSectionPtr RegisterSettings(const FName& ContainerName, const FName& CategoryName, const FName& SectionName,
 		const FText& DisplayName, const FText& Description, const TWeakObjectPtr<UObject>& SettingsObject) override;
-	void UnregisterSettingsSection(const FName& ContainerName, const FName& CategoryName, const FName& SectionName) override;
+	void UnregisterSettings(const FName& ContainerName, const FName& CategoryName, const FName& SectionName) override;
 	//~ End ISettingsModule interface
 
 private:

@@ -1,5 +1,6 @@
 #include "SocketSubsystem.h"
 
+#include "SocketSubsystemTesting.h"
 #include "Sockets.h"
 
 #include <arpa/inet.h>
@@ -244,7 +245,7 @@ ISocketSubsystem* ISocketSubsystem::Get(const FName& SubsystemName)
 	return SubsystemName == PlatformSubsystemName ? &Subsystem : nullptr;
 }
 
-void ISocketSubsystem::SetPlatformName(const FName& PlatformName)
+void FSocketSubsystemTesting::SetPlatformName(const FName& PlatformName)
 {
 	std::lock_guard Lock(PlatformNameMutex);
 	PlatformSubsystemName = PlatformName;

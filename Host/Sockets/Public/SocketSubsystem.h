@@ -21,11 +21,6 @@ public:
 
 	/** The platform's subsystem for NAME_None or the platform's name; null for any other name. */
 	static ISocketSubsystem* Get(const FName& SubsystemName = NAME_None);
-	/**
-	 * The platform name the subsystem is registered under, "WINDOWS" by default: the editor the plug-in is built
-	 * for. A test names another platform to see the plug-in where the engine knows no "WINDOWS" subsystem.
-	 */
-	static void SetPlatformName(const FName& PlatformName);
 
 	/** A new IPv4 socket, or null; SocketType is "DGram" (UDP). */
 	virtual FSocket* CreateSocket(const FName& SocketType, const FString& SocketDescription) = 0;

@@ -127,9 +127,7 @@ std::string MakeFrameLine(int64 Index, const FLiveLinkSubjectKey& SubjectKey, co
 	WriteString(Writer, SubjectKey.SubjectName.ToString());
 
 	Writer.Key("worldTime");
-	WriteNumber(Writer, Frame.WorldTime.Time);
-	Writer.Key("worldTimeOffset");
-	WriteNumber(Writer, Frame.WorldTime.Offset);
+	WriteNumber(Writer, Frame.WorldTime.GetOffsettedTime());
 
 	// A rate without a denominator is the record's "no scene time".
 	Writer.Key("sceneTime");

@@ -1,37 +1,36 @@
 #include "TakeMetaData.h"
 
+#include "TakeRecorderHost.h"
 #include "TakeRecorderThread.h"
+
+#include <algorithm>
 
 IMPLEMENT_CLASS(UTakeMetaData, "TakeMetaData", "/Script/TakesCore")
 
 void UTakeMetaData::SetSlate(FString InSlate, bool bEmitChanged)
 {
 	CheckTakeRecorderGameThread();
+	if (bIsLocked)
+	{
+		return;
+	}
 	Slate = MoveTemp(InSlate);
 	if (bEmitChanged)
 	{
-		OnTakeSlateChanged().Broadcast(Slate, this);
+		FTakeRecorderHost::OnTakeSlateChanged().Broadcast(Slate, this);
 	}
 }
 
 void UTakeMetaData::SetTakeNumber(int32 InTakeNumber, bool bEmitChanged)
 {
 	CheckTakeRecorderGameThread();
-	TakeNumber = InTakeNumber;
+	if (bIsLocked)
+	{
+		return;
+	}
+	TakeNumber = std::max(InTakeNumber, 1);
 	if (bEmitChanged)
 	{
-		OnTakeNumberChanged().Broadcast(TakeNumber, this);
+		FTakeRecorderHost::OnTakeNumberChanged().Broadcast(TakeNumber, this);
 	}
-}
-
-FOnTakeSlateChanged& UTakeMetaData::OnTakeSlateChanged()
-{
-	static FOnTakeSlateChanged Event;
-	return Event;
-}
-
-FOnTakeNumberChanged& UTakeMetaData::OnTakeNumberChanged()
-{
-	static FOnTakeNumberChanged Event;
-	return Event;
 }

@@ -1,7 +1,7 @@
 #include "Recorder/TakeRecorder.h"
 #include "Recorder/TakeRecorderPanel.h"
 #include "TakeMetaData.h"
-#include "TakeRecorderBlueprintLibrary.h"
+#include "Recorder/TakeRecorderBlueprintLibrary.h"
 #include "TakeRecorderHost.h"
 
 #include "LiveLinkClient.h"
@@ -10,11 +10,14 @@
 #include "TakeFile.h"
 #include "TakeRecorderLog.h"
 #include "TakeRecorderThread.h"
+#include "LiveLinkClientTesting.h"
 
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
+#include <algorithm>
 
 IMPLEMENT_CLASS(UTakeRecorderPanel, "TakeRecorderPanel", "/Script/TakeRecorder")
 IMPLEMENT_CLASS(UTakeRecorderBlueprintLibrary, "TakeRecorderBlueprintLibrary", "/Script/TakeRecorder")
@@ -90,15 +93,25 @@ public:
 		}
 		StopRecording();
 		std::lock_guard Lock(Mutex);
-		Panel.reset();
+		// The editor's panel object outlives its tab until it is collected; here it lives as long as the process.
+		ClosedPanels.push_back(MoveTemp(Panel));
 		GameThread = std::thread::id();
 	}
 
 	UTakeMetaData* GetMetaData(const UTakeRecorderPanel* InPanel)
 	{
-		std::lock_guard Lock(Mutex);
-		CheckOpenPanelLocked(InPanel);
-		return MetaData.get();
+		{
+			std::lock_guard Lock(Mutex);
+			const bool bClosed = InPanel != nullptr && InPanel != Panel.get() &&
+				std::any_of(ClosedPanels.begin(), ClosedPanels.end(), [InPanel](const auto& Closed) { return Closed.get() == InPanel; });
+			if (!bClosed)
+			{
+				CheckOpenPanelLocked(InPanel);
+				return MetaData.get();
+			}
+		}
+		UE_LOG(LogTakeRecorder, Error, TEXT("The Take Recorder panel was closed: it has no take meta data."));
+		return nullptr;
 	}
 
 	void StartRecording(const UTakeRecorderPanel* InPanel)
@@ -125,7 +138,7 @@ public:
 		}
 		if (bRefused)
 		{
-			UE_LOG(LogTakeRecorder, Warning,
+			UE_LOG(LogTakeRecorder, Error,
 				TEXT("Take Recorder refused to start recording: it has no sources to record, or a take is under review."));
 			return;
 		}
@@ -152,12 +165,18 @@ public:
 		std::shared_ptr<FTakeFile> Take;
 		FLiveLinkClient* RecordedFrom = nullptr;
 		FDelegateHandle Subscription;
+		UTakeMetaData* NextTake = nullptr;
 		{
 			std::lock_guard Lock(Mutex);
 			CheckGameThreadLocked();
 			if (CurrentTake == nullptr)
 			{
 				return;
+			}
+			NextTake = MetaData.get();
+			if (NextTake != nullptr)
+			{
+				NextTake->Unlock();
 			}
 			Take = MoveTemp(CurrentTake);
 			RecordedFrom = RecordedClient;
@@ -166,7 +185,7 @@ public:
 			FrameSubscription.Reset();
 		}
 		// Once Remove returns no frame is being written, so the closing line is the last line of the file.
-		RecordedFrom->OnFrameDataReceived.Remove(Subscription);
+		FLiveLinkClientTesting::OnFrameDataReceived(*RecordedFrom).Remove(Subscription);
 		FString Error;
 		if (Take->Close(Error))
 		{
@@ -177,6 +196,11 @@ public:
 		{
 			UE_LOG(LogTakeRecorder, Error, TEXT("Take Recorder %s; the %lld frames written before are kept."), *Error,
 				static_cast<long long>(Take->GetFramesWritten()));
+		}
+		// As the editor does, the panel moves on to the next take number once a take is done.
+		if (NextTake != nullptr)
+		{
+			NextTake->SetTakeNumber(RecordedTakeNumber + 1, true);
 		}
 		RecordingStopped.Broadcast(Take->GetPath(), Take->GetFramesWritten());
 		RunModalProgress();
@@ -339,19 +363,26 @@ private:
 			return;
 		}
 		// Frames arrive on whichever thread pushes them; the file serialises its own writes.
-		const FDelegateHandle Subscription = RecordFrom->OnFrameDataReceived.AddLambda(
-			[Take](const FLiveLinkSubjectKey& SubjectKey, const FLiveLinkFrameDataStruct& FrameData) {
-				if (const FLiveLinkCameraFrameData* Camera = FrameData.Cast<FLiveLinkCameraFrameData>())
-				{
-					Take->WriteFrame(SubjectKey, *Camera);
-				}
-			});
+		const FDelegateHandle Subscription =
+			FLiveLinkClientTesting::OnFrameDataReceived(*RecordFrom)
+				.AddLambda([Take](const FLiveLinkSubjectKey& SubjectKey, const FLiveLinkFrameDataStruct& FrameData) {
+					if (const FLiveLinkCameraFrameData* Camera = FrameData.Cast<FLiveLinkCameraFrameData>())
+					{
+						Take->WriteFrame(SubjectKey, *Camera);
+					}
+				});
 		{
 			std::lock_guard Lock(Mutex);
 			CurrentTake = Take;
 			LastTake = Take;
 			RecordedClient = RecordFrom;
 			FrameSubscription = Subscription;
+			RecordedTakeNumber = TakeNumber;
+			// The take being recorded keeps its name: its meta data no longer change.
+			if (MetaData != nullptr)
+			{
+				MetaData->Lock();
+			}
 		}
 		UE_LOG(LogTakeRecorder, Log, TEXT("Take Recorder started recording to '%s'."), *Take->GetPath());
 		RecordingStarted.Broadcast(Take->GetPath());
@@ -363,7 +394,7 @@ private:
 	 */
 	void BeginCountdown(FLiveLinkClient* RecordFrom, int32 Ticks, FString Slate, int32 TakeNumber, FString Directory)
 	{
-		const FDelegateHandle Tick = RecordFrom->TickNotification().AddLambda([] { FTakeRecorderState::Get().HandleCountdownTick(); });
+		const FDelegateHandle Tick = RecordFrom->OnLiveLinkTicked().AddLambda([] { FTakeRecorderState::Get().HandleCountdownTick(); });
 		{
 			std::lock_guard Lock(Mutex);
 			bCountingDown = true;
@@ -401,7 +432,7 @@ private:
 			Directory = MoveTemp(CountdownDirectory);
 		}
 		// The notification lets a subscriber remove itself while it is being raised.
-		RecordFrom->TickNotification().Remove(Tick);
+		RecordFrom->OnLiveLinkTicked().Remove(Tick);
 		BeginTake(RecordFrom, Slate, TakeNumber, Directory);
 	}
 
@@ -423,7 +454,7 @@ private:
 			Tick = CountdownTick;
 			CountdownTick.Reset();
 		}
-		CountingFrom->TickNotification().Remove(Tick);
+		CountingFrom->OnLiveLinkTicked().Remove(Tick);
 		UE_LOG(LogTakeRecorder, Log, TEXT("Take Recorder countdown cancelled: recording did not start."));
 		return true;
 	}
@@ -448,6 +479,7 @@ private:
 
 	std::mutex Mutex;
 	std::unique_ptr<UTakeRecorderPanel> Panel;
+	std::vector<std::unique_ptr<UTakeRecorderPanel>> ClosedPanels;
 	/** Outlives the panel, so a reopened panel keeps the slate and take number. */
 	std::unique_ptr<UTakeMetaData> MetaData;
 	/** The thread that opened Panel; meaningless while no panel is open. */
@@ -458,6 +490,7 @@ private:
 	std::shared_ptr<FTakeFile> CurrentTake;
 	FLiveLinkClient* RecordedClient = nullptr;
 	FDelegateHandle FrameSubscription;
+	int32 RecordedTakeNumber = 0;
 	/** CurrentTake while recording, else the take recorded last. */
 	std::shared_ptr<FTakeFile> LastTake;
 
@@ -508,7 +541,7 @@ UTakeRecorderPanel* UTakeRecorderBlueprintLibrary::GetTakeRecorderPanel()
 	return FTakeRecorderState::Get().GetPanel();
 }
 
-void UTakeRecorderBlueprintLibrary::CloseTakeRecorderPanel()
+void FTakeRecorderHost::ClosePanel()
 {
 	FTakeRecorderState::Get().ClosePanel();
 }
@@ -606,4 +639,16 @@ FOnTakeRecordingStarted& FTakeRecorderHost::OnRecordingStarted()
 FOnTakeRecordingStopped& FTakeRecorderHost::OnRecordingStopped()
 {
 	return FTakeRecorderState::Get().RecordingStopped;
+}
+
+FOnTakeSlateChanged& FTakeRecorderHost::OnTakeSlateChanged()
+{
+	static FOnTakeSlateChanged Event;
+	return Event;
+}
+
+FOnTakeNumberChanged& FTakeRecorderHost::OnTakeNumberChanged()
+{
+	static FOnTakeNumberChanged Event;
+	return Event;
 }

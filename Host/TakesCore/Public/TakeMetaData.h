@@ -1,4 +1,5 @@
-// Stand-in for the engine's UTakeMetaData (TakesCore): slate and take number. No locking, timestamp or sequence.
+// Stand-in for the engine's UTakeMetaData (TakesCore): slate, take number and the lock of a recorded take. No timestamp,
+// frame rate or sequence.
 #pragma once
 
 #include "CoreMinimal.h"
@@ -6,11 +7,6 @@
 
 // The stand-in builds TakesCore's code into its TakeRecorder library.
 #define TAKESCORE_API DLLEXPORT
-
-class UTakeMetaData;
-
-DECLARE_MULTICAST_DELEGATE_TwoParams(FOnTakeSlateChanged, const FString& /*Slate*/, UTakeMetaData* /*MetaData*/);
-DECLARE_MULTICAST_DELEGATE_TwoParams(FOnTakeNumberChanged, int32 /*TakeNumber*/, UTakeMetaData* /*MetaData*/);
 
 /**
  * What the next take is called. Game thread only. The Take Recorder owns the one instance its panel hands out;
@@ -23,15 +19,18 @@ public:
 	const FString& GetSlate() const { return Slate; }
 	int32 GetTakeNumber() const { return TakeNumber; }
 
-	/** Takes effect from the next take on; a take being recorded keeps the slate it started with. */
+	/** Ignored while the take is locked. */
 	void SetSlate(FString InSlate, bool bEmitChanged = true);
+	/** Ignored while the take is locked; a number below 1 is stored as 1. */
 	void SetTakeNumber(int32 InTakeNumber, bool bEmitChanged = true);
 
-	/** Raised by every set with bEmitChanged, also when the value stays the same. */
-	static FOnTakeSlateChanged& OnTakeSlateChanged();
-	static FOnTakeNumberChanged& OnTakeNumberChanged();
+	/** A take being recorded, or recorded, is locked: its slate and take number no longer change. */
+	bool IsLocked() const { return bIsLocked; }
+	void Lock() { bIsLocked = true; }
+	void Unlock() { bIsLocked = false; }
 
 private:
 	FString Slate = TEXT("Scene");
 	int32 TakeNumber = 1;
+	bool bIsLocked = false;
 };

@@ -86,7 +86,8 @@ IFileHandle* OpenNewCaptureFile(IPlatformFile& PlatformFile, const FString& InFo
 		{
 			continue;
 		}
-		IFileHandle* File = PlatformFile.OpenWrite(*Path);
+		// Readable by others while it is written, so that a network analyser can follow the capture live.
+		IFileHandle* File = PlatformFile.OpenWrite(*Path, false, true);
 		if (File != nullptr)
 		{
 			LastStem = Stem;
@@ -139,7 +140,7 @@ bool FTavrixCaptureWriter::Start(const FString& InFolder, const FIPv4Endpoint& I
 		bFailed = false;
 		FilePath.Empty();
 		Error.Empty();
-		Receiver = TavrixPcapFormat::FEndpoint{InLocalEndpoint.Address.GetValue(), InLocalEndpoint.Port};
+		Receiver = TavrixPcapFormat::FEndpoint{InLocalEndpoint.Address.Value, InLocalEndpoint.Port};
 		NextIdentification = 0;
 		CapturedDatagrams.store(0);
 		DroppedDatagrams.store(0);

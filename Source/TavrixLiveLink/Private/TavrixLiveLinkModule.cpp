@@ -1,5 +1,4 @@
 #include "CoreMinimal.h"
-#include "ISettingsContainer.h"
 #include "ISettingsModule.h"
 #include "ISettingsSection.h"
 #include "Modules/ModuleManager.h"
@@ -23,12 +22,10 @@ public:
 			return;
 		}
 
-		TSharedPtr<ISettingsContainer> ProjectSettingsContainer = SettingsModule->GetContainer("Project");
-		ProjectSettingsContainer->SetCategoryTexts("Plugins", LOCTEXT("RuntimeWDCategoryName", "Plugins"),
-			LOCTEXT("RuntimeWDCategoryDescription", "Configuration for the Halvecor Tavrix - Live Link Plugin"));
-
+		// The "Plugins" category is shared by every plug-in and described by the settings module: describing it here
+		// would replace its description for all of them. The section carries this plug-in's own texts.
 		ISettingsSectionPtr SettingsSection =
-			SettingsModule->RegisterSettingsSection("Project", "Plugins", "Tavrix", LOCTEXT("RuntimeGeneralSettingsName", "Tavrix"),
+			SettingsModule->RegisterSettings("Project", "Plugins", "Tavrix", LOCTEXT("RuntimeGeneralSettingsName", "Tavrix"),
 				LOCTEXT("RuntimeGeneralSettingsDescription", "Default configuration for the Halvecor Tavrix - Live Link Plugin"),
 				GetMutableDefault<UTavrixLiveLinkRuntimeSettings>());
 		if (SettingsSection.IsValid())
@@ -41,7 +38,7 @@ public:
 	{
 		if (ISettingsModule* SettingsModule = FModuleManager::GetModulePtr<ISettingsModule>("Settings"))
 		{
-			SettingsModule->UnregisterSettingsSection("Project", "Plugins", "Tavrix");
+			SettingsModule->UnregisterSettings("Project", "Plugins", "Tavrix");
 		}
 	}
 	//~ End IModuleInterface interface

@@ -12,13 +12,14 @@
 #include "Roles/LiveLinkCameraTypes.h"
 #include "SocketSubsystem.h"
 #include "TakeMetaData.h"
-#include "TakeRecorderBlueprintLibrary.h"
+#include "Recorder/TakeRecorderBlueprintLibrary.h"
 #include "Sockets.h"
 #include "TavrixConversions.h"
 #include "TavrixFrameClock.h"
 #include "TavrixLiveLinkLog.h"
 #include "TavrixLiveLinkSourceSettings.h"
 #include "TavrixMessageDecoder.h"
+#include "UObject/UnrealType.h"
 
 #include <algorithm>
 #include <chrono>
@@ -55,12 +56,6 @@ int64 NowMonotonicUs()
 int32 SaturateCount(uint64 Count)
 {
 	return static_cast<int32>(std::min<uint64>(Count, static_cast<uint64>(std::numeric_limits<int32>::max())));
-}
-
-/** The host clock in seconds, with the engine's bias, from the high-resolution counter. */
-double ReadHostClockSeconds()
-{
-	return static_cast<double>(FPlatformTime::Cycles64()) * FGenericPlatformTime::GetSecondsPerCycle() + 16777216.0;
 }
 
 const FName& CameraSubjectName()
@@ -154,7 +149,7 @@ void FTavrixLiveLinkSource::ReceiveClient(ILiveLinkClient* InClient, FGuid InSou
 {
 	Client = InClient;
 	SourceGuid = InSourceGuid;
-	TickDelegateHandle = Client->TickNotification().AddStatic(&FTavrixLiveLinkSource::OnLiveLinkTick, this);
+	TickDelegateHandle = Client->OnLiveLinkTicked().AddStatic(&FTavrixLiveLinkSource::OnLiveLinkTick, this);
 }
 
 void FTavrixLiveLinkSource::InitializeSettings(ULiveLinkSourceSettings* Settings)
@@ -353,7 +348,7 @@ void FTavrixLiveLinkSource::EndTickSubscription()
 {
 	if (Client != nullptr && TickDelegateHandle.IsValid())
 	{
-		Client->TickNotification().Remove(TickDelegateHandle);
+		Client->OnLiveLinkTicked().Remove(TickDelegateHandle);
 		TickDelegateHandle.Reset();
 	}
 }
@@ -408,7 +403,7 @@ bool FTavrixLiveLinkSource::LiveLinkTick()
 		CameraStaticData->bIsProjectionModeSupported = false;
 		CameraStaticData->bIsApertureSupported = false;
 		CameraStaticData->bIsFocusDistanceSupported = true;
-		Client->PushStaticData(
+		Client->PushSubjectStaticData_AnyThread(
 			FLiveLinkSubjectKey(SourceGuid, CameraSubjectName()), ULiveLinkCameraRole::StaticClass(), MoveTemp(StaticData));
 		bPushStaticData = false;
 	}
@@ -429,8 +424,9 @@ bool FTavrixLiveLinkSource::LiveLinkTick()
 		Frame.Transform.SetTranslation(ReceivedState.Location);
 		Frame.Transform.SetScale3D(ReceivedState.Scale);
 
-		const double FirstReading = ReadHostClockSeconds();
-		const double SecondReading = ReadHostClockSeconds();
+		// The engine's clock, which Live Link evaluates world times against.
+		const double FirstReading = FPlatformTime::Seconds();
+		const double SecondReading = FPlatformTime::Seconds();
 		Frame.WorldTime = FLiveLinkWorldTime(FirstReading, SecondReading - FirstReading);
 
 		// Only a timecode that arrived since the last tick may re-synchronise the clock; between datagrams the
@@ -460,7 +456,7 @@ bool FTavrixLiveLinkSource::LiveLinkTick()
 		}
 	}
 
-	Client->PushFrameData(FLiveLinkSubjectKey(SourceGuid, CameraSubjectName()), MoveTemp(FrameData));
+	Client->PushSubjectFrameData_AnyThread(FLiveLinkSubjectKey(SourceGuid, CameraSubjectName()), MoveTemp(FrameData));
 
 	// Starting and stopping a take saves assets and may run a modal progress loop that ticks the engine, and so this
 	// source, again: with DataMutex held that tick would deadlock, and the receive thread would wait for the save.
@@ -515,7 +511,10 @@ void FTavrixLiveLinkSource::FollowTakeRecorder(const FTakeRecorderRequest& Reque
 	bDrivingTakeRecorder = true;
 	if (Request.bChanged && bAutoSceneTake)
 	{
-		if (UTakeMetaData* MetaData = Panel->GetTakeMetaData())
+		// A take being recorded, or one under review, is locked and ignores both setters: what the sender changed
+		// meanwhile stays unapplied, and is applied once the editor has moved on to a new take.
+		UTakeMetaData* MetaData = Panel->GetTakeMetaData();
+		if (MetaData != nullptr && !MetaData->IsLocked())
 		{
 			for (int32 Index = 0; Index < 3; ++Index)
 			{

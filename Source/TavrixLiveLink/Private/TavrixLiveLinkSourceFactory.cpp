@@ -6,22 +6,22 @@
 
 #define LOCTEXT_NAMESPACE "TavrixLiveLinkSourceFactory"
 
-FText UTavrixLiveLinkSourceFactory::GetDisplayNameText() const
+FText UTavrixLiveLinkSourceFactory::GetSourceDisplayName() const
 {
 	return LOCTEXT("SourceDisplayName", "Tavrix LiveLink");
 }
 
-FText UTavrixLiveLinkSourceFactory::GetTooltipText() const
+FText UTavrixLiveLinkSourceFactory::GetSourceTooltip() const
 {
 	return LOCTEXT("SourceTooltip", "Creates a connection to Halvecor Tavrix");
 }
 
-ULiveLinkSourceFactory::EMenuType UTavrixLiveLinkSourceFactory::GetCreationMenuKind() const
+ULiveLinkSourceFactory::EMenuType UTavrixLiveLinkSourceFactory::GetMenuType() const
 {
 	return EMenuType::SubPanel;
 }
 
-TSharedPtr<SWidget> UTavrixLiveLinkSourceFactory::BuildSourcePanel(FOnLiveLinkSourceCreated OnSourceCreated) const
+TSharedPtr<SWidget> UTavrixLiveLinkSourceFactory::BuildCreationPanel(FOnLiveLinkSourceCreated OnSourceCreated) const
 {
 	// clang-format off
 	return SNew(STavrixLiveLinkSourceFactory)
@@ -38,7 +38,7 @@ void UTavrixLiveLinkSourceFactory::HandlePanelOk(FTavrixSourceChoice Choice, FOn
 	OnSourceCreated.ExecuteIfBound(Source, ConnectionString);
 }
 
-TSharedPtr<ILiveLinkSource> UTavrixLiveLinkSourceFactory::CreateSourceFromString(const FString& ConnectionString) const
+TSharedPtr<ILiveLinkSource> UTavrixLiveLinkSourceFactory::CreateSource(const FString& ConnectionString) const
 {
 	FIPv4Endpoint Endpoint;
 	if (!TavrixEndpointText::ParseEndpoint(ConnectionString, Endpoint))

@@ -27,11 +27,11 @@ class UTavrixLiveLinkSourceFactory : public ULiveLinkSourceFactory
 
 public:
 	//~ Begin ULiveLinkSourceFactory interface
-	virtual FText GetDisplayNameText() const override;
-	virtual FText GetTooltipText() const override;
-	virtual EMenuType GetCreationMenuKind() const override;
-	virtual TSharedPtr<SWidget> BuildSourcePanel(FOnLiveLinkSourceCreated OnSourceCreated) const override;
-	virtual TSharedPtr<ILiveLinkSource> CreateSourceFromString(const FString& ConnectionString) const override;
+	virtual FText GetSourceDisplayName() const override;
+	virtual FText GetSourceTooltip() const override;
+	virtual EMenuType GetMenuType() const override;
+	virtual TSharedPtr<SWidget> BuildCreationPanel(FOnLiveLinkSourceCreated OnSourceCreated) const override;
+	virtual TSharedPtr<ILiveLinkSource> CreateSource(const FString& ConnectionString) const override;
 	//~ End ULiveLinkSourceFactory interface
 
 	/** The panel's Ok: makes the chosen source and hands it, with its connection string, to the host. */

@@ -1,5 +1,4 @@
 // Stand-in for the engine's platform time: a monotonic high-resolution counter (CLOCK_MONOTONIC, in nanoseconds).
-// Tests can script the counter's next readings on one thread.
 #pragma once
 
 #include "Containers/Array.h"
@@ -11,12 +10,8 @@ struct CORE_API FGenericPlatformTime
 	static uint64 Cycles64();
 	/** Seconds with the engine's bias of 16777216 s, which keeps double precision even across the range. */
 	static double Seconds() { return static_cast<double>(Cycles64()) * GetSecondsPerCycle() + 16777216.0; }
-
-	/**
-	 * Test only: the calling thread's next Cycles64 calls return InReadings in order, then the real counter again.
-	 * Other threads never see them. An empty array ends a script early.
-	 */
-	static void ScriptCycles64ForTesting(const TArray<uint64>& InReadings);
+	/** Belongs to the 64-bit counter, as GetSecondsPerCycle belongs to the engine's 32-bit one. */
+	static double GetSecondsPerCycle64() { return 1e-9; }
 };
 
 using FPlatformTime = FGenericPlatformTime;

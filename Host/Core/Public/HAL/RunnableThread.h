@@ -53,15 +53,6 @@ public:
 	uint32 GetStackSize() const { return StackSize; }
 	EThreadPriority GetThreadPriority() const { return ThreadPriority; }
 
-	/** Number of thread objects alive in the process, for leak checks. */
-	static int32 GetLiveThreadCount();
-
-	/**
-	 * Test only: while set, Create starts nothing and returns null, as the engine's does on a platform without
-	 * threads. Off by default; process-wide, so a test sets it around the one construction it means.
-	 */
-	static void SetCreationFailsForTesting(bool bInFails);
-
 private:
 	FRunnableThread() = default;
 	static void* ThreadEntry(void* Arg);

@@ -41,12 +41,11 @@ public:
 	 * Stores every config property in the class's section of GetDefaultConfigFilename(), read afresh from disk:
 	 * only the lines of values that differ are rewritten, missing keys and the section are added, everything else
 	 * in the file stays byte for byte, and the file is replaced atomically (not touched at all when nothing
-	 * differs). False, with the reason logged, when the class is not config or the file cannot be written.
+	 * differs). A failure is logged; as in the engine, nothing is returned.
 	 */
-	bool TryUpdateDefaultConfigFile();
-	void UpdateDefaultConfigFile() { TryUpdateDefaultConfigFile(); }
-	/** As TryUpdateDefaultConfigFile, into the per-user GetConfigFilename(). */
-	bool SaveConfig();
+	void UpdateDefaultConfigFile();
+	/** As UpdateDefaultConfigFile, into the per-user GetConfigFilename(). */
+	void SaveConfig();
 
 	/** <Project>/Config/Default<ConfigName>.ini: the project's shared values. */
 	FString GetDefaultConfigFilename() const;
@@ -54,6 +53,8 @@ public:
 	FString GetConfigFilename() const;
 
 private:
+	// The stand-in's own saving with a result, for its tests and settings editor (UObject/ConfigTesting.h).
+	friend struct FConfigTesting;
 	bool WriteConfigProperties(const FString& Filename);
 };
 

@@ -7,32 +7,29 @@
 
 struct NETWORKING_API FIPv4Address
 {
-	/** Octets in network order: A is the first number of the dotted quad. */
-	uint8 A = 0;
-	uint8 B = 0;
-	uint8 C = 0;
-	uint8 D = 0;
+	union
+	{
+		/** The octets in host byte order: on a little-endian machine Bytes[3] is the first number of the dotted quad. */
+		uint8 Bytes[4];
+		/** Host byte order: 127.0.0.1 is 0x7f000001. */
+		uint32 Value;
+	};
 
-	constexpr FIPv4Address() = default;
+	constexpr FIPv4Address()
+		: Value(0)
+	{
+	}
 	constexpr FIPv4Address(uint8 InA, uint8 InB, uint8 InC, uint8 InD)
-		: A(InA)
-		, B(InB)
-		, C(InC)
-		, D(InD)
+		: Value((uint32(InA) << 24) | (uint32(InB) << 16) | (uint32(InC) << 8) | uint32(InD))
 	{
 	}
 	constexpr explicit FIPv4Address(uint32 InValue)
-		: A(static_cast<uint8>(InValue >> 24))
-		, B(static_cast<uint8>(InValue >> 16))
-		, C(static_cast<uint8>(InValue >> 8))
-		, D(static_cast<uint8>(InValue))
+		: Value(InValue)
 	{
 	}
 
-	/** Host byte order: 127.0.0.1 is 0x7f000001. */
-	constexpr uint32 GetValue() const { return (uint32(A) << 24) | (uint32(B) << 16) | (uint32(C) << 8) | uint32(D); }
 	FString ToString() const;
-	constexpr bool operator==(const FIPv4Address& Other) const { return A == Other.A && B == Other.B && C == Other.C && D == Other.D; }
+	constexpr bool operator==(const FIPv4Address& Other) const { return Value == Other.Value; }
 	constexpr bool operator!=(const FIPv4Address& Other) const { return !(*this == Other); }
 
 	/**
@@ -48,5 +45,5 @@ struct NETWORKING_API FIPv4Address
 
 inline uint32 GetTypeHash(const FIPv4Address& Address)
 {
-	return Address.GetValue();
+	return Address.Value;
 }

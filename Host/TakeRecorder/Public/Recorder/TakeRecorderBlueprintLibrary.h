@@ -19,8 +19,6 @@ public:
 	static UTakeRecorderPanel* OpenTakeRecorderPanel();
 	/** The open panel, or null when none is open. */
 	static UTakeRecorderPanel* GetTakeRecorderPanel();
-	/** Stops a take being recorded, then closes the panel, which is destroyed. Nothing happens when none is open. */
-	static void CloseTakeRecorderPanel();
 	/** True while a take is being recorded; false during the countdown before it. */
 	static bool IsRecording();
 	/** Ends the take being recorded, or cancels its countdown, as the panel's stop action does. */

@@ -1,5 +1,6 @@
-// Host-side wiring of the stand-in Take Recorder (client, takes folder, events, and switches for a start that is
-// refused or counted down, as the editor's may be); the engine has no such class.
+// Stand-in only, for tests and tools: the wiring of the stand-in Take Recorder (client, takes folder, events, closing
+// the panel, and switches for a start that is refused or counted down, as the editor's may be). Not part of the
+// engine's API.
 #pragma once
 
 #include "CoreMinimal.h"
@@ -8,9 +9,12 @@
 #include "TakeRecorderTypes.h"
 
 class FLiveLinkClient;
+class UTakeMetaData;
 
 DECLARE_MULTICAST_DELEGATE_OneParam(FOnTakeRecordingStarted, const FString& /*TakeFilePath*/);
 DECLARE_MULTICAST_DELEGATE_TwoParams(FOnTakeRecordingStopped, const FString& /*TakeFilePath*/, int64 /*FramesWritten*/);
+DECLARE_MULTICAST_DELEGATE_TwoParams(FOnTakeSlateChanged, const FString& /*Slate*/, UTakeMetaData* /*MetaData*/);
+DECLARE_MULTICAST_DELEGATE_TwoParams(FOnTakeNumberChanged, int32 /*TakeNumber*/, UTakeMetaData* /*MetaData*/);
 
 /**
  * A take is one file of JSON lines: a header with slate, take number and start time, one line per camera frame the
@@ -74,6 +78,15 @@ public:
 	 */
 	static void Shutdown();
 
+	/**
+	 * Stops a take being recorded, then closes the panel, as the user closing its tab does. Nothing happens when none
+	 * is open. The closed panel object stays valid: its GetTakeMetaData answers null with an error, as the editor's.
+	 */
+	static void ClosePanel();
+
 	static FOnTakeRecordingStarted& OnRecordingStarted();
 	static FOnTakeRecordingStopped& OnRecordingStopped();
+	/** Raised by every metadata set with bEmitChanged that the metadata takes, also when the value stays the same. */
+	static FOnTakeSlateChanged& OnTakeSlateChanged();
+	static FOnTakeNumberChanged& OnTakeNumberChanged();
 };

@@ -1,4 +1,6 @@
 #include "LiveLinkClient.h"
+#include "LiveLinkClientTesting.h"
+#include "UObject/UnrealType.h"
 
 #include "Roles/LiveLinkCameraRole.h"
 
@@ -64,7 +66,6 @@ FGuid FLiveLinkClient::AddSource(TSharedPtr<ILiveLinkSource> Source)
 	Sources.back().Settings = MoveTemp(Settings);
 	Source->InitializeSettings(SettingsObject);
 
-	OnSourceAdded.Broadcast(Guid);
 	return Guid;
 }
 
@@ -105,7 +106,6 @@ void FLiveLinkClient::ReleaseSource(FSourceEntry& Entry)
 		std::lock_guard Lock(SubjectMutex);
 		std::erase_if(Subjects, [&](const FSubjectEntry& Subject) { return Subject.Key.Source == Guid; });
 	}
-	OnSourceRemoved.Broadcast(Guid);
 }
 
 void FLiveLinkClient::ProcessPendingRemovals()
@@ -138,7 +138,7 @@ void FLiveLinkClient::Tick()
 	}
 }
 
-void FLiveLinkClient::PushStaticData(
+void FLiveLinkClient::PushSubjectStaticData_AnyThread(
 	const FLiveLinkSubjectKey& SubjectKey, TSubclassOf<ULiveLinkRole> Role, FLiveLinkStaticDataStruct&& StaticData)
 {
 	ULiveLinkRole* RoleObject = Role.Get() != nullptr ? static_cast<ULiveLinkRole*>(Role.Get()->GetDefaultObject(true)) : nullptr;
@@ -149,7 +149,7 @@ void FLiveLinkClient::PushStaticData(
 		return;
 	}
 	// Observers get their own copy; made only when somebody listens, so the push stays cheap otherwise.
-	const bool bObserved = OnStaticDataReceived.IsBound();
+	const bool bObserved = StaticDataObservers.IsBound();
 	FLiveLinkStaticDataStruct Copy = bObserved ? StaticData.Clone() : FLiveLinkStaticDataStruct();
 	{
 		std::lock_guard Lock(SubjectMutex);
@@ -166,13 +166,13 @@ void FLiveLinkClient::PushStaticData(
 	}
 	if (bObserved)
 	{
-		OnStaticDataReceived.Broadcast(SubjectKey, Copy);
+		StaticDataObservers.Broadcast(SubjectKey, Copy);
 	}
 }
 
-void FLiveLinkClient::PushFrameData(const FLiveLinkSubjectKey& SubjectKey, FLiveLinkFrameDataStruct&& FrameData)
+void FLiveLinkClient::PushSubjectFrameData_AnyThread(const FLiveLinkSubjectKey& SubjectKey, FLiveLinkFrameDataStruct&& FrameData)
 {
-	const bool bObserved = OnFrameDataReceived.IsBound();
+	const bool bObserved = FrameDataObservers.IsBound();
 	FLiveLinkFrameDataStruct Copy;
 	{
 		std::lock_guard Lock(SubjectMutex);
@@ -195,23 +195,26 @@ void FLiveLinkClient::PushFrameData(const FLiveLinkSubjectKey& SubjectKey, FLive
 	}
 	if (bObserved)
 	{
-		OnFrameDataReceived.Broadcast(SubjectKey, Copy);
+		FrameDataObservers.Broadcast(SubjectKey, Copy);
 	}
 }
 
-TArray<FGuid> FLiveLinkClient::GetSourceGuids() const
+TArray<FGuid> FLiveLinkClient::GetSources(bool bEvenIfPendingKill) const
 {
 	TArray<FGuid> Guids;
 	for (const FSourceEntry& Entry : Sources)
 	{
-		Guids.Add(Entry.Guid);
+		if (bEvenIfPendingKill || !Entry.bRemovalRequested)
+		{
+			Guids.Add(Entry.Guid);
+		}
 	}
 	return Guids;
 }
 
-TSharedPtr<ILiveLinkSource> FLiveLinkClient::GetSource(FGuid SourceGuid) const
+TSharedPtr<ILiveLinkSource> FLiveLinkClientTesting::GetSource(const FLiveLinkClient& Client, FGuid SourceGuid)
 {
-	for (const FSourceEntry& Entry : Sources)
+	for (const FLiveLinkClient::FSourceEntry& Entry : Client.Sources)
 	{
 		if (Entry.Guid == SourceGuid)
 		{
@@ -227,7 +230,7 @@ const FLiveLinkClient::FSourceEntry* FLiveLinkClient::FindSourceEntry(FGuid Sour
 	return It != Sources.end() ? &*It : nullptr;
 }
 
-ULiveLinkSourceSettings* FLiveLinkClient::GetSourceSettings(FGuid SourceGuid) const
+ULiveLinkSourceSettings* FLiveLinkClient::GetSourceSettings(const FGuid& SourceGuid) const
 {
 	CheckGameThread();
 	const FSourceEntry* Entry = FindSourceEntry(SourceGuid);
@@ -274,7 +277,7 @@ bool FLiveLinkClient::SetSourceSettingsProperty(FGuid SourceGuid, FName Property
 	bNotifying = true;
 	{
 		const TSharedPtr<ILiveLinkSource> Source = Entry->Source;
-		Source->OnSettingsChanged(Settings, FPropertyChangedEvent(Property));
+		Source->OnSettingsChanged(Settings, FPropertyChangedEvent(const_cast<FProperty*>(Property)));
 	}
 	bNotifying = bWasNotifying;
 	if (!bNotifying)
@@ -282,11 +285,6 @@ bool FLiveLinkClient::SetSourceSettingsProperty(FGuid SourceGuid, FName Property
 		ProcessPendingRemovals();
 	}
 	return true;
-}
-
-int32 FLiveLinkClient::GetSourceCount() const
-{
-	return static_cast<int32>(Sources.size());
 }
 
 template <typename ResultType, typename ReaderType>
@@ -297,8 +295,11 @@ ResultType FLiveLinkClient::ReadSubject(const FLiveLinkSubjectKey& SubjectKey, R
 	return Subject != nullptr ? Read(*Subject) : ResultType();
 }
 
-TArray<FLiveLinkSubjectKey> FLiveLinkClient::GetSubjects() const
+TArray<FLiveLinkSubjectKey> FLiveLinkClient::GetSubjects(bool bIncludeDisabledSubject, bool bIncludeVirtualSubject) const
 {
+	// Every subject here is enabled and none is virtual.
+	(void)bIncludeDisabledSubject;
+	(void)bIncludeVirtualSubject;
 	std::lock_guard Lock(SubjectMutex);
 	TArray<FLiveLinkSubjectKey> Keys;
 	for (const FSubjectEntry& Subject : Subjects)
@@ -308,28 +309,53 @@ TArray<FLiveLinkSubjectKey> FLiveLinkClient::GetSubjects() const
 	return Keys;
 }
 
-bool FLiveLinkClient::HasSubject(const FLiveLinkSubjectKey& SubjectKey) const
+bool FLiveLinkClientTesting::HasSubject(const FLiveLinkClient& Client, const FLiveLinkSubjectKey& SubjectKey)
 {
-	std::lock_guard Lock(SubjectMutex);
-	return FindSubjectIn(Subjects, SubjectKey) != nullptr;
+	std::lock_guard Lock(Client.SubjectMutex);
+	return FindSubjectIn(Client.Subjects, SubjectKey) != nullptr;
 }
 
 TSubclassOf<ULiveLinkRole> FLiveLinkClient::GetSubjectRole(const FLiveLinkSubjectKey& SubjectKey) const
 {
-	return ReadSubject<TSubclassOf<ULiveLinkRole>>(SubjectKey, [](const FSubjectEntry& Subject) { return Subject.Role; });
+	return ReadSubject<TSubclassOf<ULiveLinkRole>>(SubjectKey, [](const FLiveLinkClient::FSubjectEntry& Subject) { return Subject.Role; });
 }
 
-FLiveLinkStaticDataStruct FLiveLinkClient::GetStaticData(const FLiveLinkSubjectKey& SubjectKey) const
+FLiveLinkStaticDataStruct FLiveLinkClientTesting::GetStaticData(const FLiveLinkClient& Client, const FLiveLinkSubjectKey& SubjectKey)
 {
-	return ReadSubject<FLiveLinkStaticDataStruct>(SubjectKey, [](const FSubjectEntry& Subject) { return Subject.StaticData.Clone(); });
+	return Client.ReadSubject<FLiveLinkStaticDataStruct>(
+		SubjectKey, [](const FLiveLinkClient::FSubjectEntry& Subject) { return Subject.StaticData.Clone(); });
 }
 
-FLiveLinkFrameDataStruct FLiveLinkClient::GetLatestFrame(const FLiveLinkSubjectKey& SubjectKey) const
+FLiveLinkFrameDataStruct FLiveLinkClientTesting::GetLatestFrame(const FLiveLinkClient& Client, const FLiveLinkSubjectKey& SubjectKey)
 {
-	return ReadSubject<FLiveLinkFrameDataStruct>(SubjectKey, [](const FSubjectEntry& Subject) { return Subject.LatestFrame.Clone(); });
+	return Client.ReadSubject<FLiveLinkFrameDataStruct>(
+		SubjectKey, [](const FLiveLinkClient::FSubjectEntry& Subject) { return Subject.LatestFrame.Clone(); });
 }
 
-uint64 FLiveLinkClient::GetFrameCount(const FLiveLinkSubjectKey& SubjectKey) const
+uint64 FLiveLinkClientTesting::GetFrameCount(const FLiveLinkClient& Client, const FLiveLinkSubjectKey& SubjectKey)
 {
-	return ReadSubject<uint64>(SubjectKey, [](const FSubjectEntry& Subject) { return Subject.FrameCount; });
+	return Client.ReadSubject<uint64>(SubjectKey, [](const FLiveLinkClient::FSubjectEntry& Subject) { return Subject.FrameCount; });
+}
+
+uint64 FLiveLinkClientTesting::GetTickCount(const FLiveLinkClient& Client)
+{
+	return Client.TickCount;
+}
+
+TLiveLinkObservers<void(const FLiveLinkSubjectKey&, const FLiveLinkStaticDataStruct&)>& FLiveLinkClientTesting::OnStaticDataReceived(
+	FLiveLinkClient& Client)
+{
+	return Client.StaticDataObservers;
+}
+
+TLiveLinkObservers<void(const FLiveLinkSubjectKey&, const FLiveLinkFrameDataStruct&)>& FLiveLinkClientTesting::OnFrameDataReceived(
+	FLiveLinkClient& Client)
+{
+	return Client.FrameDataObservers;
+}
+
+bool FLiveLinkClientTesting::SetSourceSettingsProperty(
+	FLiveLinkClient& Client, FGuid SourceGuid, FName PropertyName, const FString& ValueText, FString* OutError)
+{
+	return Client.SetSourceSettingsProperty(SourceGuid, PropertyName, ValueText, OutError);
 }

@@ -1,5 +1,7 @@
-// Stand-in for the engine's Live Link client: owns sources, ticks them on the game thread and keeps each subject's
-// static data and latest frame. No subject evaluation, interpolation, presets or virtual subjects.
+// Stand-in for the engine's FLiveLinkClient (LiveLink plug-in module): owns sources, ticks them on the game thread and
+// keeps each subject's static data and latest frame. No subject evaluation, interpolation, presets or virtual subjects.
+// What only the stand-in offers (reading what a subject holds, the details panel's edit route) is in
+// LiveLinkClientTesting.h.
 #pragma once
 
 #include "CoreMinimal.h"
@@ -11,8 +13,10 @@
 #include <thread>
 #include <vector>
 
+#define LIVELINK_API DLLEXPORT
+
 /**
- * Observers of the data a client accepts, for the host's own use (Take Recorder, views, tests); no source sees them.
+ * Observers of the data a client accepts, for the stand-in's own use (Take Recorder, views, tests); no source sees them.
  * Records are pushed from any thread, so unlike the engine's notifications this list takes a lock: adding, removing
  * and raising are serialised, a removal returns only once no call to that observer is in progress, and an observer
  * may add or remove observers from inside the raise.
@@ -53,7 +57,7 @@ private:
 	TMulticastDelegate<void(ParamTypes...)> Observers;
 };
 
-class LIVELINKINTERFACE_API FLiveLinkClient final : public ILiveLinkClient
+class LIVELINK_API FLiveLinkClient final : public ILiveLinkClient
 {
 public:
 	/** The thread that constructs the client is its game thread: Tick and source management belong to it. */
@@ -63,14 +67,14 @@ public:
 
 	//~ Begin ILiveLinkClient interface
 	/** Game thread only, as every use of the client: the notification itself takes no lock. */
-	FSimpleMulticastDelegate& TickNotification() override
+	FSimpleMulticastDelegate& OnLiveLinkTicked() override
 	{
 		CheckGameThread();
 		return TickDelegate;
 	}
-	void PushStaticData(
+	void PushSubjectStaticData_AnyThread(
 		const FLiveLinkSubjectKey& SubjectKey, TSubclassOf<ULiveLinkRole> Role, FLiveLinkStaticDataStruct&& StaticData) override;
-	void PushFrameData(const FLiveLinkSubjectKey& SubjectKey, FLiveLinkFrameDataStruct&& FrameData) override;
+	void PushSubjectFrameData_AnyThread(const FLiveLinkSubjectKey& SubjectKey, FLiveLinkFrameDataStruct&& FrameData) override;
 	//~ End ILiveLinkClient interface
 
 	/**
@@ -83,41 +87,22 @@ public:
 	 * Asks the source to shut down. It is released at once when it agrees, else asked again on every tick until it
 	 * does. A removal requested inside the tick notification or a settings hook is carried out after it, never during it.
 	 */
-	void RemoveSource(FGuid SourceGuid);
+	void RemoveSource(FGuid InEntryGuid);
 	void RemoveAllSources();
 	/** Raises the tick notification once, then finishes pending removals. Game thread only. */
 	void Tick();
 
-	TArray<FGuid> GetSourceGuids() const;
-	TSharedPtr<ILiveLinkSource> GetSource(FGuid SourceGuid) const;
-	int32 GetSourceCount() const;
+	/** The identifiers of the sources, in the order they were added. */
+	TArray<FGuid> GetSources(bool bEvenIfPendingKill = false) const;
 	/** The settings object of the source, owned by the client until the source is released; null for an unknown source. */
-	ULiveLinkSourceSettings* GetSourceSettings(FGuid SourceGuid) const;
-	/**
-	 * Edits one property of the source's settings as the details panel does: by name, from text (FProperty::ImportText).
-	 * Only properties shown as editable (EditAnywhere and the like, not Visible*) can be edited. A value that reads
-	 * differently from the one held calls the source's OnSettingsChanged; an unchanged value calls nothing. False, with
-	 * a sentence in OutError, when the source, the property or the text is refused. Game thread only.
-	 */
-	bool SetSourceSettingsProperty(FGuid SourceGuid, FName PropertyName, const FString& ValueText, FString* OutError = nullptr);
+	ULiveLinkSourceSettings* GetSourceSettings(const FGuid& InEntryGuid) const;
 
-	TArray<FLiveLinkSubjectKey> GetSubjects() const;
-	bool HasSubject(const FLiveLinkSubjectKey& SubjectKey) const;
+	TArray<FLiveLinkSubjectKey> GetSubjects(bool bIncludeDisabledSubject, bool bIncludeVirtualSubject) const;
 	TSubclassOf<ULiveLinkRole> GetSubjectRole(const FLiveLinkSubjectKey& SubjectKey) const;
-	/** Copies of what the client holds; invalid records when the subject is unknown or has no frame yet. */
-	FLiveLinkStaticDataStruct GetStaticData(const FLiveLinkSubjectKey& SubjectKey) const;
-	FLiveLinkFrameDataStruct GetLatestFrame(const FLiveLinkSubjectKey& SubjectKey) const;
-	uint64 GetFrameCount(const FLiveLinkSubjectKey& SubjectKey) const;
-	uint64 GetTickCount() const { return TickCount; }
-
-	/** Observers of accepted data, called on the pushing thread after the client has stored the record. */
-	TLiveLinkObservers<void(const FLiveLinkSubjectKey&, const FLiveLinkStaticDataStruct&)> OnStaticDataReceived;
-	TLiveLinkObservers<void(const FLiveLinkSubjectKey&, const FLiveLinkFrameDataStruct&)> OnFrameDataReceived;
-	/** Called on the game thread when a source has been added or released. */
-	TMulticastDelegate<void(FGuid)> OnSourceAdded;
-	TMulticastDelegate<void(FGuid)> OnSourceRemoved;
 
 private:
+	friend struct FLiveLinkClientTesting;
+
 	struct FSourceEntry
 	{
 		FGuid Guid;
@@ -144,6 +129,12 @@ private:
 	/** Read's answer for the subject, taken under the subject lock; a default answer when the subject is unknown. */
 	template <typename ResultType, typename ReaderType>
 	ResultType ReadSubject(const FLiveLinkSubjectKey& SubjectKey, ReaderType Read) const;
+
+	/** Observers of accepted data, called on the pushing thread after the client has stored the record. */
+	TLiveLinkObservers<void(const FLiveLinkSubjectKey&, const FLiveLinkStaticDataStruct&)> StaticDataObservers;
+	TLiveLinkObservers<void(const FLiveLinkSubjectKey&, const FLiveLinkFrameDataStruct&)> FrameDataObservers;
+
+	bool SetSourceSettingsProperty(FGuid SourceGuid, FName PropertyName, const FString& ValueText, FString* OutError);
 
 	std::thread::id GameThreadId;
 	FSimpleMulticastDelegate TickDelegate;

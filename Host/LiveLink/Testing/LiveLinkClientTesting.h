@@ -1,0 +1,34 @@
+// Stand-in only, for tests, tools and the stand-in's Take Recorder: what a subject of the client holds, observers of
+// the data it accepts, and the details panel's route for editing a source's settings. Not part of the engine's API.
+#pragma once
+
+#include "LiveLinkClient.h"
+
+struct LIVELINK_API FLiveLinkClientTesting
+{
+	/** Copies of what the client holds; invalid records when the subject is unknown or has no frame yet. */
+	static FLiveLinkStaticDataStruct GetStaticData(const FLiveLinkClient& Client, const FLiveLinkSubjectKey& SubjectKey);
+	static FLiveLinkFrameDataStruct GetLatestFrame(const FLiveLinkClient& Client, const FLiveLinkSubjectKey& SubjectKey);
+	/** Frames the subject accepted since its static data was first pushed. */
+	static uint64 GetFrameCount(const FLiveLinkClient& Client, const FLiveLinkSubjectKey& SubjectKey);
+	static bool HasSubject(const FLiveLinkClient& Client, const FLiveLinkSubjectKey& SubjectKey);
+	/** Ticks the client has run. */
+	static uint64 GetTickCount(const FLiveLinkClient& Client);
+	/** The source added under that identifier, or null. */
+	static TSharedPtr<ILiveLinkSource> GetSource(const FLiveLinkClient& Client, FGuid SourceGuid);
+
+	/** Observers of accepted data, called on the pushing thread after the client has stored the record. */
+	static TLiveLinkObservers<void(const FLiveLinkSubjectKey&, const FLiveLinkStaticDataStruct&)>& OnStaticDataReceived(
+		FLiveLinkClient& Client);
+	static TLiveLinkObservers<void(const FLiveLinkSubjectKey&, const FLiveLinkFrameDataStruct&)>& OnFrameDataReceived(
+		FLiveLinkClient& Client);
+
+	/**
+	 * Edits one property of the source's settings as the details panel does: by name, from text (FProperty::ImportText).
+	 * Only properties shown as editable (EditAnywhere and the like, not Visible*) can be edited. A value that reads
+	 * differently from the one held calls the source's OnSettingsChanged; an unchanged value calls nothing. False, with
+	 * a sentence in OutError, when the source, the property or the text is refused. Game thread only.
+	 */
+	static bool SetSourceSettingsProperty(
+		FLiveLinkClient& Client, FGuid SourceGuid, FName PropertyName, const FString& ValueText, FString* OutError = nullptr);
+};
