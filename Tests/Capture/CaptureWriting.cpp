@@ -1,4 +1,5 @@
 #include "CaptureTestSupport.h"
+#include "CaptureWriterInspector.h"
 #include "GenericPlatform/PlatformFileTesting.h"
 #include "LogCapture.h"
 #include "SenderTestSupport.h"
@@ -258,4 +259,39 @@ TEST(CaptureWriting, FloodBeyondTheQueueIsCountedNeverLost)
 	const TavrixSend::FTavrixCaptureLoad Load = TavrixSend::LoadCapture(Status.FilePath.ToUtf8(), "");
 	EXPECT_EQ(Load.Capture.Datagrams.size(), static_cast<size_t>(Accepted));
 	EXPECT_TRUE(Load.Capture.ReadError.empty()) << Load.Capture.ReadError;
+}
+
+TEST(CaptureWriting, QueueTakesRecordsUpToItsBudgetAndDropsWhatDoesNotFit)
+{
+	FTavrixCaptureWriter Writer;
+	const FTavrixCaptureWriterInspector Inspector(Writer);
+	Inspector.OpenQueueWithoutWriter();
+	constexpr int32 PayloadSize = 1000;
+	constexpr int32 RecordSize = TavrixPcapFormat::RecordOverhead + PayloadSize;
+	constexpr int32 Fitting = FTavrixCaptureWriter::QueueByteBudget / RecordSize;
+	constexpr int32 SpaceLeft = FTavrixCaptureWriter::QueueByteBudget - Fitting * RecordSize;
+	static_assert(SpaceLeft > TavrixPcapFormat::RecordOverhead, "the last record must not fit whole, a smaller one must");
+	const std::string Payload(PayloadSize, 'Q');
+	const auto OfferBytes = [&Writer](const std::string& InPayload) {
+		return Writer.Enqueue(FirstArrival, 1, 2, reinterpret_cast<const uint8*>(InPayload.data()), static_cast<int32>(InPayload.size()));
+	};
+
+	int32 Accepted = 0;
+	for (int32 Index = 0; Index < Fitting + 3; ++Index)
+	{
+		Accepted += OfferBytes(Payload) ? 1 : 0;
+	}
+	EXPECT_EQ(Accepted, Fitting);
+	EXPECT_EQ(Inspector.GetQueuedRecords(), Fitting);
+	EXPECT_EQ(Inspector.GetQueuedBytes(), Fitting * RecordSize);
+	EXPECT_EQ(Writer.GetStatus().DroppedDatagrams, 3u);
+
+	// The space left still takes a record that fills it exactly; after that not even an empty datagram fits.
+	EXPECT_TRUE(OfferBytes(std::string(static_cast<size_t>(SpaceLeft - TavrixPcapFormat::RecordOverhead), 'q')));
+	EXPECT_EQ(Inspector.GetQueuedBytes(), FTavrixCaptureWriter::QueueByteBudget);
+	EXPECT_FALSE(OfferBytes(std::string()));
+	EXPECT_EQ(Inspector.GetQueuedBytes(), FTavrixCaptureWriter::QueueByteBudget);
+	EXPECT_EQ(Inspector.GetQueuedRecords(), Fitting + 1);
+	EXPECT_EQ(Writer.GetStatus().DroppedDatagrams, 4u);
+	Inspector.CloseQueueWithoutWriter();
 }

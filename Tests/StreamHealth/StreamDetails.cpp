@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -125,6 +126,82 @@ TEST(StreamDetails, DetailsFollowTheStreamOnTheTick)
 	ASSERT_TRUE(OtherSender.SendTo(Harness.Port, CameraAtFrame(502)));
 	ASSERT_TRUE(Harness.TickUntilReceived(12));
 	EXPECT_EQ(Details.LastSender, FString::FromUtf8("127.0.0.1:" + std::to_string(OtherSender.GetPort())));
+}
+
+TEST(StreamDetails, EachDetailShowsItsOwnCounter)
+{
+	FDetailsHarness Harness;
+	ASSERT_NE(Harness.Details, nullptr);
+	// Nothing is sent to the source, so the test may stand in for its receive thread and script a stream in which
+	// every value differs from every other: a detail wired to the wrong counter cannot read right by chance.
+	FTavrixStreamHealth& Health = FTavrixLiveLinkSourceInspector(*Harness.Source).GetStreamHealth();
+	const int64 NowUs = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+	constexpr int64 FrameUs = 40'000;
+	// The scripted stream ran a minute ago, well out of the tick's last second.
+	const int64 PastUs = NowUs - 60'000'000;
+	Health.RecordSender(0x0A000005, 50123);
+	int64 ArrivalUs = PastUs;
+	for (int Index = 0; Index < 4; ++Index)
+	{
+		Health.RecordDatagram(ArrivalUs += 1000, true, false, nullptr);
+	}
+	for (int Index = 0; Index < 5; ++Index)
+	{
+		Health.RecordDatagram(ArrivalUs += 1000, false, true, nullptr);
+	}
+	// Frames at 25 a second, each arriving when its timecode says (FrameTime in frames since the first): gaps of 2,
+	// 3 and 4 frames (1 + 2 + 3 missed), two steps back and one jump.
+	struct FScriptedFrame
+	{
+		int32 Frame;
+		double FrameTime;
+	};
+	const FScriptedFrame Frames[] = {
+		{10, 0},
+		{11, 1},
+		{12, 2},
+		{14, 4},
+		{15, 5},
+		{18, 8},
+		{19, 9},
+		{23, 13},
+		{24, 14},
+		{23, 14.1},
+		{24, 14.2},
+		{23, 14.3},
+		{24, 14.4},
+		{200, 15.4},
+		{201, 16.4},
+	};
+	const int64 FirstFrameUs = ArrivalUs + FrameUs;
+	for (const FScriptedFrame& Scripted : Frames)
+	{
+		const FTavrixTimecode Timecode{Scripted.Frame, 25, 1};
+		Health.RecordDatagram(FirstFrameUs + static_cast<int64>(Scripted.FrameTime * FrameUs), false, false, &Timecode);
+	}
+	// Seven datagrams a minute ahead of the tick: within its last second however late it comes. Their intervals,
+	// 10 ms three times and 30 ms three times, deviate 10 ms from their mean.
+	const int64 IntervalsMs[] = {10, 10, 10, 30, 30, 30};
+	ArrivalUs = NowUs + 60'000'000;
+	Health.RecordDatagram(ArrivalUs, false, false, nullptr);
+	for (const int64 IntervalMs : IntervalsMs)
+	{
+		Health.RecordDatagram(ArrivalUs += IntervalMs * 1000, false, false, nullptr);
+	}
+
+	Harness.Client.Tick();
+	const UTavrixLiveLinkSourceSettings& Details = *Harness.Details;
+	EXPECT_EQ(Details.LastSender, TEXT("10.0.0.5:50123"));
+	EXPECT_EQ(Details.LastDatagramAgeMs, 0.0f);
+	EXPECT_EQ(Details.DatagramsPerSecond, 7.0f);
+	EXPECT_NEAR(Details.ArrivalJitterMs, 10.0f, 1e-3f);
+	EXPECT_EQ(Details.DatagramsReceived, 31);
+	EXPECT_EQ(Details.DatagramsRejected, 4);
+	EXPECT_EQ(Details.MessagesWithForeignMembers, 5);
+	EXPECT_EQ(Details.TimecodeGaps, 3);
+	EXPECT_EQ(Details.TimecodeFramesMissed, 6);
+	EXPECT_EQ(Details.TimecodeStepsBack, 2);
+	EXPECT_EQ(Details.TimecodeJumps, 1);
 }
 
 TEST(StreamDetails, DetailsObjectThatIsGoneIsLeftAlone)

@@ -78,6 +78,9 @@ public:
 	bool GetAutoSceneTake() const { return Source.bAutoSceneTake; }
 	bool GetAutoRecord() const { return Source.bAutoRecord; }
 	const FIPv4Endpoint& GetDeviceEndpoint() const { return Source.DeviceEndpoint; }
+	/** The counters behind the source's details. Only while no datagram reaches the source may a test record into
+	 *  them: the receive thread is their one writer otherwise. */
+	FTavrixStreamHealth& GetStreamHealth() const { return Source.StreamHealth; }
 	const FString* GetAppliedMetadata() const { return Source.AppliedMetadata; }
 	int32 GetAppliedRecordRequest() const { return Source.AppliedRecordRequest; }
 	/** Moves the last start asked of Take Recorder back in time, as if DeltaMs had passed since. */

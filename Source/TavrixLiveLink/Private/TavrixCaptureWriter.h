@@ -79,6 +79,7 @@ public:
 	FTavrixCaptureStatus GetStatus() const;
 
 private:
+	friend class FTavrixCaptureWriterInspector;
 	class FWriterRunnable;
 
 	/** The writer thread's loop: writes each swapped-out block, then closes the file. */
