@@ -8,6 +8,7 @@ Packages=(
 	rapidjson-dev nlohmann-json3-dev
 	libpcap-dev tcpdump
 	clang libclang-rt-dev clang-format
+	python3-clang-14
 )
 
 Missing=()
