@@ -9,6 +9,7 @@ Packages=(
 	libpcap-dev tcpdump
 	clang libclang-rt-dev clang-format
 	zip unzip
+	python3-clang-14
 )
 
 Missing=()
