@@ -5,7 +5,7 @@ set -euo pipefail
 Packages=(
 	g++ cmake ninja-build pkg-config
 	libgtest-dev libgmock-dev libbenchmark-dev
-	rapidjson-dev nlohmann-json3-dev
+	rapidjson-dev nlohmann-json3-dev libcli11-dev
 	libpcap-dev tcpdump
 	clang libclang-rt-dev clang-format
 	zip unzip

@@ -4,6 +4,7 @@
 #include "Framework/SlateUser.h"
 #include "HostViews.h"
 #include "LiveLinkClient.h"
+#include "LiveLinkClientTesting.h"
 #include "LiveLinkSourceFactory.h"
 #include "Recorder/TakeRecorderPanel.h"
 #include "Roles/LiveLinkCameraTypes.h"
@@ -15,7 +16,6 @@
 #include "UObject/UObjectHash.h"
 #include "Widgets/Input/SCheckBox.h"
 #include "Widgets/Input/SEditableTextBox.h"
-#include "LiveLinkClientTesting.h"
 
 #include <atomic>
 #include <chrono>
@@ -28,6 +28,7 @@
 #include <optional>
 #include <string_view>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 namespace
@@ -159,8 +160,12 @@ FHostSourceState ReadSourceState(const ILiveLinkSource& Source, const std::strin
 	return State;
 }
 
-/** Streams a demo camera to the source's endpoint from inside the host: an orbit with timecode, toggling recording. */
-std::unique_ptr<TavrixSend::FTavrixSendThread> StartDemoSender(const std::string& Connection, double ToggleSeconds, std::string& OutError)
+/**
+ * Streams a demo camera to a source's endpoint from inside the host: an orbit with timecode. The first camera toggles
+ * recording; the others circle on their own orbit and leave recording alone, so that one source drives the takes.
+ */
+std::unique_ptr<TavrixSend::FTavrixSendThread> StartDemoSender(
+	const std::string& Connection, size_t CameraIndex, double ToggleSeconds, std::string& OutError)
 {
 	std::optional<TavrixSend::FTavrixEndpoint> Target = TavrixSend::FTavrixEndpoint::Parse(Connection);
 	if (!Target)
@@ -185,7 +190,9 @@ std::unique_ptr<TavrixSend::FTavrixSendThread> StartDemoSender(const std::string
 	Script.FrameRate = TavrixSend::FTavrixFrameRate{25, 1};
 	Script.StartFrame = 10 * 3600 * 25; // 10:00:00:00
 	Script.Scene = "Demo Scene";
-	Script.Record.Mode = TavrixSend::ETavrixRecordMode::Toggle;
+	Script.Record.Mode = CameraIndex == 0 ? TavrixSend::ETavrixRecordMode::Toggle : TavrixSend::ETavrixRecordMode::Off;
+	Script.Orbit.Radius += 100.0 * static_cast<double>(CameraIndex);
+	Script.Orbit.PeriodSeconds += 3.0 * static_cast<double>(CameraIndex);
 	Script.Record.TogglePeriod = std::chrono::duration_cast<TavrixSend::FTavrixDuration>(std::chrono::duration<double>(ToggleSeconds));
 	Script.Record.FirstTake = 1;
 	TavrixSend::FTavrixPacing Pacing;
@@ -193,6 +200,35 @@ std::unique_ptr<TavrixSend::FTavrixSendThread> StartDemoSender(const std::string
 	return std::make_unique<TavrixSend::FTavrixSendThread>(
 		std::make_unique<TavrixSend::FTavrixCameraPayloads>(Script), std::move(Socket), Pacing);
 }
+
+/** The endpoint next to Connection's (its port plus one), where the demo adds its second source. */
+std::optional<std::string> NextPort(const std::string& Connection)
+{
+	std::optional<TavrixSend::FTavrixEndpoint> Endpoint = TavrixSend::FTavrixEndpoint::Parse(Connection);
+	if (!Endpoint || Endpoint->Port == 65535)
+	{
+		return std::nullopt;
+	}
+	++Endpoint->Port;
+	return Endpoint->ToString();
+}
+
+// The names of the details the per-source options type into. A build whose source lacks one refuses the option.
+constexpr const TCHAR* SubjectNameProperty = TEXT("SubjectName");
+constexpr const TCHAR* AcceptFromProperty = TEXT("AcceptFrom");
+constexpr const TCHAR* CaptureProperty = TEXT("bCaptureRawDatagrams");
+
+/** One source of the run, in the order the sources were added. */
+struct FHostSource
+{
+	FHostSourceOptions Options;
+	TSharedPtr<ILiveLinkSource> Source;
+	FGuid Guid;
+	std::string Connection;
+	std::unique_ptr<TavrixSend::FTavrixSendThread> Demo;
+	FRateMeter Changes;
+	FRateMeter Published;
+};
 
 /** The plug-in's own log category: the view shows all of it. */
 constexpr std::string_view PluginLogCategory = "ModuleLog";
@@ -220,22 +256,26 @@ private:
 	bool StartEditor();
 	void WatchEditorEvents();
 	void StopWatchingEditorEvents();
-	bool CreateLiveLinkSource();
+	bool CreateSources();
 	bool CreateSourceFromConnectionString(const ULiveLinkSourceFactory& Factory);
-	bool CreateSourceThroughPanel(const ULiveLinkSourceFactory& Factory);
-	void FillInCreationPanel(const TSharedRef<SWidget>& Panel) const;
-	bool AddSourceToLiveLink();
+	bool CreateSourceThroughPanel(const ULiveLinkSourceFactory& Factory, const FHostSourceOptions& SourceOptions);
+	void FillInCreationPanel(const TSharedRef<SWidget>& Panel, const FHostSourceOptions& SourceOptions) const;
+	bool AddSourceToLiveLink(std::unique_ptr<FHostSource> Added);
+	bool FillInSourceDetails(const FHostSource& Added);
+	bool StartDemoSenders();
+	FHostSource* FindSource(const FGuid& Guid);
+	FHostSourceStatus* FindShownSource(const FGuid& Guid);
 	void RunTicks();
 	void Tick(FClock::time_point Start);
 	void KeepRecentLogLine(const FLogQueue::FLine& Line);
 	void ShowLogLine(const FLogQueue::FLine& Line);
-	void UpdateSourceState();
-	void UpdateSourceDetails();
+	void UpdateSourceStates();
+	void UpdateSourceDetails(const FHostSource& From, FHostSourceStatus& Into);
 	void UpdateTakeRecorderState();
 	void ShutDown();
 	int ReportOutcome() const;
 
-	void HandleSourceCreated(TSharedPtr<ILiveLinkSource> Created, FString CreatedConnection);
+	void HandleSourceCreated(TSharedPtr<ILiveLinkSource> Created, FString Connection);
 	void HandleStaticDataReceived(const FLiveLinkSubjectKey& Key, const FLiveLinkStaticDataStruct& Data);
 	void HandleFrameDataReceived(const FLiveLinkSubjectKey& Key, const FLiveLinkFrameDataStruct& Data);
 	void HandleTakeSlateChanged(const FString& Slate, UTakeMetaData* MetaData);
@@ -251,8 +291,6 @@ private:
 	FEditorInstance Editor;
 	FLiveLinkClient Client;
 
-	FRateMeter Changes;
-	FRateMeter Published;
 	bool bSlateChanged = false;
 	FDelegateHandle StaticHandle;
 	FDelegateHandle FrameHandle;
@@ -262,12 +300,15 @@ private:
 	FDelegateHandle StopHandle;
 
 	std::unique_ptr<UObject> FactoryObject;
-	TSharedPtr<ILiveLinkSource> Source;
-	FGuid SourceGuid;
-	std::string Connection;
-	std::unique_ptr<TavrixSend::FTavrixSendThread> Demo;
+	/** What the creation panel or the factory handed over last, until it is added to Live Link. */
+	TSharedPtr<ILiveLinkSource> CreatedSource;
+	std::string CreatedConnection;
+	/** In the order they were added; Status.Sources follows the same order. */
+	std::vector<std::unique_ptr<FHostSource>> Sources;
 	/** Why the run failed; empty while it goes well. */
 	std::string Error;
+	/** The failure is an option the sources cannot take: a bad argument. */
+	bool bBadArgument = false;
 };
 
 FEditorHostRun::FEditorHostRun(const FHostOptions& InOptions)
@@ -276,7 +317,6 @@ FEditorHostRun::FEditorHostRun(const FHostOptions& InOptions)
 {
 	Status.TickHz = Options.TickHz;
 	Status.bDemo = Options.bDemo;
-	Status.Subject = "Tavrix - Camera";
 }
 
 int FEditorHostRun::Run()
@@ -288,7 +328,7 @@ int FEditorHostRun::Run()
 		return ReportOutcome();
 	}
 	WatchEditorEvents();
-	if (CreateLiveLinkSource() && AddSourceToLiveLink())
+	if (CreateSources() && StartDemoSenders())
 	{
 		RunTicks();
 	}
@@ -334,7 +374,7 @@ void FEditorHostRun::StopWatchingEditorEvents()
 	FTakeRecorderHost::OnRecordingStopped().Remove(StopHandle);
 }
 
-bool FEditorHostRun::CreateLiveLinkSource()
+bool FEditorHostRun::CreateSources()
 {
 	FactoryObject = CreateTavrixFactory();
 	const ULiveLinkSourceFactory* Factory = static_cast<const ULiveLinkSourceFactory*>(FactoryObject.get());
@@ -343,30 +383,69 @@ bool FEditorHostRun::CreateLiveLinkSource()
 		Error = "the plug-in offers no Tavrix source factory";
 		return false;
 	}
-	return Options.ConnectionString ? CreateSourceFromConnectionString(*Factory) : CreateSourceThroughPanel(*Factory);
+	if (Options.ConnectionString)
+	{
+		auto Added = std::make_unique<FHostSource>();
+		Added->Options = Options.Sources.front();
+		return CreateSourceFromConnectionString(*Factory) && AddSourceToLiveLink(std::move(Added));
+	}
+	std::vector<FHostSourceOptions> Wanted = Options.Sources;
+	for (size_t Index = 0; Index < Wanted.size(); ++Index)
+	{
+		FHostSourceOptions& SourceOptions = Wanted[Index];
+		// The demo exists to show takes being recorded: it ticks the first source's "Auto Record" unless told otherwise.
+		if (Index == 0 && Options.bDemo && !SourceOptions.bAutoRecord)
+		{
+			SourceOptions.bAutoRecord = true;
+		}
+		if (!CreateSourceThroughPanel(*Factory, SourceOptions))
+		{
+			return false;
+		}
+		auto Added = std::make_unique<FHostSource>();
+		Added->Options = SourceOptions;
+		if (!AddSourceToLiveLink(std::move(Added)))
+		{
+			return false;
+		}
+		// The demo streams two cameras: a second source next to the first one when the command line gave only one.
+		if (Options.bDemo && Wanted.size() == 1)
+		{
+			FHostSourceOptions Second;
+			Second.Endpoint = NextPort(Sources.front()->Connection);
+			if (!Second.Endpoint)
+			{
+				Error = "the demo needs its first source on a fixed port below 65535, not " + Sources.front()->Connection;
+				return false;
+			}
+			Wanted.push_back(Second);
+		}
+	}
+	return true;
 }
 
 bool FEditorHostRun::CreateSourceFromConnectionString(const ULiveLinkSourceFactory& Factory)
 {
-	Connection = *Options.ConnectionString;
-	Source = Factory.CreateSource(FString::FromUtf8(Connection));
-	if (!Source.IsValid())
+	CreatedConnection = *Options.ConnectionString;
+	CreatedSource = Factory.CreateSource(FString::FromUtf8(CreatedConnection));
+	if (!CreatedSource.IsValid())
 	{
-		Error = "the factory refused the connection string " + Connection;
+		Error = "the factory refused the connection string " + CreatedConnection;
 		return false;
 	}
 	return true;
 }
 
-bool FEditorHostRun::CreateSourceThroughPanel(const ULiveLinkSourceFactory& Factory)
+bool FEditorHostRun::CreateSourceThroughPanel(const ULiveLinkSourceFactory& Factory, const FHostSourceOptions& SourceOptions)
 {
+	CreatedSource.Reset();
 	const TSharedRef<SWidget> Panel =
 		Factory.BuildCreationPanel(ULiveLinkSourceFactory::FOnLiveLinkSourceCreated::CreateRaw(this, &FEditorHostRun::HandleSourceCreated))
 			.ToSharedRef();
-	FillInCreationPanel(Panel);
+	FillInCreationPanel(Panel, SourceOptions);
 	FSlateUser::Click(FSlateUser::FindButton(Panel, TEXT("Ok")).ToSharedRef());
 	View->OnNote("source made through the creation panel\n" + FSlateUser::DumpTree(Panel).ToUtf8());
-	if (!Source.IsValid())
+	if (!CreatedSource.IsValid())
 	{
 		Error = "the creation panel did not create a source";
 		return false;
@@ -375,18 +454,15 @@ bool FEditorHostRun::CreateSourceThroughPanel(const ULiveLinkSourceFactory& Fact
 }
 
 /** As a user would: types the endpoint and sets the boxes the command line names, leaving the rest as they start. */
-void FEditorHostRun::FillInCreationPanel(const TSharedRef<SWidget>& Panel) const
+void FEditorHostRun::FillInCreationPanel(const TSharedRef<SWidget>& Panel, const FHostSourceOptions& SourceOptions) const
 {
-	if (Options.Endpoint)
+	if (SourceOptions.Endpoint)
 	{
 		FSlateUser::EnterText(FSlateUser::FindEditableTextBoxByLabel(Panel, TEXT("Network Address:Port")).ToSharedRef(),
-			FString::FromUtf8(*Options.Endpoint));
+			FString::FromUtf8(*SourceOptions.Endpoint));
 	}
-	// The demo exists to show takes being recorded: it ticks "Auto Record" unless told otherwise.
-	const std::optional<bool> bAutoRecord =
-		Options.bAutoRecord ? Options.bAutoRecord : (Options.bDemo ? std::optional<bool>(true) : std::nullopt);
-	const std::pair<const TCHAR*, std::optional<bool>> Boxes[] = {{TEXT("Auto Lens Update"), Options.bAutoLens},
-		{TEXT("Auto Scene/Take"), Options.bAutoSceneTake}, {TEXT("Auto Record"), bAutoRecord}};
+	const std::pair<const TCHAR*, std::optional<bool>> Boxes[] = {{TEXT("Auto Lens Update"), SourceOptions.bAutoLens},
+		{TEXT("Auto Scene/Take"), SourceOptions.bAutoSceneTake}, {TEXT("Auto Record"), SourceOptions.bAutoRecord}};
 	for (const auto& [Label, bTicked] : Boxes)
 	{
 		if (bTicked)
@@ -396,23 +472,73 @@ void FEditorHostRun::FillInCreationPanel(const TSharedRef<SWidget>& Panel) const
 	}
 }
 
-bool FEditorHostRun::AddSourceToLiveLink()
+/** Takes what was just created into Live Link, and into the run's list of sources. */
+bool FEditorHostRun::AddSourceToLiveLink(std::unique_ptr<FHostSource> AddedOwner)
 {
-	SourceGuid = Client.AddSource(Source);
-	Status.bHasSource = true;
-	Status.Source = ReadSourceState(*Source, Connection);
-	View->OnSource(Status.Source);
+	FHostSource& Added = *Sources.emplace_back(std::move(AddedOwner));
+	Added.Source = CreatedSource;
+	Added.Connection = CreatedConnection;
+	CreatedSource.Reset();
+	Added.Guid = Client.AddSource(Added.Source);
+	FHostSourceStatus& Shown = Status.Sources.emplace_back();
+	Shown.Source = ReadSourceState(*Added.Source, Added.Connection);
+	Shown.Subject = Added.Options.SubjectName.value_or("Tavrix - Camera");
+	View->OnSource(Shown.Source);
+	return FillInSourceDetails(Added);
+}
+
+/** As a user would in the source's details, once it is listed. */
+bool FEditorHostRun::FillInSourceDetails(const FHostSource& Added)
+{
 	// A capture that cannot start is the plug-in's to report (its log says why); receiving goes on without it.
-	if (Options.bCapture)
+	if (Added.Options.bCapture)
 	{
-		FLiveLinkClientTesting::SetSourceSettingsProperty(Client, SourceGuid, FName(TEXT("bCaptureRawDatagrams")), TEXT("True"));
+		FLiveLinkClientTesting::SetSourceSettingsProperty(Client, Added.Guid, FName(CaptureProperty), TEXT("True"));
 	}
-	if (Options.bDemo)
+	const std::tuple<const char*, const TCHAR*, const std::optional<std::string>&> Typed[] = {
+		{"--subject-name", SubjectNameProperty, Added.Options.SubjectName},
+		{"--accept-from", AcceptFromProperty, Added.Options.AcceptFrom}};
+	for (const auto& [Switch, Property, Value] : Typed)
 	{
-		Demo = StartDemoSender(Connection, Options.DemoToggleSeconds, Error);
-		return Demo != nullptr;
+		FString Refusal;
+		if (Value &&
+			!FLiveLinkClientTesting::SetSourceSettingsProperty(Client, Added.Guid, FName(Property), FString::FromUtf8(*Value), &Refusal))
+		{
+			Error = std::string(Switch) + " '" + *Value + "' was refused by the source's details: " + Refusal.ToUtf8();
+			bBadArgument = true;
+			return false;
+		}
 	}
 	return true;
+}
+
+bool FEditorHostRun::StartDemoSenders()
+{
+	if (!Options.bDemo)
+	{
+		return true;
+	}
+	for (size_t Index = 0; Index < Sources.size(); ++Index)
+	{
+		Sources[Index]->Demo = StartDemoSender(Sources[Index]->Connection, Index, Options.DemoToggleSeconds, Error);
+		if (Sources[Index]->Demo == nullptr)
+		{
+			return false;
+		}
+	}
+	return true;
+}
+
+FHostSource* FEditorHostRun::FindSource(const FGuid& Guid)
+{
+	for (const std::unique_ptr<FHostSource>& Source : Sources)
+	{
+		if (Source->Guid == Guid)
+		{
+			return Source.get();
+		}
+	}
+	return nullptr;
 }
 
 void FEditorHostRun::RunTicks()
@@ -439,14 +565,16 @@ void FEditorHostRun::Tick(FClock::time_point Start)
 		KeepRecentLogLine(Line);
 		ShowLogLine(Line);
 	}
-	UpdateSourceState();
-	UpdateSourceDetails();
+	UpdateSourceStates();
 	UpdateTakeRecorderState();
 	const FClock::time_point TickEnd = FClock::now();
 	Status.Tick = FLiveLinkClientTesting::GetTickCount(Client);
 	Status.ElapsedSeconds = std::chrono::duration<double>(TickEnd - Start).count();
-	Status.UpdatesPerSecond = Changes.PerSecond(TickEnd);
-	Status.PublishedPerSecond = Published.PerSecond(TickEnd);
+	for (size_t Index = 0; Index < Sources.size(); ++Index)
+	{
+		Status.Sources[Index].UpdatesPerSecond = Sources[Index]->Changes.PerSecond(TickEnd);
+		Status.Sources[Index].PublishedPerSecond = Sources[Index]->Published.PerSecond(TickEnd);
+	}
 	View->OnTickEnd(Status);
 }
 
@@ -467,21 +595,27 @@ void FEditorHostRun::ShowLogLine(const FLogQueue::FLine& Line)
 	}
 }
 
-void FEditorHostRun::UpdateSourceState()
+void FEditorHostRun::UpdateSourceStates()
 {
-	const FHostSourceState SourceState = ReadSourceState(*Source, Connection);
-	if (!(SourceState == Status.Source))
+	for (size_t Index = 0; Index < Sources.size(); ++Index)
 	{
-		Status.Source = SourceState;
-		View->OnSource(SourceState);
+		const FHostSource& Source = *Sources[Index];
+		FHostSourceStatus& Shown = Status.Sources[Index];
+		const FHostSourceState SourceState = ReadSourceState(*Source.Source, Source.Connection);
+		if (!(SourceState == Shown.Source))
+		{
+			Shown.Source = SourceState;
+			View->OnSource(SourceState);
+		}
+		UpdateSourceDetails(Source, Shown);
 	}
 }
 
 /** As the details panel does: every property shown in the editor, by reflection, with its value as text. */
-void FEditorHostRun::UpdateSourceDetails()
+void FEditorHostRun::UpdateSourceDetails(const FHostSource& From, FHostSourceStatus& Into)
 {
-	Status.SourceDetails.clear();
-	const ULiveLinkSourceSettings* Settings = Client.GetSourceSettings(SourceGuid);
+	Into.Details.clear();
+	const ULiveLinkSourceSettings* Settings = Client.GetSourceSettings(From.Guid);
 	if (Settings == nullptr)
 	{
 		return;
@@ -515,7 +649,7 @@ void FEditorHostRun::UpdateSourceDetails()
 			Detail.Json = FJsonLine::Quote(Detail.Text);
 			break;
 		}
-		Status.SourceDetails.push_back(std::move(Detail));
+		Into.Details.push_back(std::move(Detail));
 	}
 }
 
@@ -540,16 +674,26 @@ void FEditorHostRun::UpdateTakeRecorderState()
 	}
 }
 
-/** In order: the demo sender, the source (shut-down request, then release), Take Recorder; the modules follow. */
+/** In order: the demo senders, the sources (shut-down request, then release), Take Recorder; the modules follow. */
 void FEditorHostRun::ShutDown()
 {
-	if (Demo)
+	for (const std::unique_ptr<FHostSource>& Source : Sources)
 	{
-		Demo->RequestStop();
-		Demo->Join();
-		Demo.reset();
+		if (Source->Demo)
+		{
+			Source->Demo->RequestStop();
+		}
 	}
-	Source.Reset();
+	for (const std::unique_ptr<FHostSource>& Source : Sources)
+	{
+		if (Source->Demo)
+		{
+			Source->Demo->Join();
+			Source->Demo.reset();
+		}
+		Source->Source.Reset();
+	}
+	CreatedSource.Reset();
 	Client.RemoveAllSources();
 	FTakeRecorderHost::Shutdown();
 	StopWatchingEditorEvents();
@@ -567,7 +711,7 @@ int FEditorHostRun::ReportOutcome() const
 	if (!Error.empty())
 	{
 		std::fprintf(stderr, "tavrix-host: %s\n", Error.c_str());
-		return 1;
+		return bBadArgument ? 2 : 1;
 	}
 	if (!Status.TakeFile.empty())
 	{
@@ -576,37 +720,55 @@ int FEditorHostRun::ReportOutcome() const
 	return 0;
 }
 
-void FEditorHostRun::HandleSourceCreated(TSharedPtr<ILiveLinkSource> Created, FString CreatedConnection)
+void FEditorHostRun::HandleSourceCreated(TSharedPtr<ILiveLinkSource> Created, FString Connection)
 {
-	Source = Created;
-	Connection = CreatedConnection.ToUtf8();
+	CreatedSource = Created;
+	CreatedConnection = Connection.ToUtf8();
+}
+
+FHostSourceStatus* FEditorHostRun::FindShownSource(const FGuid& Guid)
+{
+	for (size_t Index = 0; Index < Sources.size(); ++Index)
+	{
+		if (Sources[Index]->Guid == Guid)
+		{
+			return &Status.Sources[Index];
+		}
+	}
+	return nullptr;
 }
 
 void FEditorHostRun::HandleStaticDataReceived(const FLiveLinkSubjectKey& Key, const FLiveLinkStaticDataStruct& Data)
 {
-	if (const FLiveLinkCameraStaticData* Camera = Data.Cast<FLiveLinkCameraStaticData>())
+	const FLiveLinkCameraStaticData* Camera = Data.Cast<FLiveLinkCameraStaticData>();
+	FHostSourceStatus* Shown = FindShownSource(Key.Source);
+	if (Camera != nullptr && Shown != nullptr)
 	{
-		Status.bHasStaticData = true;
-		View->OnStaticData(Key.SubjectName.ToString().ToUtf8(), *Camera);
+		Shown->bHasStaticData = true;
+		Shown->Subject = Key.SubjectName.ToString().ToUtf8();
+		View->OnStaticData(Shown->Source.Connection, Shown->Subject, *Camera);
 	}
 }
 
 void FEditorHostRun::HandleFrameDataReceived(const FLiveLinkSubjectKey& Key, const FLiveLinkFrameDataStruct& Data)
 {
 	const FLiveLinkCameraFrameData* Camera = Data.Cast<FLiveLinkCameraFrameData>();
-	if (Camera == nullptr)
+	FHostSource* Source = FindSource(Key.Source);
+	FHostSourceStatus* Shown = FindShownSource(Key.Source);
+	if (Camera == nullptr || Source == nullptr || Shown == nullptr)
 	{
 		return;
 	}
 	const FClock::time_point At = FClock::now();
-	Published.Add(At);
-	if (!Status.bHasFrame || !SameFrameContent(Status.LastFrame, *Camera))
+	Source->Published.Add(At);
+	if (!Shown->bHasFrame || !SameFrameContent(Shown->LastFrame, *Camera))
 	{
-		Changes.Add(At);
+		Source->Changes.Add(At);
 	}
-	Status.bHasFrame = true;
-	Status.LastFrame = *Camera;
-	View->OnFrame(Key.SubjectName.ToString().ToUtf8(), FLiveLinkClientTesting::GetTickCount(Client) + 1, *Camera);
+	Shown->bHasFrame = true;
+	Shown->LastFrame = *Camera;
+	Shown->Subject = Key.SubjectName.ToString().ToUtf8();
+	View->OnFrame(Shown->Source.Connection, Shown->Subject, FLiveLinkClientTesting::GetTickCount(Client) + 1, *Camera);
 }
 
 // Slate and take number are set one after the other: one event reports both, before what the same tick starts.

@@ -1,9 +1,14 @@
 #include "HostOptions.h"
 
+#include "TavrixCommandLineErrors.h"
 #include "TavrixUdpSocket.h"
+
+#include <CLI/CLI.hpp>
 
 #include <charconv>
 #include <cmath>
+#include <functional>
+#include <map>
 
 namespace
 {
@@ -12,166 +17,234 @@ bool ParseDouble(const std::string& Text, double& OutValue)
 	const std::from_chars_result Result = std::from_chars(Text.data(), Text.data() + Text.size(), OutValue);
 	return Result.ec == std::errc() && Result.ptr == Text.data() + Text.size() && std::isfinite(OutValue);
 }
+
+constexpr const char* SourceGroup = "Each source (after its --endpoint; before any, the first source)";
+constexpr const char* RunGroup = "The run";
+
+/** An option whose value must read as a number InAccepts takes; the refusal says what it takes. */
+CLI::Option* AddNumber(CLI::App& App, const std::string& Name, const std::string& ValueName, const std::string& Description,
+	const std::string& Takes, std::function<bool(double)> InAccepts, std::function<void(double)> InStore)
+{
+	const auto Store = [=](const std::string& Text) {
+		double Value = 0.0;
+		if (!ParseDouble(Text, Value) || !InAccepts(Value))
+		{
+			throw CLI::ValidationError(Name + " takes " + Takes + ", not '" + Text + "'");
+		}
+		InStore(Value);
+	};
+	return App.add_option_function<std::string>(Name, Store, Description)->type_name(ValueName)->group(RunGroup);
+}
+
+/** The options, their values stored into OutOptions; what belongs to one source is gathered afterwards, in order. */
+struct FHostCommandLine
+{
+	CLI::App App{"Runs the TavrixLiveLink plug-in as the editor would, without the editor.", "tavrix-host"};
+	CLI::App* Settings = nullptr;
+	CLI::App* SettingsSet = nullptr;
+	CLI::Option* Endpoint = nullptr;
+	/** Per-source switches, with the value each sets. */
+	std::map<const CLI::Option*, std::pair<std::optional<bool> FHostSourceOptions::*, bool>> Boxes;
+	CLI::Option* SubjectName = nullptr;
+	CLI::Option* AcceptFrom = nullptr;
+	CLI::Option* Capture = nullptr;
+	std::map<const CLI::Option*, EHostOutput> Outputs;
+	std::string SettingKey;
+	std::string SettingValue;
+
+	explicit FHostCommandLine(FHostOptions& OutOptions);
+};
+
+FHostCommandLine::FHostCommandLine(FHostOptions& OutOptions)
+{
+	App.footer(R"(Sources are added as a user adds them: for each, the factory's creation panel opens with the project settings,
+the options of that source fill it in, and Ok is pressed; then its details are filled in. Repeat --endpoint to add
+more sources, each followed by its own options.
+
+Sub-commands:
+  tavrix-host [--project DIR] settings             list the project settings of the plug-in
+  tavrix-host [--project DIR] settings set KEY VALUE
+                                                   change one setting (e.g. settings set bAutoRecord True)
+
+Exit status: 0 after a clean shut-down, 1 when the host cannot run, 2 on a bad argument.)");
+	App.get_formatter()->column_width(30);
+	App.get_formatter()->label("OPTIONS", "options");
+	// The per-source options may come once for each source, and a later run-wide switch wins over an earlier one.
+	App.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+	App.set_help_flag("-h,--help", "this text");
+
+	App.add_option("--project", OutOptions.ProjectDir, "the project folder: Config/DefaultGame.ini, Saved/Takes/ (default: current folder)")
+		->type_name("DIR")
+		->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+	// Strict on purpose: the panel reads the text with the engine's parser, which accepts more than a dotted quad.
+	const CLI::Validator DottedQuad(
+		[](std::string& Text) {
+			return TavrixSend::FTavrixEndpoint::Parse(Text) ? std::string()
+															: "takes A.B.C.D:PORT (decimal octets 0-255, port 1-65535), not '" + Text + "'";
+		},
+		"", "");
+	Endpoint = App.add_option("--endpoint")
+				   ->description("type this into a new source's \"Network Address:Port\" entry; repeat for more sources")
+				   ->type_name("A.B.C.D:PORT")
+				   ->check(DottedQuad)
+				   ->group(SourceGroup);
+	const auto AddBox = [this](const std::string& Name, std::optional<bool> FHostSourceOptions::*Box, const std::string& Label) {
+		Boxes[App.add_flag(Name)->description("tick \"" + Label + "\"")->disable_flag_override()->group(SourceGroup)] = {Box, true};
+		Boxes[App.add_flag("--no-" + Name.substr(2))->description("clear \"" + Label + "\"")->disable_flag_override()->group(SourceGroup)] =
+			{Box, false};
+	};
+	AddBox("--auto-lens", &FHostSourceOptions::bAutoLens, "Auto Lens Update");
+	AddBox("--auto-scene-take", &FHostSourceOptions::bAutoSceneTake, "Auto Scene/Take");
+	AddBox("--auto-record", &FHostSourceOptions::bAutoRecord, "Auto Record");
+	SubjectName = App.add_option("--subject-name")
+					  ->description("type this into the source's details as the name of its subject")
+					  ->type_name("NAME")
+					  ->group(SourceGroup);
+	AcceptFrom = App.add_option("--accept-from")
+					 ->description("type this into the source's details: the senders whose datagrams it takes")
+					 ->type_name("LIST")
+					 ->group(SourceGroup);
+	Capture = App.add_flag("--capture")
+				  ->description("tick the source's \"Capture Raw Datagrams\": every datagram received goes to\n"
+								"a pcap file under <project>/Saved/TavrixCaptures/")
+				  ->disable_flag_override()
+				  ->group(SourceGroup);
+	App.add_option("--connection-string")
+		->description("create the single source from a connection string instead of the panel\n(lens off, scene/take on, record off)")
+		->type_name("A.B.C.D:PORT")
+		->check(DottedQuad)
+		->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+		->each([&OutOptions](const std::string& Text) { OutOptions.ConnectionString = Text; })
+		->group(RunGroup);
+
+	AddNumber(
+		App, "--tick-hz", "HZ", "Live Link ticks per second (default 60)", "a rate above 0 and up to 1000",
+		[](double Value) { return Value > 0.0 && Value <= 1000.0; }, [&OutOptions](double Value) { OutOptions.TickHz = Value; });
+	AddNumber(
+		App, "--duration", "SECONDS", "stop after this long (default: run until Ctrl-C or SIGTERM)", "a number of seconds",
+		[](double Value) { return Value >= 0.0; }, [&OutOptions](double Value) { OutOptions.DurationSeconds = Value; });
+	App.add_flag("--no-take-recorder")
+		->description("do not open the Take Recorder panel")
+		->disable_flag_override()
+		->each([&OutOptions](const std::string&) { OutOptions.bTakeRecorder = false; })
+		->group(RunGroup);
+	App.add_flag("--take-recorder-refuses", OutOptions.bTakeRecorderRefuses,
+		   "Take Recorder refuses every start (as with no sources, or a take under review)")
+		->disable_flag_override()
+		->group(RunGroup);
+	AddNumber(
+		App, "--take-recorder-countdown", "SECONDS", "Take Recorder counts down this long, in ticks, before a take starts (default 0)",
+		"a number of seconds from 0 to 3600", [](double Value) { return Value >= 0.0 && Value <= 3600.0; },
+		[&OutOptions](double Value) { OutOptions.TakeRecorderCountdownSeconds = Value; });
+	App.add_flag("--demo", OutOptions.bDemo,
+		   "also stream demo cameras from inside the host, one to each of two sources\n"
+		   "(a second source is added next to the first when only one is given)")
+		->disable_flag_override()
+		->group(RunGroup);
+	AddNumber(
+		App, "--demo-toggle", "SECONDS", "the first demo camera starts and stops recording this often (default 4)",
+		"a positive number of seconds", [](double Value) { return Value > 0.0; },
+		[&OutOptions](double Value) { OutOptions.DemoToggleSeconds = Value; });
+	Outputs[App.add_flag("--live")->description("live view (default on a terminal)")->disable_flag_override()->group(RunGroup)] =
+		EHostOutput::Live;
+	Outputs[App.add_flag("--jsonl")->description("one JSON object per line")->disable_flag_override()->group(RunGroup)] =
+		EHostOutput::JsonLines;
+	Outputs[App.add_flag("--plain")->description("plain status lines (default otherwise)")->disable_flag_override()->group(RunGroup)] =
+		EHostOutput::Plain;
+
+	Settings = App.add_subcommand("settings", "list the project settings of the plug-in, or change one with: settings set KEY VALUE");
+	Settings->fallthrough();
+	SettingsSet = Settings->add_subcommand("set", "change one setting");
+	SettingsSet->fallthrough();
+	SettingsSet->add_option("KEY", SettingKey, "the setting's name");
+	SettingsSet->add_option("VALUE", SettingValue, "its new value, as the settings file writes it");
+}
+
+/** Hands each per-source option to the source it follows, in command-line order. */
+void GatherSources(const FHostCommandLine& CommandLine, FHostOptions& OutOptions)
+{
+	OutOptions.Sources.assign(1, FHostSourceOptions());
+	bool bEndpointGiven = false;
+	std::map<const CLI::Option*, size_t> Occurrences;
+	for (const CLI::Option* Option : CommandLine.App.parse_order())
+	{
+		const size_t Occurrence = Occurrences[Option]++;
+		const auto Value = [&] { return Option->results().at(Occurrence); };
+		FHostSourceOptions& Current = OutOptions.Sources.back();
+		if (Option == CommandLine.Endpoint)
+		{
+			if (bEndpointGiven)
+			{
+				OutOptions.Sources.emplace_back();
+			}
+			bEndpointGiven = true;
+			OutOptions.Sources.back().Endpoint = Value();
+		}
+		else if (const auto Box = CommandLine.Boxes.find(Option); Box != CommandLine.Boxes.end())
+		{
+			Current.*(Box->second.first) = Box->second.second;
+		}
+		else if (Option == CommandLine.SubjectName)
+		{
+			Current.SubjectName = Value();
+		}
+		else if (Option == CommandLine.AcceptFrom)
+		{
+			Current.AcceptFrom = Value();
+		}
+		else if (Option == CommandLine.Capture)
+		{
+			Current.bCapture = true;
+		}
+		else if (const auto Output = CommandLine.Outputs.find(Option); Output != CommandLine.Outputs.end())
+		{
+			OutOptions.Output = Output->second;
+		}
+	}
+}
 } // namespace
 
 bool ParseHostOptions(const std::vector<std::string>& Arguments, FHostOptions& OutOptions, std::string& OutError)
 {
 	FHostOptions Options;
-	for (size_t Index = 0; Index < Arguments.size(); ++Index)
+	FHostCommandLine CommandLine(Options);
+	try
 	{
-		const std::string& Argument = Arguments[Index];
-		const auto NextValue = [&](std::string& OutValue) -> bool {
-			if (Index + 1 >= Arguments.size())
-			{
-				OutError = Argument + " needs a value";
-				return false;
-			}
-			OutValue = Arguments[++Index];
-			return true;
-		};
-		std::string Value;
+		// CLI11 takes the arguments last first.
+		CommandLine.App.parse(std::vector<std::string>(Arguments.rbegin(), Arguments.rend()));
+	}
+	catch (const CLI::CallForHelp&)
+	{
+		Options.bHelp = true;
+		OutOptions = Options;
+		return true;
+	}
+	catch (const CLI::ParseError& Error)
+	{
+		OutError = TavrixSend::DescribeParseError(CommandLine.App, Error, Arguments);
+		return false;
+	}
+	GatherSources(CommandLine, Options);
 
-		if (Argument == "--help" || Argument == "-h")
+	Options.bSettingsCommand = CommandLine.Settings->parsed();
+	if (CommandLine.SettingsSet->parsed())
+	{
+		if (CommandLine.SettingsSet->count("KEY") == 0 || CommandLine.SettingsSet->count("VALUE") == 0)
 		{
-			Options.bHelp = true;
-		}
-		else if (Argument == "settings" && !Options.bSettingsCommand)
-		{
-			Options.bSettingsCommand = true;
-			if (Index + 1 < Arguments.size() && Arguments[Index + 1] == "set")
-			{
-				if (Index + 3 >= Arguments.size())
-				{
-					OutError = "settings set needs a KEY and a VALUE";
-					return false;
-				}
-				Options.SettingToSet = std::make_pair(Arguments[Index + 2], Arguments[Index + 3]);
-				Index += 3;
-			}
-		}
-		else if (Argument == "--project")
-		{
-			if (!NextValue(Options.ProjectDir))
-			{
-				return false;
-			}
-		}
-		else if (Argument == "--endpoint" || Argument == "--connection-string")
-		{
-			if (!NextValue(Value))
-			{
-				return false;
-			}
-			// Strict on purpose: the panel reads the text with the engine's parser, which accepts more than a dotted quad.
-			if (!TavrixSend::FTavrixEndpoint::Parse(Value))
-			{
-				OutError = Argument + " takes A.B.C.D:PORT (decimal octets 0-255, port 1-65535), not '" + Value + "'";
-				return false;
-			}
-			(Argument == "--endpoint" ? Options.Endpoint : Options.ConnectionString) = Value;
-		}
-		else if (Argument == "--auto-lens" || Argument == "--no-auto-lens")
-		{
-			Options.bAutoLens = Argument == "--auto-lens";
-		}
-		else if (Argument == "--auto-scene-take" || Argument == "--no-auto-scene-take")
-		{
-			Options.bAutoSceneTake = Argument == "--auto-scene-take";
-		}
-		else if (Argument == "--auto-record" || Argument == "--no-auto-record")
-		{
-			Options.bAutoRecord = Argument == "--auto-record";
-		}
-		else if (Argument == "--tick-hz")
-		{
-			if (!NextValue(Value))
-			{
-				return false;
-			}
-			if (!ParseDouble(Value, Options.TickHz) || Options.TickHz <= 0.0 || Options.TickHz > 1000.0)
-			{
-				OutError = "--tick-hz takes a rate above 0 and up to 1000, not '" + Value + "'";
-				return false;
-			}
-		}
-		else if (Argument == "--duration")
-		{
-			double Seconds = 0.0;
-			if (!NextValue(Value))
-			{
-				return false;
-			}
-			if (!ParseDouble(Value, Seconds) || Seconds < 0.0)
-			{
-				OutError = "--duration takes a number of seconds, not '" + Value + "'";
-				return false;
-			}
-			Options.DurationSeconds = Seconds;
-		}
-		else if (Argument == "--demo-toggle")
-		{
-			if (!NextValue(Value))
-			{
-				return false;
-			}
-			if (!ParseDouble(Value, Options.DemoToggleSeconds) || Options.DemoToggleSeconds <= 0.0)
-			{
-				OutError = "--demo-toggle takes a positive number of seconds, not '" + Value + "'";
-				return false;
-			}
-		}
-		else if (Argument == "--no-take-recorder")
-		{
-			Options.bTakeRecorder = false;
-		}
-		else if (Argument == "--take-recorder-refuses")
-		{
-			Options.bTakeRecorderRefuses = true;
-		}
-		else if (Argument == "--take-recorder-countdown")
-		{
-			if (!NextValue(Value))
-			{
-				return false;
-			}
-			if (!ParseDouble(Value, Options.TakeRecorderCountdownSeconds) || Options.TakeRecorderCountdownSeconds < 0.0 ||
-				Options.TakeRecorderCountdownSeconds > 3600.0)
-			{
-				OutError = "--take-recorder-countdown takes a number of seconds from 0 to 3600, not '" + Value + "'";
-				return false;
-			}
-		}
-		else if (Argument == "--demo")
-		{
-			Options.bDemo = true;
-		}
-		else if (Argument == "--capture")
-		{
-			Options.bCapture = true;
-		}
-		else if (Argument == "--jsonl")
-		{
-			Options.Output = EHostOutput::JsonLines;
-		}
-		else if (Argument == "--live")
-		{
-			Options.Output = EHostOutput::Live;
-		}
-		else if (Argument == "--plain")
-		{
-			Options.Output = EHostOutput::Plain;
-		}
-		else
-		{
-			OutError = "unknown argument '" + Argument + "'";
+			OutError = "settings set needs a KEY and a VALUE";
 			return false;
 		}
+		Options.SettingToSet = std::make_pair(CommandLine.SettingKey, CommandLine.SettingValue);
 	}
-	if (Options.ConnectionString && (Options.Endpoint || Options.bAutoLens || Options.bAutoSceneTake || Options.bAutoRecord))
+	if (Options.ConnectionString)
 	{
-		OutError =
-			"--connection-string creates the source without the panel: it cannot be combined with --endpoint or the --[no-]auto-* options";
-		return false;
+		const FHostSourceOptions& Only = Options.Sources.front();
+		if (Options.Sources.size() > 1 || Only.Endpoint || Only.bAutoLens || Only.bAutoSceneTake || Only.bAutoRecord)
+		{
+			OutError = "--connection-string creates the source without the panel: it cannot be combined with --endpoint or the "
+					   "--[no-]auto-* options";
+			return false;
+		}
 	}
 	OutOptions = Options;
 	return true;
@@ -179,37 +252,6 @@ bool ParseHostOptions(const std::vector<std::string>& Arguments, FHostOptions& O
 
 std::string GetHostUsage()
 {
-	return R"(Usage:
-  tavrix-host [--project DIR] [options]            run the editor host with one Tavrix Live Link source
-  tavrix-host [--project DIR] settings             list the project settings of the plug-in
-  tavrix-host [--project DIR] settings set KEY VALUE
-                                                   change one setting (e.g. settings set bAutoRecord True)
-
-The source is created as a user would create it: the factory's creation panel opens with the project settings,
-the options below fill it in, and Ok is pressed.
-
-Options:
-  --project DIR               the project folder: Config/DefaultGame.ini, Saved/Takes/ (default: current folder)
-  --endpoint A.B.C.D:PORT     type this into the panel's "Network Address:Port" entry
-  --[no-]auto-lens            tick or clear "Auto Lens Update"
-  --[no-]auto-scene-take      tick or clear "Auto Scene/Take"
-  --[no-]auto-record          tick or clear "Auto Record"
-  --connection-string A.B.C.D:PORT
-                              create the source from a connection string instead of the panel
-                              (lens off, scene/take on, record off)
-  --tick-hz HZ                Live Link ticks per second (default 60)
-  --duration SECONDS          stop after this long (default: run until Ctrl-C or SIGTERM)
-  --no-take-recorder          do not open the Take Recorder panel
-  --take-recorder-refuses     Take Recorder refuses every start (as with no sources, or a take under review)
-  --take-recorder-countdown SECONDS
-                              Take Recorder counts down this long, in ticks, before a take starts (default 0)
-  --capture                   tick the source's "Capture Raw Datagrams": every datagram received goes to
-                              a pcap file under <project>/Saved/TavrixCaptures/
-  --demo                      also stream a demo camera to the source from inside the host
-  --demo-toggle SECONDS       the demo starts and stops recording this often (default 4)
-  --live | --jsonl | --plain  live view (default on a terminal), JSON lines, or plain status lines
-  --help                      this text
-
-Exit status: 0 after a clean shut-down, 1 when the host cannot run, 2 on a bad argument.
-)";
+	FHostOptions Unused;
+	return FHostCommandLine(Unused).App.help();
 }

@@ -14,6 +14,28 @@ enum class EHostOutput
 	Plain,
 };
 
+/**
+ * One source to add, as a user adds it: what is typed into its creation panel, then into its details once it is in
+ * Live Link. Unset values leave what the panel or the details start with.
+ */
+struct FHostSourceOptions
+{
+	/** Typed into the creation panel's endpoint entry; unset keeps the panel's initial text. */
+	std::optional<std::string> Endpoint;
+	/** Ticks or clears the panel's boxes; unset keeps the initial state from the project settings. */
+	std::optional<bool> bAutoLens;
+	std::optional<bool> bAutoSceneTake;
+	std::optional<bool> bAutoRecord;
+	/** Typed into the source's details: the name its subject is published under. */
+	std::optional<std::string> SubjectName;
+	/** Typed into the source's details: the senders whose datagrams it takes. */
+	std::optional<std::string> AcceptFrom;
+	/** Ticks the source's "Capture Raw Datagrams" once it is added. */
+	bool bCapture = false;
+
+	bool operator==(const FHostSourceOptions& Other) const = default;
+};
+
 /** The command line of tavrix-host. */
 struct FHostOptions
 {
@@ -23,13 +45,12 @@ struct FHostOptions
 	bool bSettingsCommand = false;
 	std::optional<std::pair<std::string, std::string>> SettingToSet;
 
-	/** Typed into the creation panel's endpoint entry; unset keeps the panel's initial text. */
-	std::optional<std::string> Endpoint;
-	/** Ticks or clears the panel's boxes; unset keeps the initial state from the project settings. */
-	std::optional<bool> bAutoLens;
-	std::optional<bool> bAutoSceneTake;
-	std::optional<bool> bAutoRecord;
-	/** Creates the source through the factory's connection-string route instead of the panel. */
+	/**
+	 * The sources, one creation panel each, in the order they are added; never empty. Each --endpoint after the first
+	 * starts another; the per-source options apply to the latest one, those before any --endpoint to the first.
+	 */
+	std::vector<FHostSourceOptions> Sources = std::vector<FHostSourceOptions>(1);
+	/** Creates the (single) source through the factory's connection-string route instead of the panel. */
 	std::optional<std::string> ConnectionString;
 
 	double TickHz = 60.0;
@@ -39,10 +60,8 @@ struct FHostOptions
 	bool bTakeRecorderRefuses = false;
 	/** Seconds Take Recorder counts down, in Live Link ticks, before a take really starts; 0 starts at once. */
 	double TakeRecorderCountdownSeconds = 0.0;
-	/** Ticks the source's "Capture Raw Datagrams" once it is added, as a user would in its details. */
-	bool bCapture = false;
 	bool bDemo = false;
-	/** Seconds between record toggles of the demo sender. */
+	/** Seconds between record toggles of the demo senders. */
 	double DemoToggleSeconds = 4.0;
 	EHostOutput Output = EHostOutput::Automatic;
 	bool bHelp = false;

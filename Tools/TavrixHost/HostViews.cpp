@@ -54,6 +54,7 @@ public:
 	{
 		Emit(FJsonLine()
 				 .Add("event", "source")
+				 .Add("source", State.Connection)
 				 .Add("type", State.Type)
 				 .Add("machine", State.Machine)
 				 .Add("status", State.Status)
@@ -61,10 +62,11 @@ public:
 				 .Add("connection", State.Connection));
 	}
 
-	void OnStaticData(const std::string& Subject, const FLiveLinkCameraStaticData& StaticData) override
+	void OnStaticData(const std::string& Source, const std::string& Subject, const FLiveLinkCameraStaticData& StaticData) override
 	{
 		Emit(FJsonLine()
 				 .Add("event", "static")
+				 .Add("source", Source)
 				 .Add("subject", Subject)
 				 .Add("fieldOfView", StaticData.bIsFieldOfViewSupported)
 				 .Add("aspectRatio", StaticData.bIsAspectRatioSupported)
@@ -74,7 +76,7 @@ public:
 				 .Add("focusDistance", StaticData.bIsFocusDistanceSupported));
 	}
 
-	void OnFrame(const std::string& Subject, uint64_t Tick, const FLiveLinkCameraFrameData& Frame) override
+	void OnFrame(const std::string& Source, const std::string& Subject, uint64_t Tick, const FLiveLinkCameraFrameData& Frame) override
 	{
 		const FTransform& Transform = Frame.Transform;
 		const float Location[3] = {Transform.Translation.X, Transform.Translation.Y, Transform.Translation.Z};
@@ -82,6 +84,7 @@ public:
 		const float Scale[3] = {Transform.Scale3D.X, Transform.Scale3D.Y, Transform.Scale3D.Z};
 		Emit(FJsonLine()
 				 .Add("event", "frame")
+				 .Add("source", Source)
 				 .Add("subject", Subject)
 				 .Add("tick", static_cast<unsigned long long>(Tick))
 				 .Add("worldTime", Frame.WorldTime.GetOffsettedTime())
@@ -138,13 +141,21 @@ public:
 	void OnShutdown(const FHostStatus& Status) override { EmitStats(Status); }
 
 private:
-	/** The source's "Stream" and "Capture" details, each under its property's name with a lower-case first letter. */
+	/** Per source, its "Stream" and "Capture" details, each under its property's name with a lower-case first letter. */
 	void EmitStats(const FHostStatus& Status)
 	{
+		for (const FHostSourceStatus& Source : Status.Sources)
+		{
+			EmitStats(Source);
+		}
+	}
+
+	void EmitStats(const FHostSourceStatus& Source)
+	{
 		FJsonLine Line;
-		Line.Add("event", "stats");
+		Line.Add("event", "stats").Add("source", Source.Source.Connection).Add("subject", Source.Subject);
 		bool bAny = false;
-		for (const FHostSourceDetail& Detail : Status.SourceDetails)
+		for (const FHostSourceDetail& Detail : Source.Details)
 		{
 			if ((Detail.Category == "Stream" || Detail.Category == "Capture") && !Detail.Name.empty())
 			{
@@ -215,57 +226,18 @@ private:
 			Status.bDemo ? " (demo camera)" : "", Status.Tick, Status.TickHz, Status.ElapsedSeconds);
 		Lines.emplace_back("");
 		Lines.emplace_back(" \x1b[1mLive Link\x1b[0m");
-		if (!Status.bHasSource)
+		if (Status.Sources.empty())
 		{
 			Lines.emplace_back("   no source");
 		}
-		else
+		for (size_t Index = 0; Index < Status.Sources.size(); ++Index)
 		{
-			const FHostSourceState& Source = Status.Source;
-			Line("   Source     %-28s machine %s", Source.Type.c_str(), Source.Machine.c_str());
-			Line("   Status     %s%-28s\x1b[0m valid %s   listening on %s", Source.bValid ? "\x1b[32m" : "\x1b[31m", Source.Status.c_str(),
-				Source.bValid ? "yes" : "no", Source.Connection.c_str());
-			// The source's details, category by category, as the panel lists them under the selected source.
-			std::string Category;
-			for (const FHostSourceDetail& Detail : Status.SourceDetails)
+			if (Index > 0)
 			{
-				if (Detail.Category != Category)
-				{
-					Category = Detail.Category;
-					Line("   %-10s", Category.c_str());
-				}
-				Line("     %-30s %s", Detail.DisplayName.c_str(), Detail.Text.empty() ? "-" : Detail.Text.c_str());
+				Lines.emplace_back("");
 			}
+			DrawSource(Status.Sources[Index], Line, Lines);
 		}
-		Line("   Subject    %s%s", Status.Subject.c_str(), Status.bHasStaticData ? "  (camera role)" : "");
-		if (Status.bHasFrame)
-		{
-			const FLiveLinkCameraFrameData& Frame = Status.LastFrame;
-			const FTransform& Transform = Frame.Transform;
-			Line("   Location   %12.3f %12.3f %12.3f", Transform.Translation.X, Transform.Translation.Y, Transform.Translation.Z);
-			Line("   Rotation   %12.6f %12.6f %12.6f %12.6f  (x y z w)", Transform.Rotation.X, Transform.Rotation.Y, Transform.Rotation.Z,
-				Transform.Rotation.W);
-			Line("   Scale      %12.3f %12.3f %12.3f", Transform.Scale3D.X, Transform.Scale3D.Y, Transform.Scale3D.Z);
-			Line("   Lens       focal %.3f  focus %.3f  aspect %.4f  fov %.3f", Frame.FocalLength, Frame.FocusDistance, Frame.AspectRatio,
-				Frame.FieldOfView);
-			Line("   World time %.6f s", Frame.WorldTime.GetOffsettedTime());
-			const FQualifiedFrameTime& SceneTime = Frame.MetaData.SceneTime;
-			if (SceneTime.Rate.Numerator > 0 && SceneTime.Rate.Denominator > 0)
-			{
-				Line("   Scene time %s  @ %d/%d fps  (frame %d + %.2f)",
-					FormatTimecode(SceneTime.Time.GetFrame().Value, SceneTime.Rate).c_str(), SceneTime.Rate.Numerator,
-					SceneTime.Rate.Denominator, SceneTime.Time.GetFrame().Value, SceneTime.Time.GetSubFrame());
-			}
-			else
-			{
-				Lines.emplace_back("   Scene time none (no timecode received)");
-			}
-		}
-		else
-		{
-			Lines.emplace_back("   waiting for the first datagram");
-		}
-		Line("   Rates      %.1f updates/s received   %.1f frames/s published", Status.UpdatesPerSecond, Status.PublishedPerSecond);
 		Lines.emplace_back("");
 		Lines.emplace_back(" \x1b[1mTake Recorder\x1b[0m");
 		if (!Status.bTakeRecorderOpen)
@@ -320,6 +292,56 @@ private:
 		std::fflush(Output);
 	}
 
+	/** One source as the panel shows it when selected: its row, its details, then its subject. */
+	template <typename FLineFunction>
+	static void DrawSource(const FHostSourceStatus& Status, const FLineFunction& Line, std::vector<std::string>& Lines)
+	{
+		const FHostSourceState& Source = Status.Source;
+		Line("   Source     %-28s machine %s", Source.Type.c_str(), Source.Machine.c_str());
+		Line("   Status     %s%-28s\x1b[0m valid %s   listening on %s", Source.bValid ? "\x1b[32m" : "\x1b[31m", Source.Status.c_str(),
+			Source.bValid ? "yes" : "no", Source.Connection.c_str());
+		// The source's details, category by category, as the panel lists them under the selected source.
+		std::string Category;
+		for (const FHostSourceDetail& Detail : Status.Details)
+		{
+			if (Detail.Category != Category)
+			{
+				Category = Detail.Category;
+				Line("   %-10s", Category.c_str());
+			}
+			Line("     %-30s %s", Detail.DisplayName.c_str(), Detail.Text.empty() ? "-" : Detail.Text.c_str());
+		}
+		Line("   Subject    %s%s", Status.Subject.c_str(), Status.bHasStaticData ? "  (camera role)" : "");
+		if (Status.bHasFrame)
+		{
+			const FLiveLinkCameraFrameData& Frame = Status.LastFrame;
+			const FTransform& Transform = Frame.Transform;
+			Line("   Location   %12.3f %12.3f %12.3f", Transform.Translation.X, Transform.Translation.Y, Transform.Translation.Z);
+			Line("   Rotation   %12.6f %12.6f %12.6f %12.6f  (x y z w)", Transform.Rotation.X, Transform.Rotation.Y, Transform.Rotation.Z,
+				Transform.Rotation.W);
+			Line("   Scale      %12.3f %12.3f %12.3f", Transform.Scale3D.X, Transform.Scale3D.Y, Transform.Scale3D.Z);
+			Line("   Lens       focal %.3f  focus %.3f  aspect %.4f  fov %.3f", Frame.FocalLength, Frame.FocusDistance, Frame.AspectRatio,
+				Frame.FieldOfView);
+			Line("   World time %.6f s", Frame.WorldTime.GetOffsettedTime());
+			const FQualifiedFrameTime& SceneTime = Frame.MetaData.SceneTime;
+			if (SceneTime.Rate.Numerator > 0 && SceneTime.Rate.Denominator > 0)
+			{
+				Line("   Scene time %s  @ %d/%d fps  (frame %d + %.2f)",
+					FormatTimecode(SceneTime.Time.GetFrame().Value, SceneTime.Rate).c_str(), SceneTime.Rate.Numerator,
+					SceneTime.Rate.Denominator, SceneTime.Time.GetFrame().Value, SceneTime.Time.GetSubFrame());
+			}
+			else
+			{
+				Lines.emplace_back("   Scene time none (no timecode received)");
+			}
+		}
+		else
+		{
+			Lines.emplace_back("   waiting for the first datagram");
+		}
+		Line("   Rates      %.1f updates/s received   %.1f frames/s published", Status.UpdatesPerSecond, Status.PublishedPerSecond);
+	}
+
 	std::FILE* Output;
 	std::chrono::steady_clock::time_point NextDraw{};
 	std::vector<std::string> Notes;
@@ -358,10 +380,16 @@ public:
 			return;
 		}
 		NextStatus = Now + std::chrono::seconds(1);
+		std::string Text = "tick " + std::to_string(Status.Tick) + ":";
 		char Buffer[160];
-		std::snprintf(Buffer, sizeof(Buffer), "tick %" PRIu64 ": %.1f updates/s, %.1f frames/s published%s", Status.Tick,
-			Status.UpdatesPerSecond, Status.PublishedPerSecond, Status.bRecording ? ", recording" : "");
-		Print(Buffer);
+		for (const FHostSourceStatus& Source : Status.Sources)
+		{
+			std::snprintf(Buffer, sizeof(Buffer), "%s%s %.1f updates/s, %.1f frames/s published",
+				&Source == &Status.Sources.front() ? " " : "; ", Source.Source.Connection.c_str(), Source.UpdatesPerSecond,
+				Source.PublishedPerSecond);
+			Text += Buffer;
+		}
+		Print(Text + (Status.bRecording ? ", recording" : ""));
 	}
 
 private:

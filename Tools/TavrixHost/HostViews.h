@@ -36,21 +36,28 @@ struct FHostSourceDetail
 	std::string Json;
 };
 
-/** Everything the host knows at the end of a tick; the live view draws it. */
-struct FHostStatus
+/** What the host knows of one source at the end of a tick. */
+struct FHostSourceStatus
 {
-	bool bHasSource = false;
 	FHostSourceState Source;
 	/** The source's settings, read at the end of the tick: what the details panel shows under the source. */
-	std::vector<FHostSourceDetail> SourceDetails;
+	std::vector<FHostSourceDetail> Details;
+	/** The subject the source publishes: the latest name it pushed data under. */
 	std::string Subject;
 	bool bHasStaticData = false;
 	bool bHasFrame = false;
 	FLiveLinkCameraFrameData LastFrame;
-	uint64_t Tick = 0;
-	double TickHz = 0.0;
 	double UpdatesPerSecond = 0.0;
 	double PublishedPerSecond = 0.0;
+};
+
+/** Everything the host knows at the end of a tick; the live view draws it. */
+struct FHostStatus
+{
+	/** The sources in the order they were added, as the Live Link panel lists them. */
+	std::vector<FHostSourceStatus> Sources;
+	uint64_t Tick = 0;
+	double TickHz = 0.0;
 	bool bTakeRecorderOpen = false;
 	std::string Slate;
 	int32 TakeNumber = 0;
@@ -70,13 +77,16 @@ class IHostView
 public:
 	virtual ~IHostView() = default;
 	virtual void OnSource(const FHostSourceState& State) { (void)State; }
-	virtual void OnStaticData(const std::string& Subject, const FLiveLinkCameraStaticData& StaticData)
+	/** Source is the connection string of the source that pushed the data. */
+	virtual void OnStaticData(const std::string& Source, const std::string& Subject, const FLiveLinkCameraStaticData& StaticData)
 	{
+		(void)Source;
 		(void)Subject;
 		(void)StaticData;
 	}
-	virtual void OnFrame(const std::string& Subject, uint64_t Tick, const FLiveLinkCameraFrameData& Frame)
+	virtual void OnFrame(const std::string& Source, const std::string& Subject, uint64_t Tick, const FLiveLinkCameraFrameData& Frame)
 	{
+		(void)Source;
 		(void)Subject;
 		(void)Tick;
 		(void)Frame;

@@ -163,7 +163,7 @@ int main(int ArgumentCount, char** Arguments)
 {
 	const std::vector<std::string_view> Given(Arguments + 1, Arguments + ArgumentCount);
 	const FTavrixSendCommandLine CommandLine = FTavrixSendCommandLine::Parse(Given);
-	const std::string_view Usage = FTavrixSendCommandLine::GetUsage();
+	const std::string Usage = FTavrixSendCommandLine::GetUsage();
 	if (CommandLine.Action == ETavrixCommandLineAction::ShowHelp)
 	{
 		std::fwrite(Usage.data(), 1, Usage.size(), stdout);

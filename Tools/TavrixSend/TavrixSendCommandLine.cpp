@@ -1,5 +1,9 @@
 #include "TavrixSendCommandLine.h"
 
+#include "TavrixCommandLineErrors.h"
+
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -18,34 +22,57 @@ constexpr double MaxRadius = 1e7;
 struct FOptionEntry
 {
 	std::string_view Name;
-	bool bTakesValue;
+	/** What the value looks like in the help; empty for a switch. */
+	std::string_view ValueName;
+	std::string_view Group;
+	std::string_view Description;
 	/** Shapes the made-up camera, so it means nothing to a replay. */
-	bool bShapesCamera;
+	bool bShapesCamera = false;
 };
+
+constexpr std::string_view PacingGroup = "Destination and pacing";
+constexpr std::string_view CameraGroup = "Camera";
+constexpr std::string_view CraftedGroup = "Crafted messages";
+constexpr std::string_view CapturedGroup = "Captured traffic";
 
 // clang-format off
 constexpr std::array OptionEntries{
-	FOptionEntry{"--endpoint", true, false},
-	FOptionEntry{"--rate", true, false},
-	FOptionEntry{"--duration", true, false},
-	FOptionEntry{"--count", true, false},
-	FOptionEntry{"--motion", true, true},
-	FOptionEntry{"--radius", true, true},
-	FOptionEntry{"--orbit-seconds", true, true},
-	FOptionEntry{"--lens", true, true},
-	FOptionEntry{"--timecode-rate", true, true},
-	FOptionEntry{"--start-frame", true, true},
-	FOptionEntry{"--scene", true, true},
-	FOptionEntry{"--take", true, true},
-	FOptionEntry{"--first", true, true},
-	FOptionEntry{"--record", true, true},
-	FOptionEntry{"--version", true, true},
-	FOptionEntry{"--quiet", false, false},
-	FOptionEntry{"--replay", true, false},
-	FOptionEntry{"--replay-pcap", true, false},
-	FOptionEntry{"--speed", true, false},
-	FOptionEntry{"--loop", false, false},
-	FOptionEntry{"--filter", true, false},
+	FOptionEntry{"--endpoint", "A.B.C.D:PORT", PacingGroup, "where to send (default 127.0.0.1:9001)"},
+	FOptionEntry{"--rate", "HZ", PacingGroup, "messages per second, at most 10000 (default 25)"},
+	FOptionEntry{"--duration", "SECONDS", PacingGroup, "stop after this long"},
+	FOptionEntry{"--count", "N", PacingGroup, "stop after N messages\nwithout either, run until interrupted (Ctrl+C or SIGTERM)"},
+	FOptionEntry{"--quiet", "", PacingGroup, "no summary line at the end"},
+	FOptionEntry{"--motion", "static|orbit", CameraGroup,
+		"orbit: circle the origin 150 cm above it, looking at it;\nstatic: hold the first pose of that orbit (default orbit)", true},
+	FOptionEntry{"--radius", "CM", CameraGroup, "radius of the orbit (default 300)", true},
+	FOptionEntry{"--orbit-seconds", "S", CameraGroup, "time for one turn (default 10)", true},
+	FOptionEntry{"--lens", "FOCAL,FOCUS,ASPECT,FOV", CameraGroup, "lens values (default 35,300,1.7777777777777777,54.43)", true},
+	FOptionEntry{"--timecode-rate", "NUM/DEN", CameraGroup,
+		"timecode frames per second as a fraction, such as 25/1 or\n30000/1001; DEN 0 announces that no timecode is known (default 25/1)",
+		true},
+	FOptionEntry{"--start-frame", "N", CameraGroup, "timecode frame of the first message (default 0)", true},
+	FOptionEntry{"--scene", "TEXT", CameraGroup, "scene name, any UTF-8 text (default \"Scene 1\")", true},
+	FOptionEntry{"--take", "N", CameraGroup, "take number (default 1)", true},
+	FOptionEntry{"--first", "TEXT", CameraGroup, "first metadata text (default empty)", true},
+	FOptionEntry{"--record", "on|off|toggle:SECONDS", CameraGroup,
+		"record state (default off); toggle starts idle, switches every\nSECONDS and announces the next take number with each new "
+		"recording", true},
+	FOptionEntry{"--version", "N", CameraGroup, "format version written in every message (default 1)", true},
+	FOptionEntry{"--replay", "FILE", CraftedGroup,
+		"send each line of FILE as one datagram, verbatim without its line\nfeed (a carriage return before it is kept, an empty line "
+		"is an empty\ndatagram), once through the file at --rate; not combined with the\ncamera options"},
+	FOptionEntry{"--replay-pcap", "FILE", CapturedGroup,
+		"send the UDP payloads of a capture (pcap or pcapng, as tcpdump or\nWireshark write them) at the pace they were captured, in "
+		"order;\nonly UDP over IPv4 is sent, other packets and fragmented datagrams are\nskipped and counted; link types: Ethernet "
+		"(with VLAN tags), Linux\ncooked (SLL, SLL2), raw IP, BSD loopback; --count and --duration\nbound it; not combined with "
+		"--replay, --rate or the camera options"},
+	FOptionEntry{"--speed", "X", CapturedGroup, "play X times as fast, X more than 0 (default 1; 0.5 is half speed)"},
+	FOptionEntry{"--loop", "", CapturedGroup,
+		"start over after the last datagram, the pace running on as if the\ncapture repeated (one mean gap between passes); until "
+		"interrupted,\n--count or --duration"},
+	FOptionEntry{"--filter", "EXPR", CapturedGroup,
+		"replay only the packets matching EXPR, in tcpdump's filter language,\nsuch as \"udp port 9001\" or \"udp and src host "
+		"10.0.0.5\""},
 };
 // clang-format on
 
@@ -265,95 +292,101 @@ FTavrixSendCommandLine Reject(std::string InError)
 	Result.Error = std::move(InError);
 	return Result;
 }
+
+/** The command line's options, each storing its value into OutOptions as it is read. */
+void DefineOptions(CLI::App& App, FTavrixSendOptions& OutOptions)
+{
+	App.description("Streams camera messages over UDP to a TavrixLiveLink source, for trying it without the camera application.");
+	App.footer(R"(Exit status: 0 when done or interrupted, 1 when the file or the socket failed or sending kept
+failing, 2 for bad arguments (a --filter that does not compile included), 3 when the capture
+cannot be replayed: unreadable, an unsupported link type, or no UDP datagram over IPv4 in it
+(after the filter).)");
+	App.get_formatter()->column_width(28);
+	App.get_formatter()->label("OPTIONS", "options");
+	// Repeats are refused with a sentence of our own once parsing is over.
+	App.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+	for (const FOptionEntry& Entry : OptionEntries)
+	{
+		const std::string Name(Entry.Name);
+		CLI::Option* Option = nullptr;
+		if (Entry.ValueName.empty())
+		{
+			bool& bFlag = Name == "--loop" ? OutOptions.bCaptureLoop : OutOptions.bQuiet;
+			Option = App.add_flag(Name, bFlag, std::string(Entry.Description))->disable_flag_override();
+		}
+		else
+		{
+			const auto Store = [Name, &OutOptions](const std::string& InValue) {
+				const std::string_view Expected = ApplyOption(Name, InValue, OutOptions);
+				if (!Expected.empty())
+				{
+					throw CLI::ValidationError("invalid " + Name + " '" + InValue + "': expected " + std::string(Expected));
+				}
+			};
+			Option =
+				App.add_option_function<std::string>(Name, Store, std::string(Entry.Description))->type_name(std::string(Entry.ValueName));
+		}
+		Option->group(std::string(Entry.Group));
+	}
+	App.set_help_flag("-h,--help", "show this text")->group("Help");
+}
 } // namespace
 
 FTavrixSendCommandLine FTavrixSendCommandLine::Parse(std::span<const std::string_view> InArguments)
 {
 	FTavrixSendCommandLine Result;
-	std::vector<std::string_view> Given;
-	std::string_view FirstCameraOption;
-	for (size_t Index = 0; Index < InArguments.size(); ++Index)
+	CLI::App App("", "tavrix-send");
+	DefineOptions(App, Result.Options);
+	const std::vector<std::string> Arguments(InArguments.begin(), InArguments.end());
+	try
 	{
-		const std::string_view Argument = InArguments[Index];
-		if (Argument == "--help" || Argument == "-h")
-		{
-			Result.Action = ETavrixCommandLineAction::ShowHelp;
-			return Result;
-		}
-		const size_t Equals = Argument.find('=');
-		const std::string_view Name = Argument.substr(0, Equals);
-		const auto Entry =
-			std::find_if(OptionEntries.begin(), OptionEntries.end(), [Name](const FOptionEntry& InEntry) { return InEntry.Name == Name; });
-		if (Entry == OptionEntries.end())
-		{
-			return Reject(Argument.starts_with("-") ? "unknown option '" + std::string(Name) + "'"
-													: "unexpected argument '" + std::string(Argument) + "'");
-		}
-		if (std::find(Given.begin(), Given.end(), Name) != Given.end())
-		{
-			return Reject(std::string(Name) + " given more than once");
-		}
-		Given.push_back(Name);
-		if (Entry->bShapesCamera && FirstCameraOption.empty())
-		{
-			FirstCameraOption = Name;
-		}
-
-		std::string_view Value;
-		if (!Entry->bTakesValue)
-		{
-			if (Equals != std::string_view::npos)
-			{
-				return Reject(std::string(Name) + " takes no value");
-			}
-			if (Name == "--loop")
-			{
-				Result.Options.bCaptureLoop = true;
-			}
-			else
-			{
-				Result.Options.bQuiet = true;
-			}
-			continue;
-		}
-		if (Equals != std::string_view::npos)
-		{
-			Value = Argument.substr(Equals + 1);
-		}
-		else if (Index + 1 < InArguments.size())
-		{
-			Value = InArguments[++Index];
-		}
-		else
-		{
-			return Reject(std::string(Name) + " needs a value");
-		}
-		const std::string_view Expected = ApplyOption(Name, Value, Result.Options);
-		if (!Expected.empty())
-		{
-			return Reject("invalid " + std::string(Name) + " '" + std::string(Value) + "': expected " + std::string(Expected));
-		}
+		// CLI11 takes the arguments last first.
+		App.parse(std::vector<std::string>(Arguments.rbegin(), Arguments.rend()));
+	}
+	catch (const CLI::CallForHelp&)
+	{
+		Result.Action = ETavrixCommandLineAction::ShowHelp;
+		return Result;
+	}
+	catch (const CLI::ParseError& Error)
+	{
+		return Reject(DescribeParseError(App, Error, Arguments));
+	}
+	if (const std::string Repeated = FindRepeatedOption(App); !Repeated.empty())
+	{
+		return Reject(Repeated + " given more than once");
 	}
 
-	if (Result.Options.Pacing.MaxDuration && Result.Options.Pacing.MaxSends != 0)
+	const auto WasGiven = [&App](std::string_view InName) { return App.count(std::string(InName)) > 0; };
+	std::string FirstCameraOption;
+	for (const CLI::Option* Option : App.parse_order())
+	{
+		const auto Entry = std::find_if(OptionEntries.begin(), OptionEntries.end(),
+			[Option](const FOptionEntry& InEntry) { return InEntry.Name == Option->get_name(); });
+		if (Entry != OptionEntries.end() && Entry->bShapesCamera)
+		{
+			FirstCameraOption = Option->get_name();
+			break;
+		}
+	}
+	const FTavrixSendOptions& Options = Result.Options;
+	if (Options.Pacing.MaxDuration && Options.Pacing.MaxSends != 0)
 	{
 		return Reject("--duration and --count cannot be combined");
 	}
-	if (Result.Options.ReplayPath && !FirstCameraOption.empty())
+	if (Options.ReplayPath && !FirstCameraOption.empty())
 	{
-		return Reject("--replay sends the file as it is and cannot be combined with " + std::string(FirstCameraOption));
+		return Reject("--replay sends the file as it is and cannot be combined with " + FirstCameraOption);
 	}
-	const auto WasGiven = [&Given](std::string_view InName) { return std::find(Given.begin(), Given.end(), InName) != Given.end(); };
-	if (Result.Options.CapturePath)
+	if (Options.CapturePath)
 	{
-		if (Result.Options.ReplayPath)
+		if (Options.ReplayPath)
 		{
 			return Reject("--replay-pcap and --replay cannot be combined");
 		}
 		if (!FirstCameraOption.empty())
 		{
-			return Reject(
-				"--replay-pcap sends the captured datagrams as they are and cannot be combined with " + std::string(FirstCameraOption));
+			return Reject("--replay-pcap sends the captured datagrams as they are and cannot be combined with " + FirstCameraOption);
 		}
 		if (WasGiven("--rate"))
 		{
@@ -373,63 +406,11 @@ FTavrixSendCommandLine FTavrixSendCommandLine::Parse(std::span<const std::string
 	return Result;
 }
 
-std::string_view FTavrixSendCommandLine::GetUsage()
+std::string FTavrixSendCommandLine::GetUsage()
 {
-	return R"(Usage: tavrix-send [options]
-Streams camera messages over UDP to a TavrixLiveLink source, for trying it without the camera application.
-
-Destination and pacing:
-  --endpoint A.B.C.D:PORT   where to send (default 127.0.0.1:9001)
-  --rate HZ                 messages per second, at most 10000 (default 25)
-  --duration SECONDS        stop after this long
-  --count N                 stop after N messages
-                            without either, run until interrupted (Ctrl+C or SIGTERM)
-  --quiet                   no summary line at the end
-
-Camera:
-  --motion static|orbit     orbit: circle the origin 150 cm above it, looking at it;
-                            static: hold the first pose of that orbit (default orbit)
-  --radius CM               radius of the orbit (default 300)
-  --orbit-seconds S         time for one turn (default 10)
-  --lens FOCAL,FOCUS,ASPECT,FOV
-                            lens values (default 35,300,1.7777777777777777,54.43)
-  --timecode-rate NUM/DEN   timecode frames per second as a fraction, such as 25/1 or
-                            30000/1001; DEN 0 announces that no timecode is known (default 25/1)
-  --start-frame N           timecode frame of the first message (default 0)
-  --scene TEXT              scene name, any UTF-8 text (default "Scene 1")
-  --take N                  take number (default 1)
-  --first TEXT              first metadata text (default empty)
-  --record on|off|toggle:SECONDS
-                            record state (default off); toggle starts idle, switches every
-                            SECONDS and announces the next take number with each new recording
-  --version N               format version written in every message (default 1)
-
-Crafted messages:
-  --replay FILE             send each line of FILE as one datagram, verbatim without its line
-                            feed (a carriage return before it is kept, an empty line is an empty
-                            datagram), once through the file at --rate; not combined with the
-                            camera options
-
-Captured traffic:
-  --replay-pcap FILE        send the UDP payloads of a capture (pcap or pcapng, as tcpdump or
-                            Wireshark write them) at the pace they were captured, in order;
-                            only UDP over IPv4 is sent, other packets and fragmented datagrams are
-                            skipped and counted; link types: Ethernet (with VLAN tags), Linux
-                            cooked (SLL, SLL2), raw IP, BSD loopback; --count and --duration
-                            bound it; not combined with --replay, --rate or the camera options
-  --speed X                 play X times as fast, X more than 0 (default 1; 0.5 is half speed)
-  --loop                    start over after the last datagram, the pace running on as if the
-                            capture repeated (one mean gap between passes); until interrupted,
-                            --count or --duration
-  --filter EXPR             replay only the packets matching EXPR, in tcpdump's filter language,
-                            such as "udp port 9001" or "udp and src host 10.0.0.5"
-
-  --help                    show this text
-
-Exit status: 0 when done or interrupted, 1 when the file or the socket failed or sending kept
-failing, 2 for bad arguments (a --filter that does not compile included), 3 when the capture
-cannot be replayed: unreadable, an unsupported link type, or no UDP datagram over IPv4 in it
-(after the filter).
-)";
+	FTavrixSendOptions Unused;
+	CLI::App App("", "tavrix-send");
+	DefineOptions(App, Unused);
+	return App.help();
 }
 } // namespace TavrixSend

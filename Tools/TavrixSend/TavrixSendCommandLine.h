@@ -43,6 +43,7 @@ struct FTavrixSendCommandLine
 
 	/** InArguments without the program name. Options take their value as the next argument or after '='. */
 	static FTavrixSendCommandLine Parse(std::span<const std::string_view> InArguments);
-	static std::string_view GetUsage();
+	/** The help text: every option by group, then the exit statuses. */
+	static std::string GetUsage();
 };
 } // namespace TavrixSend

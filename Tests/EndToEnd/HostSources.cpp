@@ -1,0 +1,82 @@
+#include "HostProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <csignal>
+#include <set>
+
+namespace
+{
+using nlohmann::json;
+
+/** A tavrix-send process holding a camera still on an orbit of the given radius, until it is stopped. */
+std::unique_ptr<FHostProcess> StartStillCamera(const std::string& Endpoint, int Radius)
+{
+	return std::make_unique<FHostProcess>(std::vector<std::string>{"--endpoint", Endpoint, "--motion", "static", "--radius",
+											  std::to_string(Radius), "--rate", "50", "--duration", "60", "--quiet"},
+		TAVRIX_SEND_EXECUTABLE);
+}
+
+/** How far from the orbit's axis a frame's camera stands: the radius its sender was given. */
+double DistanceFromAxis(const json& Frame)
+{
+	return std::hypot(Frame["location"][0].get<double>(), Frame["location"][1].get<double>());
+}
+} // namespace
+
+TEST(HostSources, EachEndpointIsASourceOfItsOwnAndEveryEventNamesIt)
+{
+	FTempProject Project;
+	const std::string First = "127.0.0.1:" + std::to_string(FreeLoopbackPort());
+	const std::string Second = "127.0.0.1:" + std::to_string(FreeLoopbackPort());
+	ASSERT_NE(First, Second);
+	FHostProcess Host({"--project", Project.Path().string(), "--jsonl", "--endpoint", First, "--endpoint", Second, "--no-take-recorder",
+		"--duration", "60"});
+	const std::optional<json> Listed =
+		Host.WaitForEvent([&](const json& Event) { return IsEvent(Event, "source") && Event["source"] == Second; });
+	ASSERT_TRUE(Listed) << "no source event for the second endpoint";
+	EXPECT_EQ((*Listed)["connection"], Second);
+	ASSERT_TRUE(Host.FindOrWaitForEvent([&](const json& Event) { return IsEvent(Event, "source") && Event["source"] == First; }));
+
+	const std::unique_ptr<FHostProcess> NearCamera = StartStillCamera(First, 100);
+	const std::unique_ptr<FHostProcess> FarCamera = StartStillCamera(Second, 250);
+	std::set<std::string> Framed;
+	const auto FramedBoth = [&](const json& Event) {
+		if (IsEvent(Event, "frame"))
+		{
+			Framed.insert(Event["source"].get<std::string>());
+		}
+		return Framed.size() == 2;
+	};
+	ASSERT_TRUE(Host.WaitForEvent(FramedBoth)) << "frames came only from " << (Framed.empty() ? "neither source" : *Framed.begin());
+	// Every stream reached its own source, and only it.
+	for (const json& Event : Host.Events)
+	{
+		if (IsEvent(Event, "frame"))
+		{
+			ASSERT_TRUE(Event["source"] == First || Event["source"] == Second) << Event;
+			EXPECT_NEAR(DistanceFromAxis(Event), Event["source"] == First ? 100.0 : 250.0, 0.5) << Event;
+			EXPECT_EQ(Event["subject"], "Tavrix - Camera") << Event;
+		}
+		if (IsEvent(Event, "static"))
+		{
+			EXPECT_TRUE(Event["source"] == First || Event["source"] == Second) << Event;
+		}
+	}
+	std::set<std::string> Counted;
+	ASSERT_TRUE(Host.WaitForEvent([&](const json& Event) {
+		if (IsEvent(Event, "stats") && Event["datagramsReceived"].get<long long>() > 0)
+		{
+			Counted.insert(Event["source"].get<std::string>());
+		}
+		return Counted.size() == 2;
+	})) << "stats of both sources";
+
+	NearCamera->Signal(SIGTERM);
+	FarCamera->Signal(SIGTERM);
+	EXPECT_EQ(NearCamera->Wait(), 0);
+	EXPECT_EQ(FarCamera->Wait(), 0);
+	Host.Signal(SIGTERM);
+	EXPECT_EQ(Host.Wait(), 0) << Host.GetErrors();
+}
