@@ -6,6 +6,7 @@
 #include "LogCapture.h"
 #include "TakeRecorderHost.h"
 #include "TavrixConversions.h"
+#include "TavrixLiveLinkSourceSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -163,6 +164,7 @@ TEST(TakeRecorderFollowing, RecordingFollowsStateTwoAndStartsAfterSlateAndTake)
 {
 	FTakeFollowingHarness Harness(true, true);
 	Harness.OpenPanel();
+	FTavrixLiveLinkSourceInspector Inspector(*Harness.Source);
 	Harness.Receive("", "Scene 4", "7", "2");
 	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:7", "start"}));
 	EXPECT_TRUE(UTakeRecorderBlueprintLibrary::IsRecording());
@@ -175,6 +177,7 @@ TEST(TakeRecorderFollowing, RecordingFollowsStateTwoAndStartsAfterSlateAndTake)
 		// Any change applies slate and take again before the recording is acted on.
 		Harness.Receive("", "Scene 4", "7", NotRecording);
 		EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:7", "stop"})) << "state " << NotRecording;
+		Inspector.AgeLastStartRequest(1000);
 		Harness.Receive("", "Scene 4", "7", "2");
 		EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:7", "start"}));
 	}
@@ -233,6 +236,7 @@ TEST(TakeRecorderFollowing, RecordOnlyFollowsTheStateWithoutStoppingOrRestarting
 	}
 	Harness.Receive("", "Scene 4", "7", "0");
 	Harness.TickAndTakeEvents();
+	FTavrixLiveLinkSourceInspector(*Harness.Source).AgeLastStartRequest(1000);
 	Harness.Receive("", "Scene 4", "7", "2");
 	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{"start"});
 	Harness.Receive("", "Scene 4", "7", "0");
@@ -334,6 +338,100 @@ TEST(TakeRecorderFollowing, ARefusedStartIsAskedAgainAtMostOnceASecondWhileTheSe
 	Inspector.AgeLastStartRequest(1000);
 	Harness.TickAndTakeEvents();
 	EXPECT_EQ(Refusals(), RefusalsBefore);
+}
+
+/** Far enough for no test to take that long: a start moved this far ahead keeps the next one waiting. */
+constexpr int64 OneHourMs = 3600 * 1000;
+
+int32 TakeStartsDelayedShown(FTakeFollowingHarness& Harness)
+{
+	Harness.Client.Tick();
+	const auto* Details =
+		static_cast<const UTavrixLiveLinkSourceSettings*>(Harness.Client.GetSourceSettings(Harness.Client.GetSourceGuids()[0]));
+	return Details != nullptr ? Details->TakeStartsDelayed : -1;
+}
+
+TEST(TakeRecorderFollowing, AFloodOfRecordTogglesStartsAtMostOneTakeASecondAndEveryStopAtOnce)
+{
+	FTakeFollowingHarness Harness(false, true);
+	Harness.OpenPanel();
+	FTavrixLiveLinkSourceInspector Inspector(*Harness.Source);
+	FEvents Seen;
+	const auto ReceiveAndTick = [&](const char* State) {
+		Harness.Receive("", "Scene 4", "7", State);
+		for (const std::string& Event : Harness.TickAndTakeEvents())
+		{
+			Seen.push_back(Event);
+		}
+	};
+	ReceiveAndTick("2");
+	ASSERT_EQ(Seen, FEvents{"start"});
+	// The second after that start lasts as long as the flood, however slowly this machine runs it.
+	Inspector.AgeLastStartRequest(-OneHourMs);
+	for (int Datagram = 1; Datagram < 100; ++Datagram)
+	{
+		ReceiveAndTick(Datagram % 2 == 0 ? "2" : "0");
+	}
+	EXPECT_EQ(Seen, (FEvents{"start", "stop"})) << "one take, stopped at once";
+	EXPECT_EQ(TakeStartsDelayedShown(Harness), 49) << "each request to record after the first waited";
+
+	// The flood ends asking for recording: the take starts as soon as the second is up, without another datagram.
+	Seen.clear();
+	ReceiveAndTick("2");
+	EXPECT_EQ(Seen, FEvents{});
+	Inspector.AgeLastStartRequest(OneHourMs + 1000);
+	ReceiveAndTick("2");
+	EXPECT_EQ(Seen, FEvents{"start"});
+	EXPECT_TRUE(UTakeRecorderBlueprintLibrary::IsRecording());
+	EXPECT_EQ(TakeStartsDelayedShown(Harness), 50);
+}
+
+TEST(TakeRecorderFollowing, AStartThatWaitedBeginsWhenItsSecondIsUpOnlyIfTheSenderStillAsks)
+{
+	FTakeFollowingHarness Harness(true, true);
+	Harness.OpenPanel();
+	FTavrixLiveLinkSourceInspector Inspector(*Harness.Source);
+	Harness.Receive("", "Scene 4", "7", "2");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:7", "start"}));
+	Harness.Receive("", "Scene 4", "7", "0");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:7", "stop"}));
+
+	// Asked again too soon: slate and take follow at once, the take waits, then starts with no new datagram.
+	Inspector.AgeLastStartRequest(-OneHourMs);
+	Harness.Receive("", "Scene 5", "1", "2");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 5", "take:1"}));
+	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{});
+	Inspector.AgeLastStartRequest(OneHourMs + 1000);
+	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{"start"});
+	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{});
+
+	// Asked too soon and then no longer: nothing starts when the second is up.
+	Harness.Receive("", "Scene 5", "1", "0");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 5", "take:1", "stop"}));
+	Inspector.AgeLastStartRequest(-OneHourMs);
+	Harness.Receive("", "Scene 5", "1", "2");
+	Harness.TickAndTakeEvents();
+	Harness.Receive("", "Scene 5", "1", "0");
+	Harness.TickAndTakeEvents();
+	Inspector.AgeLastStartRequest(OneHourMs + 1000);
+	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{});
+	EXPECT_FALSE(UTakeRecorderBlueprintLibrary::IsRecording());
+	EXPECT_EQ(TakeStartsDelayedShown(Harness), 2);
+}
+
+TEST(TakeRecorderFollowing, RecordingStoppedAndAskedForAgainAfterASecondMakesASecondTakeAtOnce)
+{
+	FTakeFollowingHarness Harness(true, true);
+	Harness.OpenPanel();
+	FTavrixLiveLinkSourceInspector Inspector(*Harness.Source);
+	Harness.Receive("", "Scene 4", "7", "2");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:7", "start"}));
+	Harness.Receive("", "Scene 4", "7", "0");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:7", "stop"}));
+	Inspector.AgeLastStartRequest(1000);
+	Harness.Receive("", "Scene 4", "8", "2");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:8", "start"}));
+	EXPECT_EQ(TakeStartsDelayedShown(Harness), 0);
 }
 
 TEST(TakeRecorderFollowing, AStartCountedDownToBeginsOnceAndAStopDuringTheCountdownIsHonoured)
