@@ -405,6 +405,10 @@ bool FEditorHostRun::AddSourceToLiveLink()
 	{
 		Client.SetSourceSettingsProperty(SourceGuid, FName(TEXT("bCaptureRawDatagrams")), TEXT("True"));
 	}
+	if (Options.AcceptFrom)
+	{
+		Client.SetSourceSettingsProperty(SourceGuid, FName(TEXT("AcceptedSenders")), FString::FromUtf8(*Options.AcceptFrom));
+	}
 	if (Options.bDemo)
 	{
 		Demo = StartDemoSender(Connection, Options.DemoToggleSeconds, Error);

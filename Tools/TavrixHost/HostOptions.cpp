@@ -149,6 +149,15 @@ bool ParseHostOptions(const std::vector<std::string>& Arguments, FHostOptions& O
 		{
 			Options.bCapture = true;
 		}
+		else if (Argument == "--accept-from")
+		{
+			// Not checked here: the source reads the text, and refuses it in its details, as it would a user's.
+			Options.AcceptFrom.emplace();
+			if (!NextValue(*Options.AcceptFrom))
+			{
+				return false;
+			}
+		}
 		else if (Argument == "--jsonl")
 		{
 			Options.Output = EHostOutput::JsonLines;
@@ -205,6 +214,10 @@ Options:
                               Take Recorder counts down this long, in ticks, before a take starts (default 0)
   --capture                   tick the source's "Capture Raw Datagrams": every datagram received goes to
                               a pcap file under <project>/Saved/TavrixCaptures/
+  --accept-from LIST          type LIST into the source's "Accepted Senders": IPv4 addresses and CIDR
+                              ranges separated by commas ("192.168.10.5, 10.0.0.0/24"); datagrams from
+                              anyone else are counted and dropped. A list the source refuses leaves it
+                              accepting anyone, with the reason in the stats (acceptedSendersError)
   --demo                      also stream a demo camera to the source from inside the host
   --demo-toggle SECONDS       the demo starts and stops recording this often (default 4)
   --live | --jsonl | --plain  live view (default on a terminal), JSON lines, or plain status lines

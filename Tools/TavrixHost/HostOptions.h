@@ -41,6 +41,8 @@ struct FHostOptions
 	double TakeRecorderCountdownSeconds = 0.0;
 	/** Ticks the source's "Capture Raw Datagrams" once it is added, as a user would in its details. */
 	bool bCapture = false;
+	/** Typed into the source's "Accepted Senders" once it is added, as a user would in its details. */
+	std::optional<std::string> AcceptFrom;
 	bool bDemo = false;
 	/** Seconds between record toggles of the demo sender. */
 	double DemoToggleSeconds = 4.0;

@@ -139,7 +139,10 @@ public:
 	void OnShutdown(const FHostStatus& Status) override { EmitStats(Status); }
 
 private:
-	/** The source's "Stream" and "Capture" details, each under its property's name with a lower-case first letter. */
+	/**
+	 * The source's "Stream", "Capture" and "Senders" details, each under its property's name with a lower-case first
+	 * letter.
+	 */
 	void EmitStats(const FHostStatus& Status)
 	{
 		FJsonLine Line;
@@ -147,7 +150,7 @@ private:
 		bool bAny = false;
 		for (const FHostSourceDetail& Detail : Status.SourceDetails)
 		{
-			if ((Detail.Category == "Stream" || Detail.Category == "Capture") && !Detail.Name.empty())
+			if ((Detail.Category == "Stream" || Detail.Category == "Capture" || Detail.Category == "Senders") && !Detail.Name.empty())
 			{
 				std::string Key = Detail.Name;
 				Key[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(Key[0])));
