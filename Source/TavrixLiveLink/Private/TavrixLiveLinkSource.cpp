@@ -396,7 +396,7 @@ bool FTavrixLiveLinkSource::ProcessReceivedData(TSharedPtr<TArray<uint8>, ESPMod
 	}
 
 	const FTavrixTimecode Timecode{Decoded.Camera.Values.Timecode[0], Decoded.Camera.Values.Timecode[1], Decoded.Camera.Values.Timecode[2]};
-	StreamHealth.RecordDatagram(ArrivalUs, Decoded.Verdict != TavrixMessageDecoder::EVerdict::Message, Decoded.ForeignMembers > 0,
+	StreamHealth.RecordDatagram(ArrivalUs, Decoded.Verdict != TavrixMessageDecoder::EVerdict::Message, Decoded.ForeignMembers,
 		Decoded.bHasCamera ? &Timecode : nullptr);
 
 	// Everything is converted already: the lock covers the copy into the received state alone.

@@ -14,7 +14,7 @@ void FTavrixStreamHealth::RecordOtherSender(uint32 Address, uint16 Port)
 	Add(OtherSenders, 1);
 }
 
-void FTavrixStreamHealth::RecordDatagram(int64 ArrivalUs, bool bRejected, bool bHasForeignMembers, const FTavrixTimecode* CameraTimecode)
+void FTavrixStreamHealth::RecordDatagram(int64 ArrivalUs, bool bRejected, int32 ForeignMembers, const FTavrixTimecode* CameraTimecode)
 {
 	// The slot is written before the count that publishes it, both with release: a reader that sees a slot already
 	// overwritten also sees a count that tells it so (see Read).
@@ -26,9 +26,10 @@ void FTavrixStreamHealth::RecordDatagram(int64 ArrivalUs, bool bRejected, bool b
 	{
 		Add(Rejected, 1);
 	}
-	if (bHasForeignMembers)
+	if (ForeignMembers > 0)
 	{
 		Add(WithForeignMembers, 1);
+		Add(ForeignMemberCount, uint64(ForeignMembers));
 	}
 	if (CameraTimecode != nullptr)
 	{
@@ -100,6 +101,7 @@ FTavrixStreamHealthSnapshot FTavrixStreamHealth::Read(int64 NowUs) const
 	Snapshot.DatagramsReceived = Count;
 	Snapshot.DatagramsRejected = Rejected.load(std::memory_order_relaxed);
 	Snapshot.MessagesWithForeignMembers = WithForeignMembers.load(std::memory_order_relaxed);
+	Snapshot.ForeignMembers = ForeignMemberCount.load(std::memory_order_relaxed);
 	Snapshot.TimecodeGaps = Gaps.load(std::memory_order_relaxed);
 	Snapshot.TimecodeFramesMissed = FramesMissed.load(std::memory_order_relaxed);
 	Snapshot.TimecodeStepsBack = StepsBack.load(std::memory_order_relaxed);

@@ -22,6 +22,8 @@ struct FTavrixStreamHealthSnapshot
 	uint64 DatagramsReceived = 0;
 	uint64 DatagramsRejected = 0;
 	uint64 MessagesWithForeignMembers = 0;
+	/** The foreign members of those messages, each counted (the log writes only some of them one by one). */
+	uint64 ForeignMembers = 0;
 	uint64 TimecodeGaps = 0;
 	uint64 TimecodeFramesMissed = 0;
 	uint64 TimecodeStepsBack = 0;
@@ -57,10 +59,10 @@ public:
 	/** A datagram just read from a sender the source does not accept, and so not decoded (receive thread). */
 	void RecordOtherSender(uint32 Address, uint16 Port);
 	/**
-	 * One datagram handed to the decoder, what the decoder made of it, and the camera's timecode when the message held
-	 * a camera (receive thread).
+	 * One datagram handed to the decoder, what the decoder made of it (ForeignMembers: its foreign top-level members),
+	 * and the camera's timecode when the message held a camera (receive thread).
 	 */
-	void RecordDatagram(int64 ArrivalUs, bool bRejected, bool bHasForeignMembers, const FTavrixTimecode* CameraTimecode);
+	void RecordDatagram(int64 ArrivalUs, bool bRejected, int32 ForeignMembers, const FTavrixTimecode* CameraTimecode);
 
 	/** The values at NowUs (any thread). */
 	FTavrixStreamHealthSnapshot Read(int64 NowUs) const;
@@ -84,6 +86,7 @@ private:
 	std::atomic<uint64> ArrivalCount{0};
 	std::atomic<uint64> Rejected{0};
 	std::atomic<uint64> WithForeignMembers{0};
+	std::atomic<uint64> ForeignMemberCount{0};
 	std::atomic<uint64> Gaps{0};
 	std::atomic<uint64> FramesMissed{0};
 	std::atomic<uint64> StepsBack{0};
