@@ -8,6 +8,7 @@
 #include "TavrixCaptureWriter.h"
 #include "TavrixLiveLinkSource.h"
 #include "TavrixLiveLinkSourceInspector.h"
+#include "TavrixSenderFilter.h"
 
 #include <benchmark/benchmark.h>
 #include <rapidjson/document.h>
@@ -49,6 +50,40 @@ void BM_ProcessReceivedData(benchmark::State& State)
 	State.SetBytesProcessed(State.iterations() * static_cast<int64_t>(RepresentativeMessage.size()));
 }
 BENCHMARK(BM_ProcessReceivedData);
+
+/**
+ * What the accepted-senders check adds to each datagram on the receive thread: taking the filter in force from the
+ * game thread's hand-over, and matching the sender against it. Arg 0: an empty list (anyone); arg 10: ten entries,
+ * the sender matching only the last, so that every entry is tried.
+ */
+void BM_SenderCheck(benchmark::State& State)
+{
+	const int64 Entries = State.range(0);
+	FString Text;
+	for (int64 Entry = 0; Entry < Entries; ++Entry)
+	{
+		Text += FString::Printf(TEXT("%s10.%d.0.0/16"), Entry > 0 ? TEXT(", ") : TEXT(""), static_cast<int32>(Entry));
+	}
+	FTavrixSenderFilter Filter;
+	FString Reason;
+	if (!FTavrixSenderFilter::Parse(Text, Filter, Reason))
+	{
+		State.SkipWithError("the list did not parse");
+		return;
+	}
+	FTavrixSenderFilterExchange Exchange;
+	Exchange.Publish(Filter);
+	uint32 Sender = Entries > 0 ? (10u << 24) | (uint32(Entries - 1) << 16) | 0x0105u : 0xC0A80A05u;
+	int64 Accepted = 0;
+	for (auto _ : State)
+	{
+		benchmark::DoNotOptimize(Sender);
+		Accepted += Exchange.Current().Accepts(Sender) ? 1 : 0;
+	}
+	benchmark::DoNotOptimize(Accepted);
+	State.counters["accepted"] = static_cast<double>(Accepted) / static_cast<double>(std::max<int64>(State.iterations(), 1));
+}
+BENCHMARK(BM_SenderCheck)->Arg(0)->Arg(10);
 
 /**
  * What capturing adds to each datagram on the receive thread: the copy into the capture queue, as the receive loop

@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <string>
+#include <vector>
 
 using namespace CaptureTest;
 
@@ -106,4 +109,36 @@ TEST(CaptureDetails, CaptureThatCannotStartClearsTheBoxAndSaysWhyWhileReceivingG
 		return Harness.Details->DatagramsReceived == 1;
 	}));
 	EXPECT_EQ(Harness.Details->DatagramsCaptured, 0);
+}
+
+TEST(CaptureDetails, DatagramsFromSendersThatAreNotAcceptedAreCapturedThoughNeverDecoded)
+{
+	FTempFolder Project;
+	FCaptureDetailsHarness Harness(Project.GetFString());
+	ASSERT_NE(Harness.Details, nullptr);
+	ASSERT_TRUE(
+		FLiveLinkClientTesting::SetSourceSettingsProperty(Harness.Client, Harness.Guid, FName(TEXT("AcceptedSenders")), TEXT("127.0.0.1")));
+	ASSERT_TRUE(Harness.SetCapture(true));
+	ASSERT_TRUE(Harness.Details->bCaptureRawDatagrams) << Harness.Details->CaptureError.ToUtf8();
+	const std::string File = Harness.Details->CaptureFile.ToUtf8();
+
+	// The capture shows what was on the wire: the stranger's datagram as well as the tracker's.
+	FLoopbackUdp Stranger(0, (127u << 24) | 2u);
+	FLoopbackUdp Tracker;
+	ASSERT_TRUE(Stranger.SendTo(Harness.Port, CameraMessageWithFrame(1)));
+	ASSERT_TRUE(Tracker.SendTo(Harness.Port, CameraMessageWithFrame(2)));
+	ASSERT_TRUE(WaitUntil([&] {
+		Harness.Client.Tick();
+		return Harness.Details->DatagramsCaptured == 2;
+	})) << Harness.Details->DatagramsCaptured;
+	EXPECT_EQ(Harness.Details->DatagramsReceived, 1);
+	EXPECT_EQ(Harness.Details->DatagramsFromOtherSenders, 1);
+
+	ASSERT_TRUE(Harness.SetCapture(false));
+	const TavrixSend::FTavrixCaptureLoad Load = TavrixSend::LoadCapture(File, "");
+	ASSERT_EQ(Load.Problem, TavrixSend::ETavrixCaptureProblem::None) << Load.Error;
+	ASSERT_EQ(Load.Capture.Datagrams.size(), 2u);
+	std::vector<std::string> Payloads{Load.Capture.Datagrams[0].Payload, Load.Capture.Datagrams[1].Payload};
+	std::sort(Payloads.begin(), Payloads.end());
+	EXPECT_EQ(Payloads, (std::vector<std::string>{CameraMessageWithFrame(1), CameraMessageWithFrame(2)}));
 }

@@ -196,6 +196,46 @@ TEST(HostRuns, RecordTogglingWritesTakesWithThePublishedFramesAndNeverOverwrites
 	}
 }
 
+TEST(HostRuns, ASenderTogglingRecordOnEveryDatagramMakesAtMostOneTakeASecond)
+{
+	FTempProject Project;
+	const uint16_t Port = FreeLoopbackPort();
+	const auto Started = std::chrono::steady_clock::now();
+	FHostProcess Host(HostArguments(Project, Port, {"--auto-scene-take", "--auto-record"}));
+	ASSERT_TRUE(Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "static"); }));
+	// State 2 and 0 on alternate datagrams, 50 a second for 3 s.
+	std::atomic<int> SenderExit{-2};
+	std::thread SenderThread([&] {
+		FHostProcess Sender({"--endpoint", "127.0.0.1:" + std::to_string(Port), "--rate", "50", "--duration", "3", "--scene", "Flood",
+								"--record", "toggle:0.02", "--quiet"},
+			TAVRIX_SEND_EXECUTABLE);
+		SenderExit = Sender.Wait(30s);
+	});
+	while (SenderExit.load() == -2)
+	{
+		Host.WaitForEvent([](const json&) { return false; }, 50ms);
+	}
+	SenderThread.join();
+	ASSERT_EQ(SenderExit.load(), 0);
+	Host.Signal(SIGINT);
+	ASSERT_EQ(Host.Wait(), 0) << Host.GetErrors();
+	const double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Started).count();
+
+	int Starts = 0;
+	for (const json& Event : Host.Events)
+	{
+		Starts += IsEvent(Event, "recording") && Event["recording"] == true ? 1 : 0;
+	}
+	// Starts are a second apart at least, so the whole life of the host bounds them; unbounded, there were 60 to 75.
+	EXPECT_GE(Starts, 1);
+	EXPECT_LE(Starts, static_cast<int>(Seconds) + 1) << Seconds << " s";
+	const auto TakeFiles = std::distance(std::filesystem::directory_iterator(Project.Path() / "Saved" / "Takes"), {});
+	EXPECT_EQ(TakeFiles, Starts);
+	ASSERT_FALSE(Host.Events.empty());
+	EXPECT_TRUE(IsEvent(Host.Events.back(), "stats"));
+	EXPECT_GT(Host.Events.back()["takeStartsDelayed"].get<int>(), 10) << "the requests that waited are counted";
+}
+
 TEST(HostRuns, InterruptDuringARecordingLeavesACompleteTake)
 {
 	FTempProject Project;

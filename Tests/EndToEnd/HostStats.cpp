@@ -62,6 +62,50 @@ TEST(HostStats, StatsEventCarriesTheStreamDetailsOfTheSource)
 	EXPECT_EQ(Host.Events.back()["datagramsReceived"], 9);
 }
 
+TEST(HostStats, AcceptFromDropsAnotherLoopbackSenderAndDecodesTheListedOne)
+{
+	FTempProject Project;
+	const uint16_t Port = FreeLoopbackPort();
+	FHostProcess Host(HostArguments(Project, Port, {"--no-take-recorder", "--accept-from", "127.0.0.1"}));
+	ASSERT_TRUE(Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "stats") && Event["acceptedSenders"] == "127.0.0.1"; }))
+		<< "the list was not typed into the details";
+	FLoopbackUdp Stranger(0, (127u << 24) | 2u);
+	FLoopbackUdp Tracker;
+	ASSERT_TRUE(Stranger.SendTo(Port, CameraAtFrame(50, ",\"Extra\":1")));
+	ASSERT_TRUE(Tracker.SendTo(Port, CameraAtFrame(60)));
+	const std::optional<json> Stats = Host.WaitForEvent([](const json& Event) {
+		return IsEvent(Event, "stats") && Event["datagramsReceived"] == 1 && Event["datagramsFromOtherSenders"] == 1;
+	});
+	ASSERT_TRUE(Stats) << "the datagrams were not counted apart";
+	EXPECT_EQ((*Stats)["lastOtherSender"], "127.0.0.2:" + std::to_string(Stranger.GetPort()));
+	EXPECT_EQ((*Stats)["lastSender"], "127.0.0.1:" + std::to_string(Tracker.GetPort()));
+	EXPECT_EQ((*Stats)["messagesWithForeignMembers"], 0) << "the stranger's datagram was decoded";
+	EXPECT_EQ((*Stats)["acceptedSendersError"], "");
+	Host.Signal(SIGTERM);
+	EXPECT_EQ(Host.Wait(), 0) << Host.GetErrors();
+	for (const json& Event : Host.Events)
+	{
+		EXPECT_FALSE(IsEvent(Event, "log") && Event["text"] == "Unknow data received") << "the stranger's datagram was logged";
+		EXPECT_FALSE(IsEvent(Event, "frame") && Event["location"] != json({1, 2, 3})) << Event;
+	}
+}
+
+TEST(HostStats, AcceptFromWithAListTheSourceRefusesLeavesItAcceptingAnyoneAndSaysWhy)
+{
+	FTempProject Project;
+	const uint16_t Port = FreeLoopbackPort();
+	FHostProcess Host(HostArguments(Project, Port, {"--no-take-recorder", "--accept-from", "127.0.0.1; 127.0.0.2"}));
+	const std::optional<json> Refused =
+		Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "stats") && Event["acceptedSendersError"] != ""; });
+	ASSERT_TRUE(Refused) << "no reason shown";
+	EXPECT_EQ((*Refused)["acceptedSenders"], "");
+	FLoopbackUdp Stranger(0, (127u << 24) | 2u);
+	ASSERT_TRUE(Stranger.SendTo(Port, CameraAtFrame(50)));
+	ASSERT_TRUE(Host.WaitForEvent([](const json& Event) { return IsEvent(Event, "stats") && Event["datagramsReceived"] == 1; }));
+	Host.Signal(SIGTERM);
+	EXPECT_EQ(Host.Wait(), 0) << Host.GetErrors();
+}
+
 /** Runs a command and returns what it printed on its standard output; nothing when it could not run or failed. */
 std::optional<std::string> OutputOf(const std::string& Command)
 {

@@ -122,14 +122,14 @@ TEST(HostileInput, MaximumSizeValidMessagesAreDecoded)
 	EXPECT_EQ(EscapedText[EscapedText.Len() - 2], char16_t(0xD83D));
 	EXPECT_EQ(EscapedText[EscapedText.Len() - 1], char16_t(0xDE00));
 
-	// A foreign top-level member that fills the datagram is logged once; the camera beside it still counts.
-	const int64_t ErrorsBefore = Rig.Errors.Get();
+	// A foreign top-level member that fills the datagram is counted once; the camera beside it still counts.
+	const int64_t ForeignBefore = Rig.ForeignMembers();
 	std::string Foreign = "{\"Padding\":\"";
 	const std::string ForeignTail = "\",\"TVKCamera\":[{\"Location\":[106,2,3]}]}";
 	Foreign += std::string(MaxDatagramSize - Foreign.size() - ForeignTail.size(), 'p') + ForeignTail;
 	ASSERT_TRUE(Rig.Send(Foreign));
 	ASSERT_TRUE(Rig.AwaitPublication(106));
-	EXPECT_EQ(Rig.Errors.Get(), ErrorsBefore + 1);
+	EXPECT_EQ(Rig.ForeignMembers(), ForeignBefore + 1);
 	EXPECT_EQ(Inspector.GetDecodedCameraCount(), 6u);
 
 	ASSERT_TRUE(Rig.SendMarkerAndAwaitPublication(107));
@@ -314,7 +314,7 @@ TEST(HostileInput, MillionsOfDistinctMemberNamesLeaveMemoryFlat)
 	// quarantine; only what the second round adds is counted.
 	ASSERT_TRUE(SendNames(bAllocatorQuarantinesFreedBlocks ? TotalNames : 100000));
 	const FProcessResources Before = FProcessResources::Take();
-	const int64_t ErrorsBefore = Rig.Errors.Get();
+	const int64_t ForeignBefore = Rig.ForeignMembers();
 
 	ASSERT_TRUE(SendNames(TotalNames));
 	const FProcessResources After = FProcessResources::Take();
@@ -322,8 +322,8 @@ TEST(HostileInput, MillionsOfDistinctMemberNamesLeaveMemoryFlat)
 	::testing::Test::RecordProperty("ResidentGrowthKiB", std::to_string((After.Resident - Before.Resident) >> 10));
 
 	EXPECT_EQ(FName::GetNameTableSize(), NamesBefore);
-	// Every name was read: each was logged once.
-	EXPECT_EQ(Rig.Errors.Get() - ErrorsBefore, TotalNames);
+	// Every name was read: each was counted once.
+	EXPECT_EQ(Rig.ForeignMembers() - ForeignBefore, TotalNames);
 	EXPECT_LT(After.LiveHeap - Before.LiveHeap, int64_t(8) << 20);
 	EXPECT_LT(After.Resident - Before.Resident, int64_t(64) << 20);
 
@@ -440,16 +440,16 @@ TEST(HostileInput, NumbersBeyondTheDoubleRangeDropTheWholeMessage)
 		"{\"TVKCamera\":[{\"Lens\":[35,300,1.5,-1e400]}]}",
 		"{\"TVKCamera\":[{\"Timecode\":[" + Digits400 + ",25,1]}]}",
 		"{\"TVKCamera\":[{\"Version\":1e99999999999}]}",
-		// Not even a foreign member is logged: the text is refused before any member is looked at.
+		// Not even a foreign member is counted: the text is refused before any member is looked at.
 		"{\"Other\":1e400,\"TVKCamera\":[{\"Location\":[7,0,0]}]}",
 	};
-	const int64_t ErrorsBefore = Rig.Errors.Get();
+	const int64_t ForeignBefore = Rig.ForeignMembers();
 	for (size_t Index = 0; Index < Payloads.size(); ++Index)
 	{
 		EXPECT_TRUE(SendChangesNothing(Rig, Payloads[Index])) << "payload " << Index;
 	}
-	// Only the fences were logged.
-	EXPECT_EQ(Rig.Errors.Get(), ErrorsBefore + static_cast<int64_t>(Payloads.size()));
+	// Only the fences were counted.
+	EXPECT_EQ(Rig.ForeignMembers(), ForeignBefore + static_cast<int64_t>(Payloads.size()));
 
 	// The same numbers written as texts parse; the JSON layer's conversion of such a text is a finite number.
 	ASSERT_TRUE(Rig.Send("{\"TVKCamera\":[{\"Location\":[2,\"1e400\",\"" + Digits400 + "\"]}]}"));
@@ -608,11 +608,11 @@ TEST(HostileInput, EveryKindOfEscapeIsDecodedOrSpoilsTheMessage)
 	ASSERT_TRUE(Rig.Send("{\"\\u0054VK\\u0063AMERA\":[{\"Loc\\u0061tion\":[100,0,0]}]}"));
 	ASSERT_TRUE(Rig.AwaitPublication(100));
 	EXPECT_EQ(Inspector.GetDecodedCameraCount(), DecodedBefore + 1);
-	const int64_t ErrorsBefore = Rig.Errors.Get();
+	const int64_t ForeignBefore = Rig.ForeignMembers();
 	ASSERT_TRUE(Rig.Send("{\"TVKCamera\\u0000\":[{\"Location\":[101,0,0]}]}"));
 	ASSERT_TRUE(Rig.Settle());
 	EXPECT_EQ(Inspector.GetDecodedCameraCount(), DecodedBefore + 1);
-	EXPECT_EQ(Rig.Errors.Get(), ErrorsBefore + 2);
+	EXPECT_EQ(Rig.ForeignMembers(), ForeignBefore + 2);
 
 	// Cut anywhere, in the middle of an escape or of a surrogate pair too, a message changes nothing.
 	const std::string Escapes = "{\"TVKCamera\":[{\"Location\":[102,0,0],\"Metadata\":["
@@ -642,7 +642,7 @@ TEST(HostileInput, EveryTruncationOfAMessageChangesNothing)
 	ASSERT_TRUE(Rig.SendMarkerAndAwaitPublication(7));
 	const FTavrixReceivedState Published = Inspector.GetReceivedState();
 	const uint64 DecodedBefore = Inspector.GetDecodedCameraCount();
-	const int64_t ErrorsBefore = Rig.Errors.Get();
+	const int64_t ForeignBefore = Rig.ForeignMembers();
 
 	// Every prefix, the empty one included, in one burst, paced only by the socket's queue.
 	for (size_t Length = 0; Length < Message.size(); ++Length)
@@ -652,7 +652,7 @@ TEST(HostileInput, EveryTruncationOfAMessageChangesNothing)
 	ASSERT_TRUE(Rig.Settle());
 	EXPECT_EQ(Inspector.GetDecodedCameraCount(), DecodedBefore);
 	EXPECT_TRUE(SameState(Inspector.GetReceivedState(), Published));
-	EXPECT_EQ(Rig.Errors.Get(), ErrorsBefore + 1);
+	EXPECT_EQ(Rig.ForeignMembers(), ForeignBefore + 1);
 
 	// The tick still publishes the last whole message.
 	Rig.Client.Tick();

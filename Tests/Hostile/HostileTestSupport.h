@@ -129,14 +129,19 @@ public:
 	bool Send(std::string_view Payload) const { return Sender.SendTo(Port, Payload); }
 
 	/**
-	 * Sends a message that the decoder logs once and otherwise ignores, and waits until that line is logged. Every
-	 * datagram sent before it has then been handled. Only for traffic that logs nothing itself.
+	 * Sends a message with one foreign member and nothing else, and waits until the source has counted it. Every
+	 * datagram sent before it has then been handled. Only for traffic that has no foreign member itself.
 	 */
 	bool Settle()
 	{
-		const int64_t Before = Errors.Get();
-		return Send("{\"Fence\":0}") && WaitUntil([&] { return Errors.Get() > Before; }, 30s);
+		const int64_t Before = ForeignMembers();
+		return Send("{\"Fence\":0}") && WaitUntil([&] { return ForeignMembers() > Before; }, 30s);
 	}
+	/**
+	 * Foreign top-level members the source decoded, each counted: what the log would show one line each for, were it
+	 * not bounded to a burst a second.
+	 */
+	int64_t ForeignMembers() const { return static_cast<int64_t>(Inspector().GetForeignMembersDecoded()); }
 
 	/** Sends a camera message marked Marker and ticks the client until a frame with that marker is published. */
 	bool SendMarkerAndAwaitPublication(int Marker) { return Send(CameraMessage(Marker)) && AwaitPublication(Marker); }

@@ -1,8 +1,10 @@
 #include "DecoderHarness.h"
+#include "TavrixLogLimiter.h"
 #include "TavrixMessageDecoder.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <thread>
@@ -471,11 +473,91 @@ TEST(DatagramDecoding, SourceLogsEachForeignMemberOnceAsAnError)
 	EXPECT_EQ(Harness.State().Location, FVector(1.0f, 2.0f, 3.0f));
 	EXPECT_TRUE(Harness.Inspector.HasReceivedData());
 
+	// A second later each member is logged again.
+	Harness.Inspector.AgeForeignMemberLog(1000000);
 	const FTavrixReceivedState Before = Harness.State();
 	EXPECT_FALSE(Harness.Decode(R"({"a":1,"b":[2],"c":{}})"));
 	EXPECT_EQ(Harness.UnknownDataErrors(), 5);
 	EXPECT_TRUE(SameState(Harness.State(), Before));
 	EXPECT_FALSE(Harness.Decode("[1,2]"));
 	EXPECT_EQ(Harness.UnknownDataErrors(), 5);
+}
+
+/** The "Unknow data received" lines and the counts of unlogged ones, in the order written. */
+std::vector<std::string> ForeignMemberLines(const FLogCapture& Log)
+{
+	std::vector<std::string> Lines;
+	for (const FLogCapture::FLine& Line : Log.GetLines())
+	{
+		if (Line.Category == "ModuleLog" && Line.Text.rfind("Unknow data received", 0) == 0)
+		{
+			EXPECT_EQ(Line.Verbosity, ELogVerbosity::Error) << Line.Text;
+			Lines.push_back(Line.Text);
+		}
+	}
+	return Lines;
+}
+
+TEST(DatagramDecoding, ForeignMemberLinesComeInOneBurstASecondWithTheCountOfTheRestOnALineOfItsOwn)
+{
+	FTavrixLogLimiter Limiter;
+	const int64 Second = FTavrixLogLimiter::PeriodUs;
+	// The first occurrence is written at once, the rest of that second only counted.
+	FTavrixLogLimiter::FDecision Decision = Limiter.Note(5 * Second, 1);
+	EXPECT_EQ(Decision.LinesToWrite, 1);
+	EXPECT_EQ(Decision.UnwrittenToReport, 0u);
+	for (int64 Step = 1; Step < 60; ++Step)
+	{
+		Decision = Limiter.Note(5 * Second + Step * Second / 60, 2);
+		EXPECT_EQ(Decision.LinesToWrite, 0);
+		EXPECT_EQ(Decision.UnwrittenToReport, 0u);
+	}
+	// A second after the burst: the count, then the new datagram's own lines, as many as a burst holds.
+	Decision = Limiter.Note(6 * Second, 100);
+	EXPECT_EQ(Decision.UnwrittenToReport, 118u);
+	EXPECT_EQ(Decision.LinesToWrite, FTavrixLogLimiter::MaxLinesPerBurst);
+	EXPECT_EQ(Limiter.TakeUnwritten(), uint64(100 - FTavrixLogLimiter::MaxLinesPerBurst));
+	EXPECT_EQ(Limiter.TakeUnwritten(), 0u) << "handed over once";
+
+	// A quiet spell: the next occurrence is written at once, whenever it comes.
+	Decision = Limiter.Note(60 * Second, 3);
+	EXPECT_EQ(Decision.LinesToWrite, 3);
+	EXPECT_EQ(Decision.UnwrittenToReport, 0u);
+	EXPECT_EQ(Limiter.Note(61 * Second - 1, 1).LinesToWrite, 0) << "the period is a whole second";
+}
+
+TEST(DatagramDecoding, AFloodOfForeignMembersWritesTheFirstAtOnceAndABoundedLogAfter)
+{
+	FDecoderHarness Harness;
+	// One datagram of many short foreign members: a burst's worth is written at once, the rest only counted.
+	std::string Large = "{";
+	for (int Member = 0; Member < 5000; ++Member)
+	{
+		Large += "\"m" + std::to_string(Member) + "\":0,";
+	}
+	Large += "\"TVKCamera\":[{\"Location\":[1,2,3]}]}";
+	const auto Started = std::chrono::steady_clock::now();
+	Harness.Decode(Large);
+	ASSERT_EQ(ForeignMemberLines(Harness.Log), std::vector<std::string>(FTavrixLogLimiter::MaxLinesPerBurst, "Unknow data received"));
+
+	// A stream of datagrams with a member of their own: at most one burst and one count a second.
+	constexpr int Datagrams = 3000;
+	for (int Datagram = 0; Datagram < Datagrams; ++Datagram)
+	{
+		Harness.Decode(R"({"TVKCamera":[{"Location":[1,2,3]}],"Extra":1})");
+	}
+	const double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Started).count();
+	const std::vector<std::string> Lines = ForeignMemberLines(Harness.Log);
+	const size_t Bursts = static_cast<size_t>(Seconds) + 1;
+	EXPECT_LE(Lines.size(), Bursts * (FTavrixLogLimiter::MaxLinesPerBurst + 1)) << Seconds << " s";
+
+	// Nothing goes unaccounted for: what is still unlogged is reported when the source goes.
+	Harness.Source.reset();
+	uint64 Accounted = 0;
+	for (const std::string& Line : ForeignMemberLines(Harness.Log))
+	{
+		Accounted += Line == "Unknow data received" ? 1 : std::stoull(Line.substr(std::string("Unknow data received: ").size()));
+	}
+	EXPECT_EQ(Accounted, 5000u + Datagrams);
 }
 } // namespace

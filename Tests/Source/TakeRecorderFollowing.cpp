@@ -7,6 +7,7 @@
 #include "TakeRecorderHost.h"
 #include "TavrixConversions.h"
 #include "LiveLinkClientTesting.h"
+#include "TavrixLiveLinkSourceSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -165,6 +166,7 @@ TEST(TakeRecorderFollowing, RecordingFollowsStateTwoAndStartsAfterSlateAndTake)
 {
 	FTakeFollowingHarness Harness(true, true);
 	Harness.OpenPanel();
+	FTavrixLiveLinkSourceInspector Inspector(*Harness.Source);
 	Harness.Receive("", "Scene 4", "7", "2");
 	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:7", "start"}));
 	EXPECT_TRUE(UTakeRecorderBlueprintLibrary::IsRecording());
@@ -178,6 +180,7 @@ TEST(TakeRecorderFollowing, RecordingFollowsStateTwoAndStartsAfterSlateAndTake)
 		// and once it is done the editor moves on to the next take number.
 		Harness.Receive("", "Scene 4", "7", NotRecording);
 		EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"take:8", "stop"})) << "state " << NotRecording;
+		Inspector.AgeLastStartRequest(1000);
 		Harness.Receive("", "Scene 4", "7", "2");
 		EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:7", "start"}));
 	}
@@ -245,6 +248,7 @@ TEST(TakeRecorderFollowing, RecordOnlyFollowsTheStateWithoutStoppingOrRestarting
 	}
 	Harness.Receive("", "Scene 4", "7", "0");
 	Harness.TickAndTakeEvents();
+	FTavrixLiveLinkSourceInspector(*Harness.Source).AgeLastStartRequest(1000);
 	Harness.Receive("", "Scene 4", "7", "2");
 	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{"start"});
 	Harness.Receive("", "Scene 4", "7", "0");
@@ -301,6 +305,45 @@ TEST(TakeRecorderFollowing, TakeRecorderIsDrivenWithTheLockFreeAndMayTickTheSour
 		4u);
 }
 
+// Each refused start is an Error in the editor's log: a recorder that keeps refusing is asked half as often each time,
+// down to twice a minute, and a take or a sender that stops asking brings the second back.
+TEST(TakeRecorderFollowing, ARecorderThatKeepsRefusingIsAskedLessOftenDownToTwiceAMinute)
+{
+	FTakeFollowingHarness Harness(false, true);
+	Harness.OpenPanel();
+	FTavrixLiveLinkSourceInspector Inspector(*Harness.Source);
+	FLogCapture Log;
+	size_t Seen = 0;
+	const auto TickAndSeeARefusal = [&] {
+		Harness.TickAndTakeEvents();
+		const size_t Lines = Log.GetLines().size();
+		const bool bRefused = Lines > Seen;
+		Seen = Lines;
+		return bRefused;
+	};
+	FTakeRecorderHost::SetRefuseStarts(true);
+	Harness.Receive("", "Scene 4", "7", "2");
+	EXPECT_TRUE(TickAndSeeARefusal());
+	// The first refusal is asked again after 1 s, then 2, 4, 8, 16, 30, 30 s: one millisecond short of each, nothing.
+	for (const int64 Interval : {1000, 2000, 4000, 8000, 16000, 30000, 30000})
+	{
+		EXPECT_EQ(Inspector.GetStartIntervalMs(), Interval);
+		Inspector.AgeLastStartRequest(Interval - 1);
+		EXPECT_FALSE(TickAndSeeARefusal()) << Interval;
+		Inspector.AgeLastStartRequest(1);
+		EXPECT_TRUE(TickAndSeeARefusal()) << Interval;
+	}
+
+	// The sender stops asking and asks again: a second is enough once more.
+	Harness.Receive("", "Scene 4", "7", "0");
+	Harness.TickAndTakeEvents();
+	FTakeRecorderHost::SetRefuseStarts(false);
+	Inspector.AgeLastStartRequest(1000);
+	Harness.Receive("", "Scene 4", "7", "2");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{"start"});
+	EXPECT_EQ(Inspector.GetStartIntervalMs(), 1000);
+}
+
 TEST(TakeRecorderFollowing, ARefusedStartIsAskedAgainAtMostOnceASecondWhileTheSenderAsks)
 {
 	FTakeFollowingHarness Harness(true, true);
@@ -329,8 +372,11 @@ TEST(TakeRecorderFollowing, ARefusedStartIsAskedAgainAtMostOnceASecondWhileTheSe
 	Harness.TickAndTakeEvents();
 	EXPECT_EQ(Refusals(), 2);
 
-	// The recorder can record now: the next attempt starts the take, and then nothing more is asked.
+	// The recorder can record now: the next attempt (two seconds on, after two refusals) starts the take, and then
+	// nothing more is asked.
 	FTakeRecorderHost::SetRefuseStarts(false);
+	Inspector.AgeLastStartRequest(1000);
+	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{});
 	Inspector.AgeLastStartRequest(1000);
 	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{"start"});
 	Inspector.AgeLastStartRequest(1000);
@@ -349,6 +395,101 @@ TEST(TakeRecorderFollowing, ARefusedStartIsAskedAgainAtMostOnceASecondWhileTheSe
 	Inspector.AgeLastStartRequest(1000);
 	Harness.TickAndTakeEvents();
 	EXPECT_EQ(Refusals(), RefusalsBefore);
+}
+
+/** Far enough for no test to take that long: a start moved this far ahead keeps the next one waiting. */
+constexpr int64 OneHourMs = 3600 * 1000;
+
+int32 TakeStartsDelayedShown(FTakeFollowingHarness& Harness)
+{
+	Harness.Client.Tick();
+	const auto* Details =
+		static_cast<const UTavrixLiveLinkSourceSettings*>(Harness.Client.GetSourceSettings(Harness.Client.GetSources()[0]));
+	return Details != nullptr ? Details->TakeStartsDelayed : -1;
+}
+
+TEST(TakeRecorderFollowing, AFloodOfRecordTogglesStartsAtMostOneTakeASecondAndEveryStopAtOnce)
+{
+	FTakeFollowingHarness Harness(false, true);
+	Harness.OpenPanel();
+	FTavrixLiveLinkSourceInspector Inspector(*Harness.Source);
+	FEvents Seen;
+	const auto ReceiveAndTick = [&](const char* State) {
+		Harness.Receive("", "Scene 4", "7", State);
+		for (const std::string& Event : Harness.TickAndTakeEvents())
+		{
+			Seen.push_back(Event);
+		}
+	};
+	ReceiveAndTick("2");
+	ASSERT_EQ(Seen, FEvents{"start"});
+	const std::string NextTake = "take:" + std::to_string(Harness.MetaData()->GetTakeNumber() + 1);
+	// The second after that start lasts as long as the flood, however slowly this machine runs it.
+	Inspector.AgeLastStartRequest(-OneHourMs);
+	for (int Datagram = 1; Datagram < 100; ++Datagram)
+	{
+		ReceiveAndTick(Datagram % 2 == 0 ? "2" : "0");
+	}
+	EXPECT_EQ(Seen, (FEvents{"start", NextTake, "stop"})) << "one take, stopped at once";
+	EXPECT_EQ(TakeStartsDelayedShown(Harness), 49) << "each request to record after the first waited";
+
+	// The flood ends asking for recording: the take starts as soon as the second is up, without another datagram.
+	Seen.clear();
+	ReceiveAndTick("2");
+	EXPECT_EQ(Seen, FEvents{});
+	Inspector.AgeLastStartRequest(OneHourMs + 1000);
+	ReceiveAndTick("2");
+	EXPECT_EQ(Seen, FEvents{"start"});
+	EXPECT_TRUE(UTakeRecorderBlueprintLibrary::IsRecording());
+	EXPECT_EQ(TakeStartsDelayedShown(Harness), 50);
+}
+
+TEST(TakeRecorderFollowing, AStartThatWaitedBeginsWhenItsSecondIsUpOnlyIfTheSenderStillAsks)
+{
+	FTakeFollowingHarness Harness(true, true);
+	Harness.OpenPanel();
+	FTavrixLiveLinkSourceInspector Inspector(*Harness.Source);
+	Harness.Receive("", "Scene 4", "7", "2");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:7", "start"}));
+	Harness.Receive("", "Scene 4", "7", "0");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"take:8", "stop"}));
+
+	// Asked again too soon: slate and take follow at once, the take waits, then starts with no new datagram.
+	Inspector.AgeLastStartRequest(-OneHourMs);
+	Harness.Receive("", "Scene 5", "1", "2");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 5", "take:1"}));
+	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{});
+	Inspector.AgeLastStartRequest(OneHourMs + 1000);
+	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{"start"});
+	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{});
+
+	// Asked too soon and then no longer: nothing starts when the second is up.
+	Harness.Receive("", "Scene 5", "1", "0");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"take:2", "stop"}));
+	Inspector.AgeLastStartRequest(-OneHourMs);
+	Harness.Receive("", "Scene 5", "1", "2");
+	Harness.TickAndTakeEvents();
+	Harness.Receive("", "Scene 5", "1", "0");
+	Harness.TickAndTakeEvents();
+	Inspector.AgeLastStartRequest(OneHourMs + 1000);
+	EXPECT_EQ(Harness.TickAndTakeEvents(), FEvents{});
+	EXPECT_FALSE(UTakeRecorderBlueprintLibrary::IsRecording());
+	EXPECT_EQ(TakeStartsDelayedShown(Harness), 2);
+}
+
+TEST(TakeRecorderFollowing, RecordingStoppedAndAskedForAgainAfterASecondMakesASecondTakeAtOnce)
+{
+	FTakeFollowingHarness Harness(true, true);
+	Harness.OpenPanel();
+	FTavrixLiveLinkSourceInspector Inspector(*Harness.Source);
+	Harness.Receive("", "Scene 4", "7", "2");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:7", "start"}));
+	Harness.Receive("", "Scene 4", "7", "0");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"take:8", "stop"}));
+	Inspector.AgeLastStartRequest(1000);
+	Harness.Receive("", "Scene 4", "8", "2");
+	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"slate:Scene 4", "take:8", "start"}));
+	EXPECT_EQ(TakeStartsDelayedShown(Harness), 0);
 }
 
 TEST(TakeRecorderFollowing, AStartCountedDownToBeginsOnceAndAStopDuringTheCountdownIsHonoured)

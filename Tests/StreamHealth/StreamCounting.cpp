@@ -139,11 +139,12 @@ TEST(StreamCounting, RejectedDatagramsAndForeignMembersAreCountedApart)
 	Stream.Camera(Ms, 10);
 	Stream.NowUs += Ms;
 	const FTavrixTimecode Timecode{11, 25, 1};
-	Stream.Health->RecordDatagram(Stream.NowUs, false, true, &Timecode);
+	Stream.Health->RecordDatagram(Stream.NowUs, false, 3, &Timecode);
 	const FTavrixStreamHealthSnapshot Snapshot = Stream.Read();
 	EXPECT_EQ(Snapshot.DatagramsReceived, 5u);
 	EXPECT_EQ(Snapshot.DatagramsRejected, 2u);
 	EXPECT_EQ(Snapshot.MessagesWithForeignMembers, 2u);
+	EXPECT_EQ(Snapshot.ForeignMembers, 4u) << "one, then three";
 	ExpectNoTimecodeFaults(Snapshot);
 }
 

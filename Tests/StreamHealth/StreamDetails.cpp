@@ -67,14 +67,14 @@ TEST(StreamDetails, TavrixSourceDetailsAreReadOnlyStreamValues)
 		const std::string Name = Property.Name.ToString().ToUtf8();
 		EXPECT_FALSE(Property.GetMetaData(TEXT("ToolTip")).IsEmpty()) << Name;
 		EXPECT_TRUE(Property.HasAnyPropertyFlags(CPF_Edit)) << Name;
-		// Everything is shown, and only the capture switch can be edited.
+		// Everything is shown, and only the capture switch and the accepted senders can be edited.
 		const bool bEditable = !Property.HasAnyPropertyFlags(CPF_EditConst);
-		EXPECT_EQ(bEditable, Name == "bCaptureRawDatagrams") << Name;
+		EXPECT_EQ(bEditable, Name == "bCaptureRawDatagrams" || Name == "AcceptedSenders") << Name;
 		const FString Category = Property.GetMetaData(TEXT("Category"));
-		EXPECT_TRUE(Category == TEXT("Stream") || Category == TEXT("Capture")) << Name;
+		EXPECT_TRUE(Category == TEXT("Stream") || Category == TEXT("Capture") || Category == TEXT("Senders")) << Name;
 		StreamValues += Category == TEXT("Stream") ? 1 : 0;
 	}
-	EXPECT_EQ(StreamValues, 11);
+	EXPECT_EQ(StreamValues, 14);
 	EXPECT_FALSE(
 		FLiveLinkClientTesting::SetSourceSettingsProperty(Harness.Client, Harness.Guid, FName(TEXT("DatagramsReceived")), TEXT("5")));
 

@@ -12,11 +12,16 @@
 class FLoopbackUdp
 {
 public:
-	/** Bound to 127.0.0.1 on Port (0: any free port), without address reuse, so nobody else can share it. */
-	explicit FLoopbackUdp(uint16_t Port = 0)
+	/**
+	 * Bound to 127.0.0.1 on Port (0: any free port), without address reuse, so nobody else can share it. Another
+	 * loopback address (host byte order, within 127.0.0.0/8, which Linux delivers on loopback whole) makes a second
+	 * sender machine.
+	 */
+	explicit FLoopbackUdp(uint16_t Port = 0, uint32_t LocalAddress = INADDR_LOOPBACK)
 	{
 		Descriptor = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
 		sockaddr_in Address = MakeAddress(Port);
+		Address.sin_addr.s_addr = htonl(LocalAddress);
 		::bind(Descriptor, reinterpret_cast<sockaddr*>(&Address), sizeof(Address));
 	}
 	~FLoopbackUdp() { ::close(Descriptor); }

@@ -85,6 +85,13 @@ public:
 	int32 GetAppliedRecordRequest() const { return Source.AppliedRecordRequest; }
 	/** Moves the last start asked of Take Recorder back in time, as if DeltaMs had passed since. */
 	void AgeLastStartRequest(int64 DeltaMs) const { Source.LastStartRequestMs -= DeltaMs; }
+	int64 GetStartIntervalMs() const { return Source.StartIntervalMs; }
+	/** Moves the latest burst of "Unknow data received" lines back in time (decoding thread, or none running). */
+	void AgeForeignMemberLog(int64 DeltaUs) const { Source.ForeignMemberLog.LastBurstUs -= DeltaUs; }
+	/** Whether a datagram from this address (host byte order) would be decoded (the receive thread must not run). */
+	/** Foreign top-level members decoded so far, each counted (any thread). */
+	uint64 GetForeignMembersDecoded() const { return Source.StreamHealth.Read(0).ForeignMembers; }
+	bool AcceptsSender(uint32 Address) const { return Source.SenderFilter.Current().Accepts(Address); }
 
 private:
 	FTavrixLiveLinkSource& Source;

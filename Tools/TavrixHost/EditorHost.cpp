@@ -215,7 +215,7 @@ std::optional<std::string> NextPort(const std::string& Connection)
 
 // The names of the details the per-source options type into. A build whose source lacks one refuses the option.
 constexpr const TCHAR* SubjectNameProperty = TEXT("SubjectName");
-constexpr const TCHAR* AcceptFromProperty = TEXT("AcceptFrom");
+constexpr const TCHAR* AcceptFromProperty = TEXT("AcceptedSenders");
 constexpr const TCHAR* CaptureProperty = TEXT("bCaptureRawDatagrams");
 
 /** One source of the run, in the order the sources were added. */

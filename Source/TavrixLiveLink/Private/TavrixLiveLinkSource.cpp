@@ -42,6 +42,13 @@ constexpr uint32 ReceiveThreadStackSize = 128 * 1024;
 constexpr int64 DrainBudgetAfterStop = 2 * int64(ReceiveBufferSize);
 constexpr int64 QueuedDatagramOverhead = 768;
 
+// Each take start and stop saves assets in the editor: a sender that flips its record state on every datagram (a
+// flaky tracker, a stray tool on the stage network) would otherwise fill the project with takes and stall the editor.
+constexpr int64 MinStartIntervalMs = 1000;
+// A recorder that keeps refusing (no sources, a take under review) writes an Error for every start it refuses: while
+// it refuses, the source asks half as often each time, down to once in this long, so that the log stays readable.
+constexpr int64 MaxRefusedStartIntervalMs = 30000;
+
 int64 NowMonotonicMs()
 {
 	return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -157,6 +164,11 @@ void FTavrixLiveLinkSource::InitializeSettings(ULiveLinkSourceSettings* Settings
 	StreamDetails = Settings != nullptr && Settings->IsA(UTavrixLiveLinkSourceSettings::StaticClass())
 		? static_cast<UTavrixLiveLinkSourceSettings*>(Settings)
 		: nullptr;
+	// A preset hands over the settings saved with the source: their list is in force as it was when saved.
+	if (UTavrixLiveLinkSourceSettings* Details = StreamDetails.Get())
+	{
+		ApplyAcceptedSenders(*Details);
+	}
 }
 
 TSubclassOf<ULiveLinkSourceSettings> FTavrixLiveLinkSource::GetSettingsClass() const
@@ -168,8 +180,16 @@ void FTavrixLiveLinkSource::OnSettingsChanged(ULiveLinkSourceSettings* Settings,
 {
 	ILiveLinkSource::OnSettingsChanged(Settings, PropertyChangedEvent);
 	UTavrixLiveLinkSourceSettings* Details = StreamDetails.Get();
-	if (Details == nullptr || Settings != Details ||
-		PropertyChangedEvent.GetPropertyName() != GET_MEMBER_NAME_CHECKED(UTavrixLiveLinkSourceSettings, bCaptureRawDatagrams))
+	if (Details == nullptr || Settings != Details)
+	{
+		return;
+	}
+	if (PropertyChangedEvent.GetPropertyName() == GET_MEMBER_NAME_CHECKED(UTavrixLiveLinkSourceSettings, AcceptedSenders))
+	{
+		ApplyAcceptedSenders(*Details);
+		return;
+	}
+	if (PropertyChangedEvent.GetPropertyName() != GET_MEMBER_NAME_CHECKED(UTavrixLiveLinkSourceSettings, bCaptureRawDatagrams))
 	{
 		return;
 	}
@@ -258,6 +278,7 @@ uint32 FTavrixLiveLinkSource::Run()
 	{
 		DrainBudget -= ReceiveDatagram(*SenderAddress) + QueuedDatagramOverhead;
 	}
+	LogUnwrittenForeignMembers(ForeignMemberLog.TakeUnwritten());
 
 	// The tick subscription is the game thread's to remove (the client's notification takes no lock): the next
 	// tick, or the destructor, sees this and removes it.
@@ -277,13 +298,20 @@ int32 FTavrixLiveLinkSource::ReceiveDatagram(FInternetAddr& SenderAddress)
 	{
 		CaptureDatagram(SenderAddress, BytesRead);
 	}
+	uint32 SenderIp = 0;
+	SenderAddress.GetIp(SenderIp);
+	const uint16 SenderPort = static_cast<uint16>(SenderAddress.GetPort());
+	// Only counted: a sender that is not accepted must not reach the decoder, and cannot fill the log either.
+	if (!SenderFilter.Current().Accepts(SenderIp))
+	{
+		StreamHealth.RecordOtherSender(SenderIp, SenderPort);
+		return std::max(BytesRead, 0);
+	}
 	if (BytesRead <= 0)
 	{
 		return 0;
 	}
-	uint32 SenderIp = 0;
-	SenderAddress.GetIp(SenderIp);
-	StreamHealth.RecordSender(SenderIp, static_cast<uint16>(SenderAddress.GetPort()));
+	StreamHealth.RecordSender(SenderIp, SenderPort);
 
 	TSharedPtr<TArray<uint8>, ESPMode::ThreadSafe> ReceivedData = MakeShared<TArray<uint8>, ESPMode::ThreadSafe>();
 	ReceivedData->SetNumUninitialized(BytesRead);
@@ -360,13 +388,13 @@ bool FTavrixLiveLinkSource::ProcessReceivedData(TSharedPtr<TArray<uint8>, ESPMod
 	TavrixMessageDecoder::FResult Decoded = TavrixMessageDecoder::Decode(
 		InData->GetData(), InData->Num(), TavrixMessageDecoder::FOptions{bAutoLens, bAutoSceneTake, bAutoRecord});
 
-	for (int32 Index = 0; Index < Decoded.ForeignMembers; ++Index)
+	if (Decoded.ForeignMembers > 0)
 	{
-		UE_LOG(ModuleLog, Error, TEXT("Unknow data received"));
+		LogForeignMembers(Decoded.ForeignMembers, ArrivalUs);
 	}
 
 	const FTavrixTimecode Timecode{Decoded.Camera.Values.Timecode[0], Decoded.Camera.Values.Timecode[1], Decoded.Camera.Values.Timecode[2]};
-	StreamHealth.RecordDatagram(ArrivalUs, Decoded.Verdict != TavrixMessageDecoder::EVerdict::Message, Decoded.ForeignMembers > 0,
+	StreamHealth.RecordDatagram(ArrivalUs, Decoded.Verdict != TavrixMessageDecoder::EVerdict::Message, Decoded.ForeignMembers,
 		Decoded.bHasCamera ? &Timecode : nullptr);
 
 	// Everything is converted already: the lock covers the copy into the received state alone.
@@ -379,6 +407,26 @@ bool FTavrixLiveLinkSource::ProcessReceivedData(TSharedPtr<TArray<uint8>, ESPMod
 		bHasReceivedData = true;
 	}
 	return false;
+}
+
+void FTavrixLiveLinkSource::LogForeignMembers(int32 Count, int64 NowUs)
+{
+	// One line per foreign member would let a sender write millions of error lines a day into the editor's log.
+	const FTavrixLogLimiter::FDecision Decision = ForeignMemberLog.Note(NowUs, Count);
+	LogUnwrittenForeignMembers(Decision.UnwrittenToReport);
+	for (int32 Index = 0; Index < Decision.LinesToWrite; ++Index)
+	{
+		UE_LOG(ModuleLog, Error, TEXT("Unknow data received"));
+	}
+}
+
+void FTavrixLiveLinkSource::LogUnwrittenForeignMembers(uint64 Count)
+{
+	if (Count > 0)
+	{
+		UE_LOG(ModuleLog, Error, TEXT("Unknow data received: %llu more foreign members since the previous report, not logged one by one"),
+			static_cast<unsigned long long>(Count));
+	}
 }
 
 bool FTavrixLiveLinkSource::LiveLinkTick()
@@ -491,9 +539,10 @@ FTavrixLiveLinkSource::FTakeRecorderRequest FTavrixLiveLinkSource::ReadTakeRecor
 
 void FTavrixLiveLinkSource::FollowTakeRecorder(const FTakeRecorderRequest& Request, int64 NowMs)
 {
-	// A start the recorder refused (no sources, a take under review) is asked again while the sender still asks for
-	// recording, at most once a second.
-	const bool bStartRetryDue = bAutoRecord && bStartRequested && Request.RecordRequest == 1 && NowMs - LastStartRequestMs >= 1000;
+	// A start the recorder refused (no sources, a take under review), or one that came within a second of the previous
+	// start, is asked again while the sender still asks for recording, once that second is up.
+	const bool bStartRetryDue =
+		bAutoRecord && (bStartRequested || bStartDelayed) && Request.RecordRequest == 1 && NowMs - LastStartRequestMs >= StartIntervalMs;
 	if ((!Request.bChanged && !bStartRetryDue) || bDrivingTakeRecorder)
 	{
 		return;
@@ -534,8 +583,17 @@ void FTavrixLiveLinkSource::FollowTakeRecorder(const FTakeRecorderRequest& Reque
 		// A recorder counting down to a take counts as recording: a stop cancels the countdown, and a start waits
 		// for it. A recording that is asked to go on goes on, whatever else changed: only a request to stop stops it.
 		const bool bActive = UTakeRecorderBlueprintLibrary::IsRecording() || UTakeRecorder::GetActiveRecorder() != nullptr;
-		if (Request.RecordRequest == 1 && !bActive)
+		if (Request.RecordRequest == 1 && !bActive && NowMs - LastStartRequestMs < StartIntervalMs)
 		{
+			// Counted once per request, however many ticks it waits.
+			TakeStartsDelayed += bStartDelayed ? 0 : 1;
+			bStartDelayed = true;
+		}
+		else if (Request.RecordRequest == 1 && !bActive)
+		{
+			// Still no take since the previous start: the recorder refused it.
+			StartIntervalMs = bStartRequested ? std::min(StartIntervalMs * 2, MaxRefusedStartIntervalMs) : MinStartIntervalMs;
+			bStartDelayed = false;
 			bStartRequested = true;
 			LastStartRequestMs = NowMs;
 			Panel->StartRecording();
@@ -543,10 +601,14 @@ void FTavrixLiveLinkSource::FollowTakeRecorder(const FTakeRecorderRequest& Reque
 		else if (Request.RecordRequest == 1)
 		{
 			bStartRequested = false;
+			bStartDelayed = false;
+			StartIntervalMs = MinStartIntervalMs;
 		}
 		else
 		{
 			bStartRequested = false;
+			bStartDelayed = false;
+			StartIntervalMs = MinStartIntervalMs;
 			if (bActive)
 			{
 				Panel->StopRecording();
@@ -581,8 +643,32 @@ void FTavrixLiveLinkSource::UpdateStreamDetails()
 	Details->TimecodeFramesMissed = SaturateCount(Health.TimecodeFramesMissed);
 	Details->TimecodeStepsBack = SaturateCount(Health.TimecodeStepsBack);
 	Details->TimecodeJumps = SaturateCount(Health.TimecodeJumps);
+	Details->TakeStartsDelayed = SaturateCount(TakeStartsDelayed);
+	Details->DatagramsFromOtherSenders = SaturateCount(Health.DatagramsFromOtherSenders);
+	const uint64 OtherSenderKey =
+		Health.bHasOtherSender ? (uint64(1) << 48) | (uint64(Health.OtherSenderAddress) << 16) | Health.OtherSenderPort : 0;
+	if (OtherSenderKey != ShownOtherSenderKey)
+	{
+		ShownOtherSenderKey = OtherSenderKey;
+		Details->LastOtherSender = FIPv4Endpoint(FIPv4Address(Health.OtherSenderAddress), Health.OtherSenderPort).ToString();
+	}
 
 	UpdateCaptureDetails(*Details);
+}
+
+void FTavrixLiveLinkSource::ApplyAcceptedSenders(UTavrixLiveLinkSourceSettings& Details)
+{
+	FTavrixSenderFilter Filter;
+	FString Reason;
+	if (!FTavrixSenderFilter::Parse(Details.AcceptedSenders, Filter, Reason))
+	{
+		Details.AcceptedSenders = AppliedAcceptedSenders;
+		Details.AcceptedSendersError = MoveTemp(Reason);
+		return;
+	}
+	SenderFilter.Publish(Filter);
+	AppliedAcceptedSenders = Details.AcceptedSenders;
+	Details.AcceptedSendersError.Empty();
 }
 
 void FTavrixLiveLinkSource::UpdateCaptureDetails(UTavrixLiveLinkSourceSettings& Details)

@@ -6,11 +6,14 @@
 #include "Interfaces/IPv4/IPv4Endpoint.h"
 #include "TavrixCaptureWriter.h"
 #include "TavrixFrameClock.h"
+#include "TavrixLogLimiter.h"
 #include "TavrixReceivedState.h"
+#include "TavrixSenderFilter.h"
 #include "TavrixStreamHealth.h"
 #include "UObject/WeakObjectPtr.h"
 
 #include <atomic>
+#include <limits>
 #include <mutex>
 
 class FInternetAddr;
@@ -45,7 +48,10 @@ public:
 	virtual FText GetSourceMachineName() const override;
 	virtual FText GetSourceStatus() const override;
 	virtual TSubclassOf<ULiveLinkSourceSettings> GetSettingsClass() const override;
-	/** Follows "Capture Raw Datagrams": ticked starts a capture, cleared ends it (game thread). */
+	/**
+	 * Follows "Capture Raw Datagrams" (ticked starts a capture, cleared ends it) and "Accepted Senders" (text that
+	 * reads as a list is in force from the next datagram; other text is put back and the reason shown) (game thread).
+	 */
 	virtual void OnSettingsChanged(ULiveLinkSourceSettings* Settings, const FPropertyChangedEvent& PropertyChangedEvent) override;
 	//~ End ILiveLinkSource interface
 
@@ -103,6 +109,12 @@ private:
 	void FollowTakeRecorder(const FTakeRecorderRequest& Request, int64 NowMs);
 	/** Brings the details object's "Stream" values up to date, if it still exists (game thread). */
 	void UpdateStreamDetails();
+	/** Puts the details' "Accepted Senders" in force, or back to the list in force with the reason (game thread). */
+	void ApplyAcceptedSenders(UTavrixLiveLinkSourceSettings& Details);
+	/** Writes "Unknow data received" for Count foreign members seen at NowUs, as often as the limiter allows. */
+	void LogForeignMembers(int32 Count, int64 NowUs);
+	/** Writes how many foreign members went unlogged, when any did. */
+	static void LogUnwrittenForeignMembers(uint64 Count);
 
 	ILiveLinkClient* Client = nullptr;
 	FDelegateHandle TickDelegateHandle;
@@ -142,7 +154,14 @@ private:
 	int32 AppliedRecordRequest = 0;
 	/** A start was asked of Take Recorder and no take or countdown has been seen since (game thread only). */
 	bool bStartRequested = false;
-	int64 LastStartRequestMs = 0;
+	/** When a take was last asked to start; far in the past before the first (game thread only). */
+	int64 LastStartRequestMs = std::numeric_limits<int64>::min() / 2;
+	/** How long after LastStartRequestMs the next start may be asked: a second, longer while starts are refused. */
+	int64 StartIntervalMs = 1000;
+	/** The sender asks for a take that waits for the second after the previous start to pass (game thread only). */
+	bool bStartDelayed = false;
+	/** Start requests that had to wait so (game thread only). */
+	uint64 TakeStartsDelayed = 0;
 	/** Take Recorder is being driven: a tick it runs meanwhile leaves it alone (game thread only). */
 	bool bDrivingTakeRecorder = false;
 
@@ -159,6 +178,15 @@ private:
 	TWeakObjectPtr<UTavrixLiveLinkSourceSettings> StreamDetails;
 	/** The sender the details show, as the health snapshot packs it, so that its text is made only when it changes. */
 	uint64 ShownSenderKey = 0;
+	/** The same for the latest sender that is not accepted. */
+	uint64 ShownOtherSenderKey = 0;
+
+	/** The accepted senders, handed from the game thread to the receive thread; empty (anyone) until set. */
+	FTavrixSenderFilterExchange SenderFilter;
+	/** The "Accepted Senders" text in force, put back when an edit is refused (game thread only). */
+	FString AppliedAcceptedSenders;
+	/** Bounds the "Unknow data received" lines; the decoding thread's alone. */
+	FTavrixLogLimiter ForeignMemberLog;
 	/** Brings the details' "Capture" values up to date, and ends a capture that a write error stopped (game thread). */
 	void UpdateCaptureDetails(UTavrixLiveLinkSourceSettings& Details);
 };

@@ -63,6 +63,32 @@ public:
 			ToolTip = "Timecodes more than two frames away from where the time since the previous datagram puts them"))
 	int32 TimecodeJumps = 0;
 
+	UPROPERTY(VisibleAnywhere, Transient, Category = "Stream",
+		meta = (DisplayName = "Take Starts Delayed",
+			ToolTip = "Requests to start a take that came within a second of the previous start and waited for that second to pass"))
+	int32 TakeStartsDelayed = 0;
+
+	UPROPERTY(VisibleAnywhere, Transient, Category = "Stream",
+		meta = (DisplayName = "Datagrams from Other Senders",
+			ToolTip = "Datagrams from senders that Accepted Senders leaves out: never decoded, never logged one by one"))
+	int32 DatagramsFromOtherSenders = 0;
+
+	UPROPERTY(VisibleAnywhere, Transient, Category = "Stream",
+		meta = (DisplayName = "Last Other Sender",
+			ToolTip = "Address and port of the latest datagram from a sender that Accepted Senders leaves out; empty before the first"))
+	FString LastOtherSender;
+
+	/** Saved with the source (a preset keeps it): which senders may drive the camera and Take Recorder. */
+	UPROPERTY(EditAnywhere, Category = "Senders",
+		meta = (DisplayName = "Accepted Senders",
+			ToolTip = "IPv4 addresses and ranges, e.g. 192.168.10.5, 10.0.0.0/24; others are counted and dropped. Empty: anyone"))
+	FString AcceptedSenders;
+
+	UPROPERTY(VisibleAnywhere, Transient, Category = "Senders",
+		meta = (DisplayName = "Accepted Senders Error",
+			ToolTip = "Why the latest Accepted Senders text was refused (the list before it stays in force); empty when it was taken"))
+	FString AcceptedSendersError;
+
 	/** Not saved with the source: a capture starts only when someone asks for one. */
 	UPROPERTY(EditAnywhere, Transient, Category = "Capture",
 		meta = (DisplayName = "Capture Raw Datagrams",

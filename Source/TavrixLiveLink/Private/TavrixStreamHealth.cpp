@@ -8,7 +8,13 @@ void FTavrixStreamHealth::RecordSender(uint32 Address, uint16 Port)
 	Sender.store((uint64(1) << 48) | (uint64(Address) << 16) | uint64(Port), std::memory_order_relaxed);
 }
 
-void FTavrixStreamHealth::RecordDatagram(int64 ArrivalUs, bool bRejected, bool bHasForeignMembers, const FTavrixTimecode* CameraTimecode)
+void FTavrixStreamHealth::RecordOtherSender(uint32 Address, uint16 Port)
+{
+	OtherSender.store((uint64(1) << 48) | (uint64(Address) << 16) | uint64(Port), std::memory_order_relaxed);
+	Add(OtherSenders, 1);
+}
+
+void FTavrixStreamHealth::RecordDatagram(int64 ArrivalUs, bool bRejected, int32 ForeignMembers, const FTavrixTimecode* CameraTimecode)
 {
 	// The slot is written before the count that publishes it, both with release: a reader that sees a slot already
 	// overwritten also sees a count that tells it so (see Read).
@@ -20,9 +26,10 @@ void FTavrixStreamHealth::RecordDatagram(int64 ArrivalUs, bool bRejected, bool b
 	{
 		Add(Rejected, 1);
 	}
-	if (bHasForeignMembers)
+	if (ForeignMembers > 0)
 	{
 		Add(WithForeignMembers, 1);
+		Add(ForeignMemberCount, uint64(ForeignMembers));
 	}
 	if (CameraTimecode != nullptr)
 	{
@@ -84,11 +91,17 @@ FTavrixStreamHealthSnapshot FTavrixStreamHealth::Read(int64 NowUs) const
 	Snapshot.bHasSender = SenderValue != 0;
 	Snapshot.SenderAddress = uint32(SenderValue >> 16);
 	Snapshot.SenderPort = uint16(SenderValue);
+	const uint64 OtherSenderValue = OtherSender.load(std::memory_order_relaxed);
+	Snapshot.bHasOtherSender = OtherSenderValue != 0;
+	Snapshot.OtherSenderAddress = uint32(OtherSenderValue >> 16);
+	Snapshot.OtherSenderPort = uint16(OtherSenderValue);
+	Snapshot.DatagramsFromOtherSenders = OtherSenders.load(std::memory_order_relaxed);
 
 	const uint64 Count = ArrivalCount.load(std::memory_order_acquire);
 	Snapshot.DatagramsReceived = Count;
 	Snapshot.DatagramsRejected = Rejected.load(std::memory_order_relaxed);
 	Snapshot.MessagesWithForeignMembers = WithForeignMembers.load(std::memory_order_relaxed);
+	Snapshot.ForeignMembers = ForeignMemberCount.load(std::memory_order_relaxed);
 	Snapshot.TimecodeGaps = Gaps.load(std::memory_order_relaxed);
 	Snapshot.TimecodeFramesMissed = FramesMissed.load(std::memory_order_relaxed);
 	Snapshot.TimecodeStepsBack = StepsBack.load(std::memory_order_relaxed);

@@ -22,10 +22,17 @@ struct FTavrixStreamHealthSnapshot
 	uint64 DatagramsReceived = 0;
 	uint64 DatagramsRejected = 0;
 	uint64 MessagesWithForeignMembers = 0;
+	/** The foreign members of those messages, each counted (the log writes only some of them one by one). */
+	uint64 ForeignMembers = 0;
 	uint64 TimecodeGaps = 0;
 	uint64 TimecodeFramesMissed = 0;
 	uint64 TimecodeStepsBack = 0;
 	uint64 TimecodeJumps = 0;
+	/** Datagrams from senders the source does not accept, and the latest such sender (as SenderAddress and SenderPort). */
+	uint64 DatagramsFromOtherSenders = 0;
+	bool bHasOtherSender = false;
+	uint32 OtherSenderAddress = 0;
+	uint16 OtherSenderPort = 0;
 };
 
 /**
@@ -49,11 +56,13 @@ public:
 
 	/** The sender of a datagram just read (receive thread). */
 	void RecordSender(uint32 Address, uint16 Port);
+	/** A datagram just read from a sender the source does not accept, and so not decoded (receive thread). */
+	void RecordOtherSender(uint32 Address, uint16 Port);
 	/**
-	 * One datagram handed to the decoder, what the decoder made of it, and the camera's timecode when the message held
-	 * a camera (receive thread).
+	 * One datagram handed to the decoder, what the decoder made of it (ForeignMembers: its foreign top-level members),
+	 * and the camera's timecode when the message held a camera (receive thread).
 	 */
-	void RecordDatagram(int64 ArrivalUs, bool bRejected, bool bHasForeignMembers, const FTavrixTimecode* CameraTimecode);
+	void RecordDatagram(int64 ArrivalUs, bool bRejected, int32 ForeignMembers, const FTavrixTimecode* CameraTimecode);
 
 	/** The values at NowUs (any thread). */
 	FTavrixStreamHealthSnapshot Read(int64 NowUs) const;
@@ -68,12 +77,16 @@ private:
 
 	/** 1 << 48 | address << 16 | port once a datagram was read, else 0. */
 	std::atomic<uint64> Sender{0};
+	/** The same for the latest datagram from a sender that is not accepted, and how many came from such senders. */
+	std::atomic<uint64> OtherSender{0};
+	std::atomic<uint64> OtherSenders{0};
 	/** Arrival times, the datagram of index I in slot I % ArrivalCapacity. */
 	std::array<std::atomic<int64>, ArrivalCapacity> Arrivals{};
 	/** Datagrams recorded so far; published after the arrival slot is written. */
 	std::atomic<uint64> ArrivalCount{0};
 	std::atomic<uint64> Rejected{0};
 	std::atomic<uint64> WithForeignMembers{0};
+	std::atomic<uint64> ForeignMemberCount{0};
 	std::atomic<uint64> Gaps{0};
 	std::atomic<uint64> FramesMissed{0};
 	std::atomic<uint64> StepsBack{0};
