@@ -324,13 +324,13 @@ TEST(TakeRecorderFollowing, ARecorderThatKeepsRefusingIsAskedLessOftenDownToTwic
 	FTakeRecorderHost::SetRefuseStarts(true);
 	Harness.Receive("", "Scene 4", "7", "2");
 	EXPECT_TRUE(TickAndSeeARefusal());
-	// The first refusal is asked again after 1 s, then 2, 4, 8, 16, 30, 30 s: one millisecond short of each, nothing.
+	// The first refusal is asked again after 1 s, then 2, 4, 8, 16, 30, 30 s: halfway through each, nothing.
 	for (const int64 Interval : {1000, 2000, 4000, 8000, 16000, 30000, 30000})
 	{
 		EXPECT_EQ(Inspector.GetStartIntervalMs(), Interval);
-		Inspector.AgeLastStartRequest(Interval - 1);
+		Inspector.AgeLastStartRequest(Interval / 2);
 		EXPECT_FALSE(TickAndSeeARefusal()) << Interval;
-		Inspector.AgeLastStartRequest(1);
+		Inspector.AgeLastStartRequest(Interval - Interval / 2);
 		EXPECT_TRUE(TickAndSeeARefusal()) << Interval;
 	}
 
