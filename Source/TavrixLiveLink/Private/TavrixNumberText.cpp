@@ -443,12 +443,22 @@ void ShortestDecimal(uint64 Bits, FDecimal& Out)
 		Exact.MultiplyByPowerOf(5, -TwoPower);
 		All.Exponent = TwoPower;
 	}
-	uint8 Reversed[MaxDigits];
+	// Nine digits a division: the expansion of a small double has over seven hundred.
+	uint8 Reversed[MaxDigits + 9];
 	int32 Count = 0;
 	while (!Exact.IsZero() && Count < MaxDigits)
 	{
-		Reversed[Count++] = static_cast<uint8>(Exact.DivideSmall(10));
+		uint32 Chunk = Exact.DivideSmall(1000000000);
+		for (int32 Digit = 0; Digit < 9; ++Digit, Chunk /= 10)
+		{
+			Reversed[Count++] = static_cast<uint8>(Chunk % 10);
+		}
 	}
+	while (Count > 1 && Reversed[Count - 1] == 0)
+	{
+		--Count; // the last chunk's leading zeros
+	}
+	Count = Count < MaxDigits ? Count : MaxDigits; // never cuts: no double has that many digits
 	for (int32 Index = 0; Index < Count; ++Index)
 	{
 		All.Digits[Index] = Reversed[Count - 1 - Index];
