@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -89,6 +90,26 @@ TEST(CaptureDetails, TickingTheBoxCapturesAndClearingItClosesTheFile)
 	EXPECT_NE(Harness.Details->CaptureFile.ToUtf8(), First);
 	EXPECT_EQ(Harness.Details->DatagramsCaptured, 0);
 	EXPECT_EQ(ListCaptures(Project.Get() + "/Saved/TavrixCaptures").size(), 2u);
+}
+
+TEST(CaptureDetails, TheFileIsShownAsAFullPathThoughTheSavedFolderIsRelative)
+{
+	FTempFolder Project;
+	FCaptureDetailsHarness Harness(Project.GetFString());
+	ASSERT_NE(Harness.Details, nullptr);
+	// As in the editor, where it is relative to the binaries folder.
+	ASSERT_TRUE(std::filesystem::path(FPaths::ProjectSavedDir().ToUtf8()).is_relative()) << FPaths::ProjectSavedDir().ToUtf8();
+	ASSERT_TRUE(Harness.SetCapture(true));
+	ASSERT_TRUE(Harness.Details->bCaptureRawDatagrams) << Harness.Details->CaptureError.ToUtf8();
+
+	const std::filesystem::path Shown(Harness.Details->CaptureFile.ToUtf8());
+	EXPECT_TRUE(Shown.is_absolute()) << Shown;
+	EXPECT_EQ(Shown, Shown.lexically_normal()) << "no '.' or '..' left in " << Shown;
+	EXPECT_EQ(Harness.Details->CaptureFile.ToUtf8().find('\\'), std::string::npos) << Shown;
+	ASSERT_TRUE(std::filesystem::exists(Shown)) << Shown;
+	EXPECT_TRUE(std::filesystem::equivalent(Shown.parent_path(), std::filesystem::path(Project.Get()) / "Saved" / "TavrixCaptures"))
+		<< Shown;
+	ASSERT_TRUE(Harness.SetCapture(false));
 }
 
 TEST(CaptureDetails, CaptureThatCannotStartClearsTheBoxAndSaysWhyWhileReceivingGoesOn)

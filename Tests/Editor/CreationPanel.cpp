@@ -83,7 +83,7 @@ TEST(CreationPanel, OkReportsTheEnteredEndpointAndTheBoxesOnce)
 	FScopedProject Project;
 	std::vector<FTavrixSourceChoice> Choices;
 	FPanelUnderTest Panel(FOnTavrixSourceChoice::CreateLambda([&](FTavrixSourceChoice Choice) { Choices.push_back(Choice); }));
-	FSlateUser::TypeText(Panel.Endpoint.ToSharedRef(), TEXT("127.0.0.1:6000")); // typed, never committed
+	FSlateUser::TypeText(Panel.Endpoint.ToSharedRef(), TEXT("127.0.0.1:6000")); // committed by the next click elsewhere
 	FSlateUser::SetCheckBoxTicked(Panel.AutoLens.ToSharedRef(), false);
 	FSlateUser::SetCheckBoxTicked(Panel.AutoSceneTake.ToSharedRef(), true);
 	FSlateUser::SetCheckBoxTicked(Panel.AutoRecord.ToSharedRef(), true);
@@ -123,18 +123,67 @@ TEST(CreationPanel, OkTellsSceneTakeAndRecordApart)
 	EXPECT_TRUE(Choices[1].bAutoRecord);
 }
 
-TEST(CreationPanel, OkWithAnUnusableEntryReportsNothingAndChangesNothing)
+TEST(CreationPanel, OkWithAnUnusableEntryReportsNothingAndSaysWhatWasRefused)
 {
 	FScopedProject Project;
-	int Calls = 0;
-	FPanelUnderTest Panel(FOnTavrixSourceChoice::CreateLambda([&](FTavrixSourceChoice) { ++Calls; }));
-	FSlateUser::TypeText(Panel.Endpoint.ToSharedRef(), TEXT("not an endpoint"));
-	EXPECT_TRUE(Panel.ClickOk().IsEventHandled());
-	EXPECT_EQ(Calls, 0);
-	EXPECT_EQ(Panel.EndpointText(), "not an endpoint");
+	for (const TCHAR* Typo : {TEXT("192.168.1.5:90O1"), TEXT("192.168.1.5:9001 "), TEXT("not an endpoint")})
+	{
+		std::vector<FTavrixSourceChoice> Choices;
+		FPanelUnderTest Panel(FOnTavrixSourceChoice::CreateLambda([&](FTavrixSourceChoice Choice) { Choices.push_back(Choice); }));
+		FSlateUser::TypeText(Panel.Endpoint.ToSharedRef(), Typo);
+		// Pressing Ok takes the focus from the entry, whose commit resets it before the click's handler runs.
+		EXPECT_TRUE(Panel.ClickOk().IsEventHandled());
+		EXPECT_TRUE(Choices.empty()) << "a source on every interface nobody asked for, from " << FString(Typo).ToUtf8();
+		EXPECT_EQ(Panel.EndpointText(), "0.0.0.0:9001");
+		const TSharedPtr<STextBlock> Problem = FSlateUser::FindTextBlock(Panel.Panel, TEXT("Not an address and port, reset:"));
+		ASSERT_TRUE(Problem.IsValid()) << FSlateUser::DumpTree(Panel.Panel).ToUtf8();
+		EXPECT_EQ(FTextInspector::GetNamespace(Problem->GetText()).ToUtf8(), "TavrixLiveLinkSourceEditor");
+		EXPECT_EQ(FTextInspector::GetKey(Problem->GetText()).ToUtf8(), "EndpointNotUnderstood");
+		const FString Quoted = FString(TEXT("\"")) + Typo + TEXT("\"");
+		EXPECT_TRUE(FSlateUser::FindTextBlock(Panel.Panel, Quoted).IsValid()) << FSlateUser::DumpTree(Panel.Panel).ToUtf8();
+
+		// Now that the reset is in view, Ok accepts it.
+		Panel.ClickOk();
+		ASSERT_EQ(Choices.size(), 1u);
+		EXPECT_EQ(Choices[0].Endpoint, FIPv4Endpoint(FIPv4Address::Any, 9001));
+	}
 
 	FPanelUnderTest Unbound;
 	EXPECT_TRUE(Unbound.ClickOk().IsEventHandled());
+}
+
+TEST(CreationPanel, AResetSeenWhereItHappenedDoesNotHoldOkBack)
+{
+	// Enter is pressed in the entry: the reset and the message show at once, so Ok creates the source.
+	FScopedProject Project;
+	std::vector<FTavrixSourceChoice> Choices;
+	FPanelUnderTest Panel(FOnTavrixSourceChoice::CreateLambda([&](FTavrixSourceChoice Choice) { Choices.push_back(Choice); }));
+	FSlateUser::EnterText(Panel.Endpoint.ToSharedRef(), TEXT("192.168.1.5:90O1"));
+	EXPECT_EQ(Panel.EndpointText(), "0.0.0.0:9001");
+	EXPECT_TRUE(FSlateUser::FindTextBlock(Panel.Panel, TEXT("Not an address and port, reset:")).IsValid());
+	Panel.ClickOk();
+	ASSERT_EQ(Choices.size(), 1u);
+	EXPECT_EQ(Choices[0].Endpoint, FIPv4Endpoint(FIPv4Address::Any, 9001));
+}
+
+TEST(CreationPanel, AValidEntryAfterATypoClearsTheMessageAndOkCreatesAtOnce)
+{
+	FScopedProject Project;
+	std::vector<FTavrixSourceChoice> Choices;
+	FPanelUnderTest Panel(FOnTavrixSourceChoice::CreateLambda([&](FTavrixSourceChoice Choice) { Choices.push_back(Choice); }));
+	// The typo is committed by a click on a box, which moves the focus there.
+	FSlateUser::TypeText(Panel.Endpoint.ToSharedRef(), TEXT("192.168.1.5:90O1"));
+	FSlateUser::ClickCheckBox(Panel.AutoRecord.ToSharedRef());
+	EXPECT_EQ(Panel.EndpointText(), "0.0.0.0:9001");
+	EXPECT_TRUE(FSlateUser::FindTextBlock(Panel.Panel, TEXT("Not an address and port, reset:")).IsValid());
+
+	FSlateUser::TypeText(Panel.Endpoint.ToSharedRef(), TEXT("192.168.1.5:9001"));
+	Panel.ClickOk();
+	ASSERT_EQ(Choices.size(), 1u);
+	EXPECT_EQ(Choices[0].Endpoint, FIPv4Endpoint(FIPv4Address(192, 168, 1, 5), 9001));
+	EXPECT_TRUE(Choices[0].bAutoRecord);
+	EXPECT_FALSE(FSlateUser::FindTextBlock(Panel.Panel, TEXT("Not an address and port, reset:")).IsValid());
+	EXPECT_FALSE(FSlateUser::FindTextBlock(Panel.Panel, TEXT("\"192.168.1.5:90O1\"")).IsValid());
 }
 
 TEST(CreationPanel, TickingBoxesNeverChangesTheSettings)
@@ -156,7 +205,7 @@ TEST(CreationPanel, TickingBoxesNeverChangesTheSettings)
 	EXPECT_FALSE(Next.AutoRecord->IsChecked());
 }
 
-TEST(CreationPanel, LayoutIsAFixedWidthListOfFiveRowsWithTheButtonOnTheRight)
+TEST(CreationPanel, LayoutIsAFixedWidthListOfSixRowsWithTheButtonOnTheRight)
 {
 	FScopedProject Project;
 	FPanelUnderTest Panel;
@@ -165,7 +214,8 @@ TEST(CreationPanel, LayoutIsAFixedWidthListOfFiveRowsWithTheButtonOnTheRight)
 	EXPECT_EQ(Box->GetWidthOverride().Get(), 300.0f);
 	const TSharedPtr<SVerticalBox> List = FSlateUser::FindWidget<SVerticalBox>(Panel.Panel);
 	ASSERT_TRUE(List.IsValid());
-	ASSERT_EQ(List->GetChildren()->Num(), 5);
+	// The entry, the row that says why an entry was refused, the three options and the button.
+	ASSERT_EQ(List->GetChildren()->Num(), 6);
 
 	const TSharedRef<SWidget> Root = Panel.Panel;
 	const auto* EntrySlot = FSlateUser::FindSlotOf<SHorizontalBox::FSlot>(Root, *Panel.Endpoint);

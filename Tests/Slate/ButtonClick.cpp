@@ -43,7 +43,106 @@ TEST(ButtonClick, OkReportsWhatTheUserEnteredAndTicked)
 	EXPECT_EQ(Choices[0].Address.ToUtf8(), "10.1.2.3");
 	EXPECT_FALSE(Choices[0].bVerbose);
 	EXPECT_TRUE(Choices[0].bAutoStart);
-	EXPECT_EQ(Panel->NumCommits, 0);
+	// The first click on a box took the focus from the entry, which committed what was typed.
+	EXPECT_EQ(Panel->NumCommits, 1);
+	EXPECT_EQ(Panel->LastCommitType, ETextCommit::OnUserMovedFocus);
+}
+
+namespace
+{
+/** An entry and a button whose handlers write down, in order, what happened. */
+struct FEntryAndButton
+{
+	explicit FEntryAndButton(bool bButtonIsFocusable = true)
+		: Entry(SNew(SEditableTextBox)
+					.Text(FText::FromString(TEXT("held")))
+					.OnTextCommitted_Lambda([this](const FText& InText, ETextCommit::Type InCommitType) {
+						Events.Add(
+							FString(InCommitType == ETextCommit::OnUserMovedFocus ? TEXT("moved:") : TEXT("commit:")) + InText.ToString());
+					}))
+		, Button(SNew(SButton).IsFocusable(bButtonIsFocusable).OnClicked_Lambda([this]() {
+			Events.Add(FString(TEXT("click:")) + Entry->GetText().ToString());
+			return FReply::Handled();
+		}))
+	{
+	}
+
+	TArray<FString> Events;
+	TSharedRef<SEditableTextBox> Entry;
+	TSharedRef<SButton> Button;
+};
+
+std::string Joined(const TArray<FString>& Events)
+{
+	std::string Out;
+	for (const FString& Event : Events)
+	{
+		Out += (Out.empty() ? "" : " ") + Event.ToUtf8();
+	}
+	return Out;
+}
+} // namespace
+
+TEST(ButtonClick, PressingAButtonTakesTheFocusAndTheEntryCommitsBeforeTheClick)
+{
+	FEntryAndButton Widgets;
+	FSlateUser::TypeText(Widgets.Entry, TEXT("typed"));
+	EXPECT_EQ(FSlateUser::GetKeyboardFocusedWidget().Get(), &Widgets.Entry.Get());
+
+	FSlateUser::Click(Widgets.Button);
+
+	EXPECT_EQ(Joined(Widgets.Events), "moved:typed click:typed");
+	EXPECT_EQ(FSlateUser::GetKeyboardFocusedWidget().Get(), &Widgets.Button.Get());
+	// The focus is on the button already: a second click commits nothing.
+	FSlateUser::Click(Widgets.Button);
+	EXPECT_EQ(Joined(Widgets.Events), "moved:typed click:typed click:typed");
+}
+
+TEST(ButtonClick, AButtonThatTakesNoFocusLeavesTheEditOpen)
+{
+	FEntryAndButton Widgets(false);
+	FSlateUser::TypeText(Widgets.Entry, TEXT("typed"));
+
+	FSlateUser::Click(Widgets.Button);
+
+	EXPECT_EQ(Joined(Widgets.Events), "click:typed");
+	EXPECT_TRUE(Widgets.Entry->HasUncommittedEdit());
+	EXPECT_EQ(FSlateUser::GetKeyboardFocusedWidget().Get(), &Widgets.Entry.Get());
+}
+
+TEST(ButtonClick, AnEntryEndedWithEnterIsNotCommittedAgainByAClick)
+{
+	FEntryAndButton Widgets;
+	FSlateUser::EnterText(Widgets.Entry, TEXT("typed"));
+	EXPECT_FALSE(FSlateUser::GetKeyboardFocusedWidget().IsValid());
+
+	FSlateUser::Click(Widgets.Button);
+
+	EXPECT_EQ(Joined(Widgets.Events), "commit:typed click:typed");
+}
+
+TEST(ButtonClick, ClickingABoxTakesTheFocusToo)
+{
+	FEntryAndButton Widgets;
+	const TSharedRef<SCheckBox> Box = SNew(SCheckBox);
+	FSlateUser::TypeText(Widgets.Entry, TEXT("typed"));
+
+	FSlateUser::ClickCheckBox(Box);
+
+	EXPECT_EQ(Joined(Widgets.Events), "moved:typed");
+	EXPECT_TRUE(Box->IsChecked());
+	EXPECT_EQ(FSlateUser::GetKeyboardFocusedWidget().Get(), &Box.Get());
+}
+
+TEST(ButtonClick, ASimulatedClickFromCodeLeavesTheFocusAlone)
+{
+	FEntryAndButton Widgets;
+	FSlateUser::TypeText(Widgets.Entry, TEXT("typed"));
+
+	Widgets.Button->SimulateClick();
+
+	EXPECT_EQ(Joined(Widgets.Events), "click:typed");
+	EXPECT_TRUE(Widgets.Entry->HasUncommittedEdit());
 }
 
 TEST(ButtonClick, OkEventCarriesTheBindingPayload)

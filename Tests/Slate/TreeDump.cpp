@@ -27,8 +27,9 @@ TEST(TreeDump, ShowsThePanelAsIndentedTextWithLayoutAndState)
 TEST(TreeDump, ShowsTypingAndTheChangedChecks)
 {
 	const TSharedRef<SMockConnectionPanel> Panel = SNew(SMockConnectionPanel);
-	FSlateUser::TypeText(FSlateUser::FindEditableTextBoxByLabel(Panel, TEXT("Address")).ToSharedRef(), TEXT("10.9.9.9"));
+	// The box first: a click on it would take the focus from the entry and end the typing.
 	FSlateUser::ClickCheckBox(FSlateUser::FindCheckBoxByLabel(Panel, TEXT("Verbose")).ToSharedRef());
+	FSlateUser::TypeText(FSlateUser::FindEditableTextBoxByLabel(Panel, TEXT("Address")).ToSharedRef(), TEXT("10.9.9.9"));
 
 	const std::string Dump = FSlateUser::DumpTree(Panel).ToUtf8();
 

@@ -344,6 +344,35 @@ TEST(DatagramDecoding, ElementsOfOtherTypesUseTheJsonLayersConversion)
 	EXPECT_EQ(Utf8(State.Metadata[2]), "2.5");
 }
 
+TEST(DatagramDecoding, NumbersWhereTextsBelongAreWrittenInTheirShortestForm)
+{
+	FDecoding Decoding;
+	Decoding.Decode(R"({"TVKCamera":[{"Metadata":[1e21,0.0001,123456789012345680000]}]})");
+	EXPECT_EQ(Utf8(Decoding.State.Metadata[0]), "1e+21");
+	EXPECT_EQ(Utf8(Decoding.State.Metadata[1]), "1e-04");
+	EXPECT_EQ(Utf8(Decoding.State.Metadata[2]), "123456789012345683968");
+	Decoding.Decode(R"({"TVKCamera":[{"Metadata":[-0.0,5e-324,0.30000000000000004]}]})");
+	EXPECT_EQ(Utf8(Decoding.State.Metadata[0]), "-0");
+	EXPECT_EQ(Utf8(Decoding.State.Metadata[1]), "5e-324");
+	EXPECT_EQ(Utf8(Decoding.State.Metadata[2]), "0.30000000000000004");
+}
+
+TEST(DatagramDecoding, NumericTextsAreReadExactly)
+{
+	// Exact halfway cases and long mantissas, which a reading through a product of doubles gets wrong, and texts
+	// beyond the double range, which read as 0.
+	FDecoding Decoding;
+	Decoding.Decode(R"({"TVKCamera":[{"Lens":["9007199254740993","2.2250738585072011e-308","-1e-400","1.7976931348623159e308"],)"
+					R"("Location":["-.5","1.","1e"]}]})");
+	const FTavrixReceivedState& State = Decoding.State;
+	EXPECT_EQ(State.Lens[0], 9007199254740992.0);
+	EXPECT_EQ(State.Lens[1], 2.2250738585072009e-308);
+	EXPECT_EQ(State.Lens[2], 0.0);
+	EXPECT_FALSE(std::signbit(State.Lens[2]));
+	EXPECT_EQ(State.Lens[3], 0.0);
+	EXPECT_EQ(State.Location, FVector(-0.5f, 1.0f, 0.0f));
+}
+
 TEST(DatagramDecoding, FloatsRoundToNearestAndOverflowToInfinityWhileLensKeepsEveryBit)
 {
 	FDecoding Decoding;

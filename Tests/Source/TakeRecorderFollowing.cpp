@@ -154,6 +154,14 @@ TEST(TakeRecorderFollowing, TakeTextsReadAsTheCRuntimeReadsThem)
 	{
 		EXPECT_EQ(TavrixConversions::ParseTakeNumber(FString::FromUtf8(Text)), Expected) << '"' << Text << '"';
 	}
+	// Only ASCII digits are digits: a superscript, a full-width or an Arabic-Indic digit ends the number, though the
+	// engine's character test on Windows counts each of them as one.
+	const std::pair<const char*, int32> OtherDigits[] = {
+		{"1\u00B2", 1}, {"7\u00B9\u00B3", 7}, {"\uFF11\uFF12", 0}, {"3\uFF14", 3}, {"\u0663", 0}, {"-2\u0969", -2}};
+	for (const auto& [Text, Expected] : OtherDigits)
+	{
+		EXPECT_EQ(TavrixConversions::ParseTakeNumber(FString::FromUtf8(Text)), Expected) << '"' << Text << '"';
+	}
 
 	FTakeFollowingHarness Harness(true, false);
 	Harness.OpenPanel();

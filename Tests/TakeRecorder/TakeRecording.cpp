@@ -338,7 +338,9 @@ TEST_F(TakeRecording, DefaultFolderIsTakesUnderTheProjectSavedFolder)
 	const FString TakesDirectory = FTakeRecorderHost::GetTakesDirectory();
 	FPaths::SetProjectDir(ProjectBefore);
 
-	EXPECT_TRUE(TakesDirectory.Equals(FPaths::Combine(FString::FromUtf8(Root.string()), TEXT("Saved/Takes/")))) << TakesDirectory.ToUtf8();
+	EXPECT_TRUE(
+		FPaths::ConvertRelativePathToFull(TakesDirectory).Equals(FPaths::Combine(FString::FromUtf8(Root.string()), TEXT("Saved/Takes/"))))
+		<< TakesDirectory.ToUtf8();
 	EXPECT_TRUE(std::filesystem::equivalent(CurrentTakePath().parent_path(), Root / "Saved" / "Takes"));
 }
 } // namespace

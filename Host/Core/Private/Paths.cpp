@@ -65,7 +65,27 @@ FString FPaths::ProjectConfigDir()
 
 FString FPaths::ProjectSavedDir()
 {
-	return ProjectDir() + TEXT("Saved/");
+	const std::filesystem::path Saved = std::filesystem::path((ProjectDir() + TEXT("Saved/")).ToUtf8());
+	std::error_code Error;
+	const std::filesystem::path Current = std::filesystem::current_path(Error);
+	const std::filesystem::path Relative = Error ? Saved : Saved.lexically_relative(Current);
+	FString Result = FString::FromUtf8((Relative.empty() ? Saved : Relative).generic_string());
+	if (Result.IsEmpty() || Result[Result.Len() - 1] != u'/')
+	{
+		Result += u'/';
+	}
+	return Result;
+}
+
+FString FPaths::ConvertRelativePathToFull(const FString& InPath)
+{
+	std::filesystem::path Path(InPath.ToUtf8());
+	if (Path.is_relative())
+	{
+		std::error_code Error;
+		Path = std::filesystem::current_path(Error) / Path;
+	}
+	return FString::FromUtf8(Path.lexically_normal().generic_string());
 }
 
 FString FPaths::Combine(const FString& InPath, const FString& InName)

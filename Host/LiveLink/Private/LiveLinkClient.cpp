@@ -357,5 +357,5 @@ TLiveLinkObservers<void(const FLiveLinkSubjectKey&, const FLiveLinkFrameDataStru
 bool FLiveLinkClientTesting::SetSourceSettingsProperty(
 	FLiveLinkClient& Client, FGuid SourceGuid, FName PropertyName, const FString& ValueText, FString* OutError)
 {
-	return Client.SetSourceSettingsProperty(SourceGuid, PropertyName, ValueText, OutError);
+	return FLiveLinkClientTesting::SetSourceSettingsProperty(Client, SourceGuid, PropertyName, ValueText, OutError);
 }

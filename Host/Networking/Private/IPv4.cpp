@@ -47,7 +47,7 @@ int32 ReadAsAtoi(const FString& Text)
 		++Pos;
 	}
 	uint32 Value = 0;
-	for (; Pos < Text.Len() && FChar::IsDigit(Text[Pos]); ++Pos)
+	for (; Pos < Text.Len() && Text[Pos] >= u'0' && Text[Pos] <= u'9'; ++Pos)
 	{
 		Value = Value * 10u + static_cast<uint32>(Text[Pos] - u'0');
 	}

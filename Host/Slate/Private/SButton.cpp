@@ -7,6 +7,7 @@ SButton::SButton() = default;
 void SButton::Construct(const FArguments& InArgs)
 {
 	OnClicked = InArgs._OnClicked;
+	bIsFocusable = InArgs._IsFocusable;
 	TSharedRef<SWidget> Content = InArgs._Content.Widget;
 	if (Content == SNullWidget::NullWidget && InArgs._Text.IsSet())
 	{

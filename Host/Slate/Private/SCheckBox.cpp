@@ -6,6 +6,7 @@ void SCheckBox::Construct(const FArguments& InArgs)
 {
 	IsCheckboxChecked = InArgs._IsChecked;
 	OnCheckStateChanged = InArgs._OnCheckStateChanged;
+	bIsFocusable = InArgs._IsFocusable;
 	ChildSlot[InArgs._Content.Widget];
 }
 

@@ -9,6 +9,9 @@
 
 namespace
 {
+/** The user's keyboard focus, kept per thread: widgets belong to the thread that made them. */
+thread_local TWeakPtr<SWidget> KeyboardFocus;
+
 bool IsEmptySlotContent(const TSharedRef<SWidget>& Widget)
 {
 	return Widget == SNullWidget::NullWidget;
@@ -184,13 +187,47 @@ TSharedPtr<SButton> FSlateUser::FindButton(const TSharedRef<SWidget>& Root, cons
 	return nullptr;
 }
 
+TSharedPtr<SWidget> FSlateUser::GetKeyboardFocusedWidget()
+{
+	return KeyboardFocus.Pin();
+}
+
+void FSlateUser::SetKeyboardFocus(const TSharedPtr<SWidget>& Widget)
+{
+	const TSharedPtr<SWidget> Previous = KeyboardFocus.Pin();
+	if (Previous.Get() == Widget.Get())
+	{
+		return;
+	}
+	KeyboardFocus = Widget;
+	// The focus has moved before the entry hears of it, as in the engine: its commit handler sees the new focus.
+	if (SEditableTextBox* const Entry = dynamic_cast<SEditableTextBox*>(Previous.Get()))
+	{
+		Entry->CommitText(ETextCommit::OnUserMovedFocus);
+	}
+}
+
+void FSlateUser::PressOn(const TSharedRef<SWidget>& Widget)
+{
+	if (Widget->SupportsKeyboardFocus())
+	{
+		SetKeyboardFocus(Widget);
+	}
+}
+
 void FSlateUser::TypeText(const TSharedRef<SEditableTextBox>& TextBox, const FString& Text)
 {
+	SetKeyboardFocus(TextBox);
 	TextBox->TypeText(FText::FromString(Text));
 }
 
 void FSlateUser::CommitText(const TSharedRef<SEditableTextBox>& TextBox, ETextCommit::Type CommitType)
 {
+	// The entry gives up the focus without a second commit: this one is the commit.
+	if (KeyboardFocus.Pin().Get() == &TextBox.Get())
+	{
+		KeyboardFocus.Reset();
+	}
 	TextBox->CommitText(CommitType);
 }
 
@@ -202,6 +239,7 @@ void FSlateUser::EnterText(const TSharedRef<SEditableTextBox>& TextBox, const FS
 
 void FSlateUser::ClickCheckBox(const TSharedRef<SCheckBox>& CheckBox)
 {
+	PressOn(CheckBox);
 	CheckBox->ToggleCheckedState();
 }
 
@@ -211,13 +249,14 @@ bool FSlateUser::SetCheckBoxTicked(const TSharedRef<SCheckBox>& CheckBox, bool b
 	// Two clicks at most: Undetermined goes to Checked first, then to Unchecked.
 	for (int32 Clicks = 0; Clicks < 2 && CheckBox->GetCheckedState() != Wanted; ++Clicks)
 	{
-		CheckBox->ToggleCheckedState();
+		ClickCheckBox(CheckBox);
 	}
 	return CheckBox->GetCheckedState() == Wanted;
 }
 
 FReply FSlateUser::Click(const TSharedRef<SButton>& Button)
 {
+	PressOn(Button);
 	return Button->ExecuteOnClick();
 }
 

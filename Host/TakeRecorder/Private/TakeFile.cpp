@@ -196,7 +196,7 @@ FString FTakeFile::MakeBaseName(const FString& InSlate, int32 InTakeNumber)
 	{
 		const TCHAR Character = InSlate[Index];
 		const bool bSafe = (Character >= u'A' && Character <= u'Z') || (Character >= u'a' && Character <= u'z') ||
-			FChar::IsDigit(Character) || Character == u'-';
+			(Character >= u'0' && Character <= u'9') || Character == u'-';
 		if (bSafe)
 		{
 			Slate.AppendChar(Character);

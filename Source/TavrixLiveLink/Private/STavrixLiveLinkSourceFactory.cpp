@@ -82,6 +82,22 @@ void STavrixLiveLinkSourceFactory::Construct(const FArguments& Args)
 			+ SVerticalBox::Slot()
 			.AutoHeight()
 			[
+				SNew(SHorizontalBox)
+				+ SHorizontalBox::Slot()
+				.FillWidth(0.5f)
+				.HAlign(HAlign_Left)
+				[
+					SAssignNew(EndpointProblemLabel, STextBlock)
+				]
+				+ SHorizontalBox::Slot()
+				.FillWidth(0.5f)
+				[
+					SAssignNew(EndpointProblemText, STextBlock)
+				]
+			]
+			+ SVerticalBox::Slot()
+			.AutoHeight()
+			[
 				MakeOptionRow(LOCTEXT("AutoLens", "Auto Lens Update"), AutoLensCheckBox)
 			]
 			+ SVerticalBox::Slot()
@@ -116,18 +132,34 @@ void STavrixLiveLinkSourceFactory::Construct(const FArguments& Args)
 
 void STavrixLiveLinkSourceFactory::HandleEndpointCommitted(const FText& InText, ETextCommit::Type InCommitType)
 {
-	(void)InCommitType; // every way of ending the edit is handled alike
 	TSharedPtr<SEditableTextBox> TextBox = EndpointTextBox.Pin();
-	if (!TextBox.IsValid())
+	TSharedPtr<STextBlock> ProblemLabel = EndpointProblemLabel.Pin();
+	TSharedPtr<STextBlock> ProblemText = EndpointProblemText.Pin();
+	if (!TextBox.IsValid() || !ProblemLabel.IsValid() || !ProblemText.IsValid())
 	{
 		return;
 	}
 	// A valid entry stays exactly as typed; anything else becomes the fixed fallback, not the settings' value.
 	FIPv4Endpoint Endpoint;
-	if (!TavrixEndpointText::ParseEndpoint(InText.ToString(), Endpoint))
+	if (TavrixEndpointText::ParseEndpoint(InText.ToString(), Endpoint))
 	{
-		TextBox->SetText(FText::FromString(FIPv4Endpoint(FIPv4Address::Any, 9001).ToString()));
+		bUnseenEndpointReset = false;
+		ProblemLabel->SetText(FText());
+		ProblemText->SetText(FText());
+		return;
 	}
+	TextBox->SetText(FText::FromString(FIPv4Endpoint(FIPv4Address::Any, 9001).ToString()));
+	// Quoted, so that a stray space shows.
+	const FString Typed = InText.ToString();
+	FString Refused;
+	Refused.AppendChar(TEXT('"'));
+	Refused.AppendChars(*Typed, Typed.Len());
+	Refused.AppendChar(TEXT('"'));
+	ProblemLabel->SetText(LOCTEXT("EndpointNotUnderstood", "Not an address and port, reset:"));
+	ProblemText->SetText(FText::FromString(Refused));
+	// Enter and Escape are pressed in the entry itself, where the reset shows at once; a focus change is a press
+	// elsewhere, most often on Ok.
+	bUnseenEndpointReset = InCommitType == ETextCommit::OnUserMovedFocus;
 }
 
 FReply STavrixLiveLinkSourceFactory::HandleOkClicked()
@@ -138,6 +170,11 @@ FReply STavrixLiveLinkSourceFactory::HandleOkClicked()
 	TSharedPtr<SCheckBox> RecordBox = AutoRecordCheckBox.Pin();
 	if (!TextBox.IsValid() || !LensBox.IsValid() || !SceneTakeBox.IsValid() || !RecordBox.IsValid())
 	{
+		return FReply::Handled();
+	}
+	if (bUnseenEndpointReset)
+	{
+		bUnseenEndpointReset = false;
 		return FReply::Handled();
 	}
 

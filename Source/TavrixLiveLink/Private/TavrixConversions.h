@@ -58,7 +58,9 @@ namespace TavrixConversions
 /**
  * The take number written as decimal text, read as the C runtime's _wtoi reads it: leading white space, an optional
  * sign, then decimal digits up to the first other character; no digits give 0. Out-of-range values saturate to the
- * int32 range instead of being undefined.
+ * int32 range instead of being undefined. Only the ASCII digits count: the engine's digit test follows the
+ * platform's wide-character classification, which on Windows also takes superscripts and full-width digits (a
+ * 1 followed by a superscript 2 would read as 140).
  */
 inline int32 ParseTakeNumber(const FString& Text)
 {
@@ -75,7 +77,7 @@ inline int32 ParseTakeNumber(const FString& Text)
 		++Pos;
 	}
 	int64 Magnitude = 0;
-	while (Pos < Length && FChar::IsDigit(Text[Pos]))
+	while (Pos < Length && Text[Pos] >= u'0' && Text[Pos] <= u'9')
 	{
 		Magnitude = Magnitude * 10 + (Text[Pos] - u'0');
 		if (Magnitude > int64(1) << 32)

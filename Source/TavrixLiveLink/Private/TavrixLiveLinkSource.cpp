@@ -347,7 +347,9 @@ bool FTavrixLiveLinkSource::SetCaptureRawDatagrams(bool bInCapture)
 	}
 	// The port actually bound, which differs from the endpoint's when that asked for any port (0).
 	const FIPv4Endpoint LocalEndpoint(DeviceEndpoint.Address, static_cast<uint16>(Socket->GetPortNo()));
-	return CaptureWriter.Start(FPaths::Combine(FPaths::ProjectSavedDir(), TEXT("TavrixCaptures")), LocalEndpoint);
+	// The editor's folders are relative to its binaries folder; the details show where the file really is.
+	const FString Folder = FPaths::ConvertRelativePathToFull(FPaths::Combine(FPaths::ProjectSavedDir(), TEXT("TavrixCaptures")));
+	return CaptureWriter.Start(Folder, LocalEndpoint);
 }
 
 FTavrixCaptureStatus FTavrixLiveLinkSource::GetCaptureStatus() const

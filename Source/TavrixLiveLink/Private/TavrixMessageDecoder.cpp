@@ -4,10 +4,9 @@
 #include "Serialization/JsonReader.h"
 #include "Serialization/JsonSerializer.h"
 #include "TavrixConversions.h"
+#include "TavrixNumberText.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <cstring>
 
 namespace TavrixMessageDecoder
@@ -109,39 +108,19 @@ FString WidenToText(const uint8* Bytes, int32 Count, int32& OutOpeners)
 	return Text;
 }
 
-/** A text that is wholly a decimal number, within the double range, is that number; any other text is 0. */
+/**
+ * A text that is wholly a decimal number, within the double range, is that number; any other text is 0. It must
+ * start as a number does: a leading point, plus sign or space makes it no number.
+ */
 double NumberFromText(const FString& Text)
 {
 	const int32 Length = Text.Len();
-	if (Length == 0 || Length > 64 || !(Text[0] == TEXT('-') || FChar::IsDigit(Text[0])))
+	if (Length == 0 || Length > 64 || !(Text[0] == TEXT('-') || (Text[0] >= TEXT('0') && Text[0] <= TEXT('9'))))
 	{
 		return 0.0;
 	}
-	char Narrow[64];
-	for (int32 Index = 0; Index < Length; ++Index)
-	{
-		if (Text[Index] > 0x7f)
-		{
-			return 0.0;
-		}
-		Narrow[Index] = static_cast<char>(Text[Index]);
-	}
 	double Number = 0.0;
-	const std::from_chars_result Parsed = std::from_chars(Narrow, Narrow + Length, Number);
-	return Parsed.ec == std::errc() && Parsed.ptr == Narrow + Length && std::isfinite(Number) ? Number : 0.0;
-}
-
-/** The shortest decimal text that reads back as the same double. */
-FString TextFromNumber(double Number)
-{
-	char Narrow[32];
-	const std::to_chars_result Written = std::to_chars(Narrow, Narrow + sizeof(Narrow), Number);
-	FString Text;
-	for (const char* Character = Narrow; Character < Written.ptr; ++Character)
-	{
-		Text.AppendChar(static_cast<TCHAR>(*Character));
-	}
-	return Text;
+	return TavrixNumberText::ParseDecimal(*Text, Length, Number) ? Number : 0.0;
 }
 
 /** An element where a number belongs: numbers as they are, numeric texts read, true 1; anything else 0. */
@@ -176,7 +155,7 @@ FString ToText(const TSharedPtr<FJsonValue>& Value)
 	case EJson::String:
 		return Value->AsString();
 	case EJson::Number:
-		return TextFromNumber(Value->AsNumber());
+		return TavrixNumberText::FormatShortest(Value->AsNumber());
 	case EJson::Boolean:
 		return Value->AsBool() ? FString(TEXT("true")) : FString(TEXT("false"));
 	default:

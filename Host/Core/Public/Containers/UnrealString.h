@@ -115,9 +115,15 @@ inline bool IsWhitespace(TCHAR C)
 {
 	return C == u' ' || C == u'\t' || C == u'\n' || C == u'\r' || C == u'\v' || C == u'\f';
 }
+/**
+ * As the engine's on Windows (iswdigit): besides '0'-'9' the classification takes other characters Unicode or
+ * Windows counts as digits, among them the superscripts one to three, the Arabic-Indic, Devanagari and full-width digits.
+ * Code that means ASCII digits must test for them itself.
+ */
 inline bool IsDigit(TCHAR C)
 {
-	return C >= u'0' && C <= u'9';
+	return (C >= u'0' && C <= u'9') || C == u'\u00B2' || C == u'\u00B3' || C == u'\u00B9' || (C >= u'\u0660' && C <= u'\u0669') ||
+		(C >= u'\u06F0' && C <= u'\u06F9') || (C >= u'\u0966' && C <= u'\u096F') || (C >= u'\uFF10' && C <= u'\uFF19');
 }
 inline TCHAR ToLowerAscii(TCHAR C)
 {

@@ -17,6 +17,11 @@ class STextBlock;
  * Tests and the headless host drive panels through this, on the thread that owns the widgets. Searches run depth-first
  * in layout order, skip empty slots, and match texts exactly (case included). Every action goes through the widget's
  * own event path, so handlers run as they would for a real click or keystroke.
+ *
+ * The user has one keyboard focus per thread, as the editor's one user has on its game thread. Typing puts it on the
+ * entry; a click on a widget that supports keyboard focus (buttons and check boxes do unless made otherwise) moves it
+ * there on the press, before the click's own handler runs on the release; an entry that loses it commits its text
+ * (OnUserMovedFocus) right then. Enter or Escape commit the entry and leave no widget focused.
  */
 class SLATE_API FSlateUser
 {
@@ -70,6 +75,9 @@ public:
 	/** The button whose content shows exactly this text. */
 	static TSharedPtr<SButton> FindButton(const TSharedRef<SWidget>& Root, const FString& ContentText);
 
+	/** The widget that has the keyboard focus; null when none has it. */
+	static TSharedPtr<SWidget> GetKeyboardFocusedWidget();
+
 	/** Types into the entry as a user does before pressing Enter: it now reads Text, nothing is committed. */
 	static void TypeText(const TSharedRef<SEditableTextBox>& TextBox, const FString& Text);
 	/** Ends the edit as Enter (OnEnter), a click elsewhere (OnUserMovedFocus) or Escape (OnCleared) does. */
@@ -77,13 +85,14 @@ public:
 	/** Types the text and presses Enter. */
 	static void EnterText(const TSharedRef<SEditableTextBox>& TextBox, const FString& Text);
 
-	/** Clicks the box once. */
+	/** Clicks the box once, moving the focus to it first when it is focusable. */
 	static void ClickCheckBox(const TSharedRef<SCheckBox>& CheckBox);
 	/** Clicks the box until it is Checked (or Unchecked); no click when it already is. False when a bound state
 	 * refuses to change. */
 	static bool SetCheckBoxTicked(const TSharedRef<SCheckBox>& CheckBox, bool bTicked);
 
-	/** Clicks the button; the reply is its handler's, Unhandled when none is bound. */
+	/** Presses and releases the button, moving the focus to it first when it is focusable; the reply is its
+	 * handler's, Unhandled when none is bound. */
 	static FReply Click(const TSharedRef<SButton>& Button);
 
 	/**
@@ -93,6 +102,10 @@ public:
 	static FString DumpTree(const TSharedRef<SWidget>& Root);
 
 private:
+	/** Gives the focus to Widget (null: to none); an entry that loses it commits as focus moving away does. */
+	static void SetKeyboardFocus(const TSharedPtr<SWidget>& Widget);
+	/** What a mouse press does to the focus: moves it to the widget when the widget supports it. */
+	static void PressOn(const TSharedRef<SWidget>& Widget);
 	static TSharedPtr<SWidget> FindInRowOfLabel(
 		const TSharedRef<SWidget>& Root, const FString& Label, const TDelegate<bool(const SWidget&)>& IsWanted);
 	static const FSlotBase* FindSlotBaseOf(const TSharedRef<SWidget>& Root, const SWidget& Target);

@@ -1,4 +1,4 @@
-// Stand-in for the engine's SWidget: a tree node that owns its children. No painting, geometry, focus or visibility.
+// Stand-in for the engine's SWidget: a tree node that owns its children. No painting, geometry or visibility.
 #pragma once
 
 #include "CoreMinimal.h"
@@ -27,6 +27,9 @@ public:
 
 	/** The widget's own state as text for a terminal: its text, check state or size overrides; empty when it has none. */
 	virtual FString DescribeState() const;
+
+	/** Whether the widget can take keyboard focus; a mouse press on one that can moves the focus to it. */
+	virtual bool SupportsKeyboardFocus() const { return false; }
 
 	/** Records what SNew knows about the declaration; called once, before Construct. */
 	void SetDebugInfo(const ANSICHAR* InType, const ANSICHAR* InFile, int32 OnLine);

@@ -13,9 +13,11 @@ class SLATE_API SCheckBox : public SCompoundWidget
 {
 public:
 	// clang-format off
-	SLATE_BEGIN_ARGS(SCheckBox) : _IsChecked(ECheckBoxState::Unchecked) {}
+	SLATE_BEGIN_ARGS(SCheckBox) : _IsChecked(ECheckBoxState::Unchecked), _IsFocusable(true) {}
 		SLATE_DEFAULT_SLOT(FArguments, Content)
 		SLATE_ATTRIBUTE(ECheckBoxState, IsChecked)
+		/** As in the engine, a box takes keyboard focus when pressed unless told not to. */
+		SLATE_ARGUMENT(bool, IsFocusable)
 		SLATE_EVENT(FOnCheckStateChanged, OnCheckStateChanged)
 	SLATE_END_ARGS()
 	// clang-format on
@@ -34,8 +36,10 @@ public:
 	void SetContent(const TSharedRef<SWidget>& InContent);
 
 	virtual FString DescribeState() const override;
+	virtual bool SupportsKeyboardFocus() const override { return bIsFocusable; }
 
 private:
 	TAttribute<ECheckBoxState> IsCheckboxChecked;
 	FOnCheckStateChanged OnCheckStateChanged;
+	bool bIsFocusable = true;
 };

@@ -8,8 +8,9 @@
 class FSlateUser;
 
 /**
- * Holds the text it was given (Text, SetText) and, while the user types, the text typed so far. Typing raises
- * OnTextChanged; Enter, a focus change or Escape ends the edit and raises OnTextCommitted with the entry's text. A
+ * Holds the text it was given (Text, SetText) and, while the user types, the text typed so far. Typing needs the
+ * keyboard focus and raises OnTextChanged; Enter, a focus change (a press on another focusable widget) or Escape
+ * ends the edit and raises OnTextCommitted with the entry's text. A
  * fixed text is replaced by the committed text before the event, so a handler that calls SetText has the last word;
  * a text bound to a getter shows the getter's answer again once the edit ends.
  */
@@ -37,6 +38,7 @@ public:
 	void SetOnTextCommitted(const FOnTextCommitted& InOnTextCommitted) { OnTextCommitted = InOnTextCommitted; }
 
 	virtual FString DescribeState() const override;
+	virtual bool SupportsKeyboardFocus() const override { return true; }
 
 private:
 	friend class FSlateUser;
