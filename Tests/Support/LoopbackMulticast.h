@@ -14,6 +14,13 @@
  */
 inline constexpr uint32_t TestMulticastGroup = (239u << 24) | (255u << 16) | (77u << 8) | 41u;
 
+/** The test group as a dotted quad. */
+inline std::string TestMulticastGroupText()
+{
+	return std::to_string(TestMulticastGroup >> 24) + '.' + std::to_string((TestMulticastGroup >> 16) & 0xFF) + '.' +
+		std::to_string((TestMulticastGroup >> 8) & 0xFF) + '.' + std::to_string(TestMulticastGroup & 0xFF);
+}
+
 inline sockaddr_in MakeGroupAddress(uint16_t Port)
 {
 	sockaddr_in Address{};
