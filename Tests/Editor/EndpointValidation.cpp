@@ -44,6 +44,12 @@ TEST(EndpointValidation, OnlyTheExactFormWithAPortFrom1To65535Passes)
 	EXPECT_EQ(Endpoint, FIPv4Endpoint(FIPv4Address::InternalLoopback, 1));
 	ASSERT_TRUE(TavrixEndpointText::ParseEndpoint(TEXT("010.001.000.009:65535"), Endpoint));
 	EXPECT_EQ(Endpoint, FIPv4Endpoint(FIPv4Address(10, 1, 0, 9), 65535));
+	// Group addresses are endpoints like any other: the whole multicast range, both ends included.
+	ASSERT_TRUE(TavrixEndpointText::ParseEndpoint(TEXT("239.255.42.99:9001"), Endpoint));
+	EXPECT_EQ(Endpoint, FIPv4Endpoint(FIPv4Address(239, 255, 42, 99), 9001));
+	EXPECT_TRUE(Endpoint.Address.IsMulticastAddress());
+	ASSERT_TRUE(TavrixEndpointText::ParseEndpoint(TEXT("224.0.0.0:1"), Endpoint));
+	EXPECT_TRUE(Endpoint.Address.IsMulticastAddress());
 	for (const TCHAR* Text : NotAnEndpoint)
 	{
 		FIPv4Endpoint Untouched(FIPv4Address(9, 9, 9, 9), 99);

@@ -65,4 +65,15 @@ TEST(EndpointText, ToStringIsTheDottedQuadAndThePort)
 	ASSERT_TRUE(FIPv4Endpoint::Parse(Endpoint.ToString(), Parsed));
 	EXPECT_EQ(Parsed, Endpoint);
 }
+TEST(EndpointText, OnlyTheGroupRangeIsMulticast)
+{
+	EXPECT_TRUE(FIPv4Address(224, 0, 0, 0).IsMulticastAddress());
+	EXPECT_TRUE(FIPv4Address(239, 255, 255, 255).IsMulticastAddress());
+	EXPECT_TRUE(FIPv4Address(230, 1, 2, 3).IsMulticastAddress());
+	EXPECT_FALSE(FIPv4Address(223, 255, 255, 255).IsMulticastAddress());
+	EXPECT_FALSE(FIPv4Address(240, 0, 0, 0).IsMulticastAddress());
+	EXPECT_FALSE(FIPv4Address::Any.IsMulticastAddress());
+	EXPECT_FALSE(FIPv4Address::InternalLoopback.IsMulticastAddress());
+	EXPECT_FALSE(FIPv4Address(255, 255, 255, 255).IsMulticastAddress());
+}
 } // namespace

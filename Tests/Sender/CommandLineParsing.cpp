@@ -71,6 +71,32 @@ TEST(CommandLineParsing, DurationAndReplayAreAccepted)
 	EXPECT_EQ(CommandLine.Options.Pacing.RateHz, 0.25);
 }
 
+TEST(CommandLineParsing, GroupEndpointTakesItsTimeToLiveAndInterface)
+{
+	const FTavrixSendCommandLine Defaults = Parse(Split("--endpoint 239.1.2.3:9001"));
+	ASSERT_EQ(Defaults.Action, ETavrixCommandLineAction::Send) << Defaults.Error;
+	EXPECT_TRUE(Defaults.Options.Endpoint.IsMulticast());
+	EXPECT_EQ(Defaults.Options.Multicast.TimeToLive, 1);
+	EXPECT_FALSE(Defaults.Options.Multicast.Interface);
+
+	const FTavrixSendCommandLine CommandLine =
+		Parse(Split("--endpoint 224.0.0.250:9001 --multicast-ttl 0 --multicast-interface=127.0.0.1"));
+	ASSERT_EQ(CommandLine.Action, ETavrixCommandLineAction::Send) << CommandLine.Error;
+	EXPECT_EQ(CommandLine.Options.Multicast.TimeToLive, 0);
+	EXPECT_EQ(CommandLine.Options.Multicast.Interface, 0x7F000001u);
+	EXPECT_EQ(Parse(Split("--endpoint 239.255.255.255:1 --multicast-ttl 255")).Options.Multicast.TimeToLive, 255);
+
+	ExpectRejected(Split("--endpoint 239.1.2.3:9001 --multicast-ttl 256"), "--multicast-ttl");
+	ExpectRejected(Split("--endpoint 239.1.2.3:9001 --multicast-ttl -1"), "--multicast-ttl");
+	ExpectRejected(Split("--endpoint 239.1.2.3:9001 --multicast-interface 127.0.0"), "--multicast-interface");
+	ExpectRejected(Split("--endpoint 239.1.2.3:9001 --multicast-interface 127.0.0.1:9001"), "--multicast-interface");
+	ExpectRejected(Split("--endpoint 239.1.2.3:9001 --multicast-interface 127.0.0.01"), "--multicast-interface");
+	// Only a group is sent with a time to live and an interface of the user's choice; elsewhere they would be ignored.
+	ExpectRejected(Split("--endpoint 223.255.255.255:9001 --multicast-ttl 0"), "--multicast-ttl");
+	ExpectRejected(Split("--endpoint 240.0.0.1:9001 --multicast-interface 127.0.0.1"), "--multicast-interface");
+	ExpectRejected(Split("--multicast-ttl 0"), "--multicast-ttl");
+}
+
 TEST(CommandLineParsing, RejectsNumbersOutOfRangeOrNotFullyRead)
 {
 	ExpectEachRejected({"--rate=0", "--rate=-1", "--rate=abc", "--rate=25x", "--rate= 25", "--rate=+25"});

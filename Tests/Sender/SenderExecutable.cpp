@@ -1,3 +1,4 @@
+#include "LoopbackMulticast.h"
 #include "SenderTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +22,52 @@ std::string WriteTempFile(const std::string& InName, std::string_view InContent)
 	std::ofstream File(Path, std::ios::binary | std::ios::trunc);
 	File.write(InContent.data(), static_cast<std::streamsize>(InContent.size()));
 	return Path;
+}
+/** A member of the test group on Port, joined on the interface given (any: the system's choice). */
+class FGroupMember
+{
+public:
+	FGroupMember(uint16_t Port, uint32_t Interface)
+	{
+		Descriptor = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+		const int Reuse = 1;
+		::setsockopt(Descriptor, SOL_SOCKET, SO_REUSEADDR, &Reuse, sizeof(Reuse));
+		sockaddr_in Any{};
+		Any.sin_family = AF_INET;
+		Any.sin_port = htons(Port);
+		ip_mreq Request{};
+		Request.imr_multiaddr.s_addr = htonl(TestMulticastGroup);
+		Request.imr_interface.s_addr = htonl(Interface);
+		bJoined = ::bind(Descriptor, reinterpret_cast<sockaddr*>(&Any), sizeof(Any)) == 0 &&
+			::setsockopt(Descriptor, IPPROTO_IP, IP_ADD_MEMBERSHIP, &Request, sizeof(Request)) == 0;
+	}
+	~FGroupMember() { ::close(Descriptor); }
+	FGroupMember(const FGroupMember&) = delete;
+	FGroupMember& operator=(const FGroupMember&) = delete;
+
+	bool IsJoined() const { return bJoined; }
+
+	/** Datagrams that arrive until none has come for InQuiet. */
+	int CountUntilQuiet(std::chrono::milliseconds InQuiet) const
+	{
+		int Count = 0;
+		pollfd Poll{Descriptor, POLLIN, 0};
+		while (::poll(&Poll, 1, static_cast<int>(InQuiet.count())) == 1)
+		{
+			char Buffer[2048];
+			Count += ::recv(Descriptor, Buffer, sizeof(Buffer), 0) >= 0 ? 1 : 0;
+		}
+		return Count;
+	}
+
+private:
+	int Descriptor = -1;
+	bool bJoined = false;
+};
+
+std::string GroupEndpoint(uint16_t Port)
+{
+	return TavrixSend::FTavrixEndpoint{TestMulticastGroup, Port}.ToString();
 }
 } // namespace
 
@@ -123,4 +170,38 @@ TEST(SenderExecutable, TerminationSignalsStopAnUnboundedRun)
 		EXPECT_EQ(Result.ExitCode, 0) << "signal " << Signal << ": " << Result.Err;
 		EXPECT_NE(Result.Out.find("(interrupted)"), std::string::npos) << Result.Out;
 	}
+}
+
+// A group endpoint reaches every member on this machine, on the interface the system chooses or the one named.
+TEST(SenderExecutable, SendsToAGroupThatEveryLocalMemberHears)
+{
+	if (const std::optional<std::string> Why = WhyLocalMulticastIsUnavailable())
+	{
+		GTEST_SKIP() << *Why;
+	}
+	const uint16_t Port = FreeLoopbackPort();
+	{
+		const FGroupMember First(Port, INADDR_ANY);
+		const FGroupMember Second(Port, INADDR_ANY);
+		ASSERT_TRUE(First.IsJoined() && Second.IsJoined());
+		const FProcessResult Result =
+			RunSender({"--endpoint", GroupEndpoint(Port), "--count", "6", "--rate", "200", "--multicast-ttl", "0"});
+		ASSERT_EQ(Result.ExitCode, 0) << Result.Err;
+		EXPECT_NE(Result.Out.find("6 datagrams sent to " + GroupEndpoint(Port)), std::string::npos) << Result.Out;
+		EXPECT_EQ(First.CountUntilQuiet(2s), 6);
+		EXPECT_EQ(Second.CountUntilQuiet(2s), 6);
+	}
+	{
+		const FGroupMember OnLoopback(Port, INADDR_LOOPBACK);
+		ASSERT_TRUE(OnLoopback.IsJoined());
+		const FProcessResult Result = RunSender({"--endpoint", GroupEndpoint(Port), "--count", "4", "--rate", "200", "--multicast-ttl", "0",
+			"--multicast-interface", "127.0.0.1"});
+		ASSERT_EQ(Result.ExitCode, 0) << Result.Err;
+		EXPECT_EQ(OnLoopback.CountUntilQuiet(2s), 4);
+	}
+	// An interface this machine does not have is refused when the socket is set up, not at every send.
+	const FProcessResult Refused =
+		RunSender({"--endpoint", GroupEndpoint(Port), "--count", "1", "--multicast-ttl", "0", "--multicast-interface", "192.0.2.123"});
+	EXPECT_EQ(Refused.ExitCode, 1);
+	EXPECT_NE(Refused.Err.find("cannot open a UDP socket"), std::string::npos) << Refused.Err;
 }

@@ -124,7 +124,7 @@ int ReplayCapture(const FTavrixSendOptions& InOptions)
 	}
 
 	std::error_code SocketError;
-	const std::unique_ptr<FTavrixUdpSocket> Socket = FTavrixUdpSocket::Open(InOptions.Endpoint, SocketError);
+	const std::unique_ptr<FTavrixUdpSocket> Socket = FTavrixUdpSocket::Open(InOptions.Endpoint, InOptions.Multicast, SocketError);
 	if (!Socket)
 	{
 		std::fprintf(stderr, "tavrix-send: cannot open a UDP socket: %s\n", SocketError.message().c_str());
@@ -198,7 +198,7 @@ int main(int ArgumentCount, char** Arguments)
 	}
 
 	std::error_code SocketError;
-	const std::unique_ptr<FTavrixUdpSocket> Socket = FTavrixUdpSocket::Open(Options.Endpoint, SocketError);
+	const std::unique_ptr<FTavrixUdpSocket> Socket = FTavrixUdpSocket::Open(Options.Endpoint, Options.Multicast, SocketError);
 	if (!Socket)
 	{
 		std::fprintf(stderr, "tavrix-send: cannot open a UDP socket: %s\n", SocketError.message().c_str());

@@ -38,6 +38,10 @@ constexpr std::string_view CapturedGroup = "Captured traffic";
 // clang-format off
 constexpr std::array OptionEntries{
 	FOptionEntry{"--endpoint", "A.B.C.D:PORT", PacingGroup, "where to send (default 127.0.0.1:9001)"},
+	FOptionEntry{"--multicast-ttl", "N", PacingGroup,
+		"for a group endpoint (224.0.0.0 to 239.255.255.255): router hops\nthe datagrams may cross, 0-255; 0 keeps them on this machine\n(default 1, the local network)"},
+	FOptionEntry{"--multicast-interface", "A.B.C.D", PacingGroup,
+		"for a group endpoint: address of the interface to send from\n(default: the system's choice by its routes); members on this\nmachine always get the datagrams too"},
 	FOptionEntry{"--rate", "HZ", PacingGroup, "messages per second, at most 10000 (default 25)"},
 	FOptionEntry{"--duration", "SECONDS", PacingGroup, "stop after this long"},
 	FOptionEntry{"--count", "N", PacingGroup, "stop after N messages\nwithout either, run until interrupted (Ctrl+C or SIGTERM)"},
@@ -180,6 +184,18 @@ std::string_view ApplyOption(std::string_view InName, std::string_view InValue, 
 		const std::optional<FTavrixEndpoint> Endpoint = FTavrixEndpoint::Parse(InValue);
 		Options.Endpoint = Endpoint.value_or(Options.Endpoint);
 		return Endpoint ? "" : "an IPv4 address and port as A.B.C.D:PORT, decimal, port 1-65535";
+	}
+	if (InName == "--multicast-ttl")
+	{
+		const std::optional<uint8_t> TimeToLive = ParseInteger<uint8_t>(InValue, 0, 255);
+		Options.Multicast.TimeToLive = TimeToLive.value_or(Options.Multicast.TimeToLive);
+		return TimeToLive ? "" : "a whole number of hops, 0-255";
+	}
+	if (InName == "--multicast-interface")
+	{
+		const std::optional<uint32_t> Interface = ParseIPv4Address(InValue);
+		Options.Multicast.Interface = Interface ? Interface : Options.Multicast.Interface;
+		return Interface ? "" : "the IPv4 address of an interface of this machine as A.B.C.D, decimal";
 	}
 	if (InName == "--rate")
 	{
@@ -373,6 +389,16 @@ FTavrixSendCommandLine FTavrixSendCommandLine::Parse(std::span<const std::string
 	if (Options.Pacing.MaxDuration && Options.Pacing.MaxSends != 0)
 	{
 		return Reject("--duration and --count cannot be combined");
+	}
+	if (!Options.Endpoint.IsMulticast())
+	{
+		for (const std::string_view MulticastOption : {"--multicast-ttl", "--multicast-interface"})
+		{
+			if (WasGiven(MulticastOption))
+			{
+				return Reject(std::string(MulticastOption) + " applies only to a group --endpoint (224.0.0.0 to 239.255.255.255)");
+			}
+		}
 	}
 	if (Options.ReplayPath && !FirstCameraOption.empty())
 	{

@@ -13,6 +13,8 @@ namespace TavrixSend
 struct FTavrixSendOptions
 {
 	FTavrixEndpoint Endpoint;
+	/** Used when Endpoint is a group. */
+	FTavrixMulticastOptions Multicast;
 	FTavrixPacing Pacing;
 	FTavrixCameraScript Script;
 	/** Set: the lines of this file are sent instead of the made-up camera. */

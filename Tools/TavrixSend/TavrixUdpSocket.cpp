@@ -32,21 +32,50 @@ std::optional<uint32_t> ReadDecimal(std::string_view& InOutText, char InStop, ui
 }
 } // namespace
 
-std::optional<FTavrixEndpoint> FTavrixEndpoint::Parse(std::string_view InText)
+namespace
 {
-	FTavrixEndpoint Endpoint;
-	Endpoint.Address = 0;
+/** Reads four decimal octets separated by points and stops at what follows them. */
+std::optional<uint32_t> ReadAddress(std::string_view& InOutText, char InStop)
+{
+	uint32_t Address = 0;
 	for (int Octet = 0; Octet < 4; ++Octet)
 	{
-		const char Separator = Octet < 3 ? '.' : ':';
-		const std::optional<uint32_t> Value = ReadDecimal(InText, Separator, 255);
-		if (!Value || InText.empty() || InText.front() != Separator)
+		const char Separator = Octet < 3 ? '.' : InStop;
+		const std::optional<uint32_t> Value = ReadDecimal(InOutText, Separator, 255);
+		if (!Value)
 		{
 			return std::nullopt;
 		}
-		InText.remove_prefix(1);
-		Endpoint.Address = (Endpoint.Address << 8) | *Value;
+		if (Octet < 3)
+		{
+			if (InOutText.empty() || InOutText.front() != '.')
+			{
+				return std::nullopt;
+			}
+			InOutText.remove_prefix(1);
+		}
+		Address = (Address << 8) | *Value;
 	}
+	return Address;
+}
+} // namespace
+
+std::optional<uint32_t> ParseIPv4Address(std::string_view InText)
+{
+	const std::optional<uint32_t> Address = ReadAddress(InText, '\0');
+	return Address && InText.empty() ? Address : std::nullopt;
+}
+
+std::optional<FTavrixEndpoint> FTavrixEndpoint::Parse(std::string_view InText)
+{
+	FTavrixEndpoint Endpoint;
+	const std::optional<uint32_t> Address = ReadAddress(InText, ':');
+	if (!Address || InText.empty() || InText.front() != ':')
+	{
+		return std::nullopt;
+	}
+	InText.remove_prefix(1);
+	Endpoint.Address = *Address;
 	const std::optional<uint32_t> Port = ReadDecimal(InText, '\0', 65535);
 	if (!Port || *Port == 0 || !InText.empty())
 	{
@@ -62,13 +91,31 @@ std::string FTavrixEndpoint::ToString() const
 		'.' + std::to_string(Address & 0xFF) + ':' + std::to_string(Port);
 }
 
-std::unique_ptr<FTavrixUdpSocket> FTavrixUdpSocket::Open(const FTavrixEndpoint& InDestination, std::error_code& OutError)
+std::unique_ptr<FTavrixUdpSocket> FTavrixUdpSocket::Open(
+	const FTavrixEndpoint& InDestination, const FTavrixMulticastOptions& InMulticast, std::error_code& OutError)
 {
 	const int Descriptor = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
 	if (Descriptor < 0)
 	{
 		OutError = std::error_code(errno, std::system_category());
 		return nullptr;
+	}
+	if (InDestination.IsMulticast())
+	{
+		// Loopback on: on Linux the sending socket decides whether members on this machine (an editor beside the
+		// sender) get the datagrams.
+		const int TimeToLive = InMulticast.TimeToLive;
+		const int Loopback = 1;
+		in_addr Interface{};
+		Interface.s_addr = htonl(InMulticast.Interface.value_or(INADDR_ANY));
+		if (::setsockopt(Descriptor, IPPROTO_IP, IP_MULTICAST_TTL, &TimeToLive, sizeof(TimeToLive)) != 0 ||
+			::setsockopt(Descriptor, IPPROTO_IP, IP_MULTICAST_LOOP, &Loopback, sizeof(Loopback)) != 0 ||
+			(InMulticast.Interface && ::setsockopt(Descriptor, IPPROTO_IP, IP_MULTICAST_IF, &Interface, sizeof(Interface)) != 0))
+		{
+			OutError = std::error_code(errno, std::system_category());
+			::close(Descriptor);
+			return nullptr;
+		}
 	}
 	OutError.clear();
 	return std::unique_ptr<FTavrixUdpSocket>(new FTavrixUdpSocket(Descriptor, InDestination));

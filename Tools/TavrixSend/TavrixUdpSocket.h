@@ -23,7 +23,22 @@ struct FTavrixEndpoint
 	static std::optional<FTavrixEndpoint> Parse(std::string_view InText);
 	std::string ToString() const;
 
+	/** True for a multicast group, 224.0.0.0 to 239.255.255.255. */
+	bool IsMulticast() const { return (Address >> 28) == 0xE; }
+
 	friend bool operator==(const FTavrixEndpoint&, const FTavrixEndpoint&) = default;
+};
+
+/** "A.B.C.D" read as FTavrixEndpoint::Parse reads the address part; host byte order. */
+std::optional<uint32_t> ParseIPv4Address(std::string_view InText);
+
+/** How datagrams to a group leave: they always reach members on this machine too. */
+struct FTavrixMulticastOptions
+{
+	/** Router hops a group datagram may cross; 0 keeps it on this machine, 1 (the usual default) on the local network. */
+	uint8_t TimeToLive = 1;
+	/** Address of the interface to send from, host byte order; none lets the system choose by its routes. */
+	std::optional<uint32_t> Interface;
 };
 
 /** Where the send loop hands its payloads. Send is called from the loop's thread only. */
@@ -41,10 +56,15 @@ class FTavrixUdpSocket final : public ITavrixDatagramSink
 public:
 	/**
 	 * Opens a socket that sends to InDestination from an ephemeral port of the system's choosing. It is never
-	 * connected, so a destination with no listener does not turn later sends into errors. Null with OutError set when
-	 * no socket can be opened.
+	 * connected, so a destination with no listener does not turn later sends into errors. For a group destination the
+	 * multicast options apply. Null with OutError set when no socket can be opened or configured.
 	 */
-	static std::unique_ptr<FTavrixUdpSocket> Open(const FTavrixEndpoint& InDestination, std::error_code& OutError);
+	static std::unique_ptr<FTavrixUdpSocket> Open(const FTavrixEndpoint& InDestination, std::error_code& OutError)
+	{
+		return Open(InDestination, FTavrixMulticastOptions(), OutError);
+	}
+	static std::unique_ptr<FTavrixUdpSocket> Open(
+		const FTavrixEndpoint& InDestination, const FTavrixMulticastOptions& InMulticast, std::error_code& OutError);
 
 	~FTavrixUdpSocket() override;
 	FTavrixUdpSocket(const FTavrixUdpSocket&) = delete;

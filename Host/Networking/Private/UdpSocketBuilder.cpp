@@ -5,6 +5,7 @@
 
 FSocket* FUdpSocketBuilder::Build() const
 {
+	// The platform's subsystem, whatever name it answers to.
 	ISocketSubsystem* SocketSubsystem = ISocketSubsystem::Get();
 	if (SocketSubsystem == nullptr)
 	{
@@ -19,25 +20,31 @@ FSocket* FUdpSocketBuilder::Build() const
 		return nullptr;
 	}
 
-	const auto Fail = [&](const TCHAR* What) {
+	const auto Fail = [&](const FString& What) {
 		const FString Reason = SocketSubsystem->GetLastErrorText();
-		UE_LOG(LogSockets, Error, TEXT("FUdpSocketBuilder: failed to %s for socket %s on %s: %s"), What, *Description,
+		UE_LOG(LogSockets, Error, TEXT("FUdpSocketBuilder: failed to %s for socket %s on %s: %s"), *What, *Description,
 			*BoundEndpoint.ToString(), *Reason);
 		SocketSubsystem->DestroySocket(Socket);
 		return nullptr;
 	};
 
+	// Like the engine's builder, every option is set either way, so a socket that did not ask for one gets the
+	// system's refusal of it rather than whatever the system defaults to.
 	if (!Socket->SetNonBlocking(!bBlocking))
 	{
 		return Fail(TEXT("set the blocking mode"));
 	}
-	if (bReusable && !Socket->SetReuseAddr(true))
+	if (!Socket->SetReuseAddr(bReusable))
 	{
-		return Fail(TEXT("allow address reuse"));
+		return Fail(TEXT("set address reuse"));
 	}
-	if (bBroadcast && !Socket->SetBroadcast(true))
+	if (!Socket->SetBroadcast(bBroadcast))
 	{
-		return Fail(TEXT("allow broadcast"));
+		return Fail(TEXT("set broadcast"));
+	}
+	if (!Socket->SetRecvErr())
+	{
+		return Fail(TEXT("set receive-error reporting"));
 	}
 	if (bBound)
 	{
@@ -47,14 +54,38 @@ FSocket* FUdpSocketBuilder::Build() const
 			return Fail(TEXT("bind"));
 		}
 	}
-	int32 ActualSize = 0;
-	if (ReceiveBufferSize > 0 && !Socket->SetReceiveBufferSize(ReceiveBufferSize, ActualSize))
+	if (!Socket->SetMulticastLoopback(bMulticastLoopback))
 	{
-		return Fail(TEXT("set the receive buffer size"));
+		return Fail(TEXT("set multicast loopback"));
 	}
-	if (SendBufferSize > 0 && !Socket->SetSendBufferSize(SendBufferSize, ActualSize))
+	if (!Socket->SetMulticastTtl(MulticastTtl))
 	{
-		return Fail(TEXT("set the send buffer size"));
+		return Fail(TEXT("set the multicast time to live"));
+	}
+	for (const FGroupMembership& Membership : JoinedGroups)
+	{
+		const TSharedRef<FInternetAddr> GroupAddr = FIPv4Endpoint(Membership.Group, 0).ToInternetAddr();
+		const TSharedRef<FInternetAddr> InterfaceAddr = FIPv4Endpoint(Membership.Interface, 0).ToInternetAddr();
+		if (!Socket->JoinMulticastGroup(*GroupAddr, *InterfaceAddr))
+		{
+			return Fail(
+				FString::Printf(TEXT("join group %s on interface %s"), *Membership.Group.ToString(), *Membership.Interface.ToString()));
+		}
+	}
+	if (!Socket->SetMulticastInterface(*FIPv4Endpoint(MulticastInterface, 0).ToInternetAddr()))
+	{
+		return Fail(TEXT("set the multicast interface"));
+	}
+
+	// Only asked for: the system may refuse or cut a size, and the socket works either way.
+	int32 GrantedSize = 0;
+	if (ReceiveBufferSize > 0)
+	{
+		Socket->SetReceiveBufferSize(ReceiveBufferSize, GrantedSize);
+	}
+	if (SendBufferSize > 0)
+	{
+		Socket->SetSendBufferSize(SendBufferSize, GrantedSize);
 	}
 	return Socket;
 }

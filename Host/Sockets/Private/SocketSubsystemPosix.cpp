@@ -20,6 +20,7 @@ DEFINE_LOG_CATEGORY(LogSockets);
 namespace
 {
 std::atomic<int32> LiveSockets{0};
+std::atomic<int32> BufferSizeLimit{0};
 
 class FInternetAddrPosix final : public FInternetAddr
 {
@@ -85,6 +86,12 @@ public:
 	bool Bind(const FInternetAddr& Addr) override
 	{
 		const sockaddr_in Native = static_cast<const FInternetAddrPosix&>(Addr).ToNative();
+		// Windows, the platform this stands for, cannot bind a socket to a group address; Linux could.
+		if (IN_MULTICAST(ntohl(Native.sin_addr.s_addr)))
+		{
+			errno = EADDRNOTAVAIL;
+			return false;
+		}
 		return ::bind(Open(), reinterpret_cast<const sockaddr*>(&Native), sizeof(Native)) == 0;
 	}
 
@@ -150,6 +157,47 @@ public:
 
 	bool SetReuseAddr(bool bAllowReuse) override { return SetOption(SO_REUSEADDR, bAllowReuse ? 1 : 0); }
 	bool SetBroadcast(bool bAllowBroadcast) override { return SetOption(SO_BROADCAST, bAllowBroadcast ? 1 : 0); }
+	bool SetRecvErr(bool bUseErrorQueue) override
+	{
+		const int Value = bUseErrorQueue ? 1 : 0;
+		return ::setsockopt(Open(), IPPROTO_IP, IP_RECVERR, &Value, sizeof(Value)) == 0;
+	}
+
+	bool JoinMulticastGroup(const FInternetAddr& GroupAddress) override
+	{
+		FInternetAddrPosix AnyInterface;
+		AnyInterface.SetAnyAddress();
+		return JoinMulticastGroup(GroupAddress, AnyInterface);
+	}
+
+	bool JoinMulticastGroup(const FInternetAddr& GroupAddress, const FInternetAddr& InterfaceAddress) override
+	{
+		ip_mreq Request{};
+		Request.imr_multiaddr = static_cast<const FInternetAddrPosix&>(GroupAddress).ToNative().sin_addr;
+		Request.imr_interface = static_cast<const FInternetAddrPosix&>(InterfaceAddress).ToNative().sin_addr;
+		return ::setsockopt(Open(), IPPROTO_IP, IP_ADD_MEMBERSHIP, &Request, sizeof(Request)) == 0;
+	}
+
+	// On Linux this tells whether what this socket sends to a group reaches members on this machine; on Windows it
+	// tells whether this socket receives what this machine sends. A receiver that wants both asks on both sides.
+	bool SetMulticastLoopback(bool bLoopback) override
+	{
+		const int Value = bLoopback ? 1 : 0;
+		return ::setsockopt(Open(), IPPROTO_IP, IP_MULTICAST_LOOP, &Value, sizeof(Value)) == 0;
+	}
+
+	bool SetMulticastTtl(uint8 TimeToLive) override
+	{
+		const int Value = TimeToLive;
+		return ::setsockopt(Open(), IPPROTO_IP, IP_MULTICAST_TTL, &Value, sizeof(Value)) == 0;
+	}
+
+	bool SetMulticastInterface(const FInternetAddr& InterfaceAddress) override
+	{
+		const in_addr Interface = static_cast<const FInternetAddrPosix&>(InterfaceAddress).ToNative().sin_addr;
+		return ::setsockopt(Open(), IPPROTO_IP, IP_MULTICAST_IF, &Interface, sizeof(Interface)) == 0;
+	}
+
 	bool SetReceiveBufferSize(int32 Size, int32& NewSize) override { return SetBufferSize(SO_RCVBUF, Size, NewSize); }
 	bool SetSendBufferSize(int32 Size, int32& NewSize) override { return SetBufferSize(SO_SNDBUF, Size, NewSize); }
 
@@ -182,7 +230,13 @@ private:
 
 	bool SetBufferSize(int Option, int32 Size, int32& NewSize)
 	{
-		const bool bSet = SetOption(Option, Size);
+		const int32 Limit = BufferSizeLimit.load(std::memory_order_relaxed);
+		const bool bRefused = Limit > 0 && Size > Limit;
+		if (bRefused)
+		{
+			errno = ENOBUFS;
+		}
+		const bool bSet = !bRefused && SetOption(Option, Size);
 		int Actual = 0;
 		socklen_t Length = sizeof(Actual);
 		::getsockopt(Descriptor, SOL_SOCKET, Option, &Actual, &Length);
@@ -249,6 +303,11 @@ void FSocketSubsystemTesting::SetPlatformName(const FName& PlatformName)
 {
 	std::lock_guard Lock(PlatformNameMutex);
 	PlatformSubsystemName = PlatformName;
+}
+
+void FSocketSubsystemTesting::SetBufferSizeLimit(int32 LimitInBytes)
+{
+	BufferSizeLimit.store(LimitInBytes, std::memory_order_relaxed);
 }
 
 int32 ISocketSubsystem::GetLiveSocketCount()

@@ -1,5 +1,5 @@
-// Stand-in for the engine's FSocket over POSIX sockets: UDP only. A socket used after Close is a contract breach and
-// fails loudly. No TCP, no multicast, no time stamps.
+// Stand-in for the engine's FSocket over POSIX sockets: UDP only, IPv4 multicast included. A socket used after Close
+// is a contract breach and fails loudly. No TCP, no time stamps.
 #pragma once
 
 #include "CoreMinimal.h"
@@ -29,6 +29,17 @@ public:
 	virtual bool SetNonBlocking(bool bIsNonBlocking = true) = 0;
 	virtual bool SetReuseAddr(bool bAllowReuse = true) = 0;
 	virtual bool SetBroadcast(bool bAllowBroadcast = true) = 0;
+	/** Whether errors of earlier sends are queued for reading; off, as the engine leaves it. */
+	virtual bool SetRecvErr(bool bUseErrorQueue = false) = 0;
+	/** Joins a group on the interface the system chooses (an "any" interface address) or on the one given. */
+	virtual bool JoinMulticastGroup(const FInternetAddr& GroupAddress) = 0;
+	virtual bool JoinMulticastGroup(const FInternetAddr& GroupAddress, const FInternetAddr& InterfaceAddress) = 0;
+	/** Whether this machine's members of a group get what is sent to it (see the platform note in the source). */
+	virtual bool SetMulticastLoopback(bool bLoopback) = 0;
+	virtual bool SetMulticastTtl(uint8 TimeToLive) = 0;
+	/** The interface group datagrams leave by; an "any" address lets the system choose. */
+	virtual bool SetMulticastInterface(const FInternetAddr& InterfaceAddress) = 0;
+	/** Asks for a buffer size; NewSize is what the system granted, which may be less (or, on Linux, double). */
 	virtual bool SetReceiveBufferSize(int32 Size, int32& NewSize) = 0;
 	virtual bool SetSendBufferSize(int32 Size, int32& NewSize) = 0;
 	virtual void GetAddress(FInternetAddr& OutAddr) = 0;

@@ -10,4 +10,10 @@ struct SOCKETS_API FSocketSubsystemTesting
 	 * for. A test names another platform to see the plug-in where the engine knows no "WINDOWS" subsystem.
 	 */
 	static void SetPlatformName(const FName& PlatformName);
+
+	/**
+	 * The largest socket buffer size the system grants; a larger request is refused with an error, as systems with
+	 * a hard limit do (Linux instead cuts it silently). 0, the default, sets no limit.
+	 */
+	static void SetBufferSizeLimit(int32 LimitInBytes);
 };

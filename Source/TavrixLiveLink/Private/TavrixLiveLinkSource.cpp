@@ -83,13 +83,21 @@ FTavrixLiveLinkSource::FTavrixLiveLinkSource(FIPv4Endpoint InEndpoint, bool bInA
 	SourceType = LOCTEXT("TavrixLiveLinkSourceType", "Halvecor Tavrix LiveLink");
 	SourceMachineName = LOCTEXT("TavrixLiveLinkSourceMachineName", "localhost");
 
-	Socket = FUdpSocketBuilder(TEXT("TVK"))
-				 .AsNonBlocking()
-				 .AsReusable()
-				 .BoundToAddress(DeviceEndpoint.Address)
-				 .BoundToPort(DeviceEndpoint.Port)
-				 .WithReceiveBufferSize(ReceiveBufferSize)
-				 .Build();
+	FUdpSocketBuilder SocketBuilder(TEXT("TVK"));
+	SocketBuilder.AsNonBlocking().AsReusable().BoundToPort(DeviceEndpoint.Port).WithReceiveBufferSize(ReceiveBufferSize);
+	if (DeviceEndpoint.Address.IsMulticastAddress())
+	{
+		// Windows cannot bind a socket to a group address: the port is bound on every address and the group joined,
+		// and with address reuse every source and program on this machine that joins gets every datagram. Loopback
+		// is asked for because on Windows it is the receiving socket that decides whether datagrams sent from this
+		// machine (a sender beside the editor) reach it.
+		SocketBuilder.BoundToAddress(FIPv4Address::Any).JoinedToGroup(DeviceEndpoint.Address).WithMulticastLoopback();
+	}
+	else
+	{
+		SocketBuilder.BoundToAddress(DeviceEndpoint.Address);
+	}
+	Socket = SocketBuilder.Build();
 
 	RecvBuffer.SetNumUninitialized(ReceiveBufferSize);
 
@@ -346,6 +354,7 @@ bool FTavrixLiveLinkSource::SetCaptureRawDatagrams(bool bInCapture)
 		return false;
 	}
 	// The port actually bound, which differs from the endpoint's when that asked for any port (0).
+	// The address datagrams were sent to: for a group that is the group, not the "any" address the socket is bound to.
 	const FIPv4Endpoint LocalEndpoint(DeviceEndpoint.Address, static_cast<uint16>(Socket->GetPortNo()));
 	// The editor's folders are relative to its binaries folder; the details show where the file really is.
 	const FString Folder = FPaths::ConvertRelativePathToFull(FPaths::Combine(FPaths::ProjectSavedDir(), TEXT("TavrixCaptures")));

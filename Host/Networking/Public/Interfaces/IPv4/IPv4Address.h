@@ -32,6 +32,9 @@ struct NETWORKING_API FIPv4Address
 	constexpr bool operator==(const FIPv4Address& Other) const { return Value == Other.Value; }
 	constexpr bool operator!=(const FIPv4Address& Other) const { return !(*this == Other); }
 
+	/** True for a group address, 224.0.0.0 to 239.255.255.255. */
+	constexpr bool IsMulticastAddress() const { return (Value >> 28) == 0xE; }
+
 	/**
 	 * As lenient as the engine's: any text of four pieces between points is an address, each piece read as atoi
 	 * reads it and cut to its low 8 bits ("1.2.3.300" is 1.2.3.44, "a.b.c.d" is 0.0.0.0). On failure (not four
