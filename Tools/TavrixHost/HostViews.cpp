@@ -141,7 +141,10 @@ public:
 	void OnShutdown(const FHostStatus& Status) override { EmitStats(Status); }
 
 private:
-	/** Per source, its "Stream" and "Capture" details, each under its property's name with a lower-case first letter. */
+	/**
+	 * Per source, its "Subject", "Stream" and "Capture" details, each under its property's name with a lower-case first
+	 * letter.
+	 */
 	void EmitStats(const FHostStatus& Status)
 	{
 		for (const FHostSourceStatus& Source : Status.Sources)
@@ -157,7 +160,7 @@ private:
 		bool bAny = false;
 		for (const FHostSourceDetail& Detail : Source.Details)
 		{
-			if ((Detail.Category == "Stream" || Detail.Category == "Capture") && !Detail.Name.empty())
+			if ((Detail.Category == "Subject" || Detail.Category == "Stream" || Detail.Category == "Capture") && !Detail.Name.empty())
 			{
 				std::string Key = Detail.Name;
 				Key[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(Key[0])));
