@@ -219,6 +219,28 @@ TEST(SubjectNaming, OptionsEditedInTheDetailsApplyFromTheNextTick)
 	EXPECT_TRUE(Inspector.GetAutoLens());
 }
 
+// The receive thread reads the options for every datagram while the details change them on the game thread.
+TEST(SubjectNaming, OptionsChangeWhileTheReceiveThreadDecodes)
+{
+	FNamingHarness Harness(true, false, false);
+	FTavrixLiveLinkSourceInspector Inspector(*Harness.Sources[0]);
+	const uint16 Port = static_cast<uint16>(Inspector.GetBoundPort());
+	FLoopbackUdp Sender;
+	for (int Round = 0; Round < 40; ++Round)
+	{
+		ASSERT_TRUE(Sender.SendTo(Port, PoseWithFocalLength35));
+		Harness.Set("bAutoLens", Round % 2 == 0 ? "False" : "True");
+		Harness.Set("bAutoRecord", Round % 2 == 0 ? "True" : "False");
+		Harness.Client.Tick();
+	}
+	ASSERT_TRUE(WaitUntil([&] { return Inspector.GetDecodedCameraCount() == 40; }));
+	ASSERT_TRUE(Harness.Set("bAutoLens", "True"));
+	ASSERT_TRUE(Sender.SendTo(Port, PoseWithFocalLength70));
+	ASSERT_TRUE(WaitUntil([&] { return Inspector.GetDecodedCameraCount() == 41; }));
+	Harness.Client.Tick();
+	EXPECT_FLOAT_EQ(Harness.Log.LastFrame.FocalLength, 70.0f);
+}
+
 TEST(SubjectNaming, FreshSettingsTakeTheOptionsTheSourceWasMadeWith)
 {
 	FLiveLinkClient Client;
