@@ -31,8 +31,9 @@ TEST(HostSources, EachEndpointIsASourceOfItsOwnAndEveryEventNamesIt)
 	const std::string First = "127.0.0.1:" + std::to_string(FreeLoopbackPort());
 	const std::string Second = "127.0.0.1:" + std::to_string(FreeLoopbackPort());
 	ASSERT_NE(First, Second);
-	FHostProcess Host({"--project", Project.Path().string(), "--jsonl", "--endpoint", First, "--endpoint", Second, "--no-take-recorder",
-		"--duration", "60"});
+	// Live Link enables one subject of a name: each source publishes a name of its own.
+	FHostProcess Host({"--project", Project.Path().string(), "--jsonl", "--endpoint", First, "--subject-name", "Near Camera", "--endpoint",
+		Second, "--subject-name", "Far Camera", "--no-take-recorder", "--duration", "60"});
 	const std::optional<json> Listed =
 		Host.WaitForEvent([&](const json& Event) { return IsEvent(Event, "source") && Event["source"] == Second; });
 	ASSERT_TRUE(Listed) << "no source event for the second endpoint";
@@ -57,11 +58,12 @@ TEST(HostSources, EachEndpointIsASourceOfItsOwnAndEveryEventNamesIt)
 		{
 			ASSERT_TRUE(Event["source"] == First || Event["source"] == Second) << Event;
 			EXPECT_NEAR(DistanceFromAxis(Event), Event["source"] == First ? 100.0 : 250.0, 0.5) << Event;
-			EXPECT_EQ(Event["subject"], "Tavrix - Camera") << Event;
+			EXPECT_EQ(Event["subject"], Event["source"] == First ? "Near Camera" : "Far Camera") << Event;
 		}
 		if (IsEvent(Event, "static"))
 		{
 			EXPECT_TRUE(Event["source"] == First || Event["source"] == Second) << Event;
+			EXPECT_EQ(Event["subject"], Event["source"] == First ? "Near Camera" : "Far Camera") << Event;
 		}
 	}
 	std::set<std::string> Counted;
@@ -77,6 +79,57 @@ TEST(HostSources, EachEndpointIsASourceOfItsOwnAndEveryEventNamesIt)
 	FarCamera->Signal(SIGTERM);
 	EXPECT_EQ(NearCamera->Wait(), 0);
 	EXPECT_EQ(FarCamera->Wait(), 0);
+	Host.Signal(SIGTERM);
+	EXPECT_EQ(Host.Wait(), 0) << Host.GetErrors();
+}
+
+TEST(HostSources, SameSubjectNameTwiceLeavesTheSecondDisabledAndItsDetailsSaySo)
+{
+	FTempProject Project;
+	const std::string First = "127.0.0.1:" + std::to_string(FreeLoopbackPort());
+	const std::string Second = "127.0.0.1:" + std::to_string(FreeLoopbackPort());
+	ASSERT_NE(First, Second);
+	FHostProcess Host({"--project", Project.Path().string(), "--jsonl", "--endpoint", First, "--subject-name", "Crane", "--endpoint",
+		Second, "--subject-name", "Crane", "--no-take-recorder", "--duration", "60"});
+	ASSERT_TRUE(Host.WaitForEvent([&](const json& Event) { return IsEvent(Event, "source") && Event["source"] == Second; }));
+	const std::unique_ptr<FHostProcess> FirstCamera = StartStillCamera(First, 100);
+	const std::unique_ptr<FHostProcess> SecondCamera = StartStillCamera(Second, 250);
+
+	// The first source's subject came first and is the enabled one; the second receives, and says why nothing of it
+	// is used. Two of its stats a second apart, both after datagrams arrived, leave many ticks in between.
+	std::optional<long long> SecondReceived;
+	const std::optional<json> Later = Host.WaitForEvent([&](const json& Event) {
+		if (!IsEvent(Event, "stats") || Event["source"] != Second || Event["datagramsReceived"].get<long long>() == 0)
+		{
+			return false;
+		}
+		if (!SecondReceived)
+		{
+			SecondReceived = Event["datagramsReceived"].get<long long>();
+			return false;
+		}
+		return Event["datagramsReceived"].get<long long>() > *SecondReceived;
+	});
+	ASSERT_TRUE(Later) << "no stats of the second source after its datagrams";
+	EXPECT_EQ((*Later)["subjectName"], "Crane");
+	const std::string Status = (*Later)["subjectStatus"].get<std::string>();
+	EXPECT_EQ(Status.rfind("Disabled: another source publishes an enabled subject named 'Crane'", 0), 0u) << Status;
+	ASSERT_TRUE(Host.FindOrWaitForEvent(
+		[&](const json& Event) { return IsEvent(Event, "stats") && Event["source"] == First && Event["subjectStatus"] == "Enabled"; }));
+	ASSERT_TRUE(Host.FindOrWaitForEvent([&](const json& Event) { return IsEvent(Event, "frame") && Event["source"] == First; }));
+	for (const json& Event : Host.Events)
+	{
+		if (IsEvent(Event, "frame"))
+		{
+			EXPECT_EQ(Event["source"], First) << Event;
+			EXPECT_EQ(Event["subject"], "Crane") << Event;
+		}
+	}
+
+	FirstCamera->Signal(SIGTERM);
+	SecondCamera->Signal(SIGTERM);
+	EXPECT_EQ(FirstCamera->Wait(), 0);
+	EXPECT_EQ(SecondCamera->Wait(), 0);
 	Host.Signal(SIGTERM);
 	EXPECT_EQ(Host.Wait(), 0) << Host.GetErrors();
 }

@@ -33,10 +33,9 @@ using FClock = std::chrono::steady_clock;
 }
 
 /** The location X of the frame the client holds for this source's camera, if any. */
-std::optional<float> PublishedMarker(const FLiveLinkClient& Client, FGuid Guid)
+std::optional<float> PublishedMarker(const FLiveLinkClient& Client, FGuid Guid, const char* SubjectName = "Tavrix - Camera")
 {
-	const FLiveLinkFrameDataStruct Frame =
-		FLiveLinkClientTesting::GetLatestFrame(Client, FLiveLinkSubjectKey(Guid, FName("Tavrix - Camera")));
+	const FLiveLinkFrameDataStruct Frame = FLiveLinkClientTesting::GetLatestFrame(Client, FLiveLinkSubjectKey(Guid, FName(SubjectName)));
 	const FLiveLinkCameraFrameData* Camera = Frame.Cast<FLiveLinkCameraFrameData>();
 	return Camera != nullptr ? std::optional<float>(Camera->Transform.GetTranslation().X) : std::nullopt;
 }
@@ -73,6 +72,9 @@ TEST(SourceChurn, TwoSourcesOnOnePortStaySafe)
 			}
 		}
 		const std::array<FGuid, 2> Guids = {Client.AddSource(First), Client.AddSource(Second)};
+		// Only one subject of a name is enabled: each source gets a name of its own, so that both can publish.
+		const std::array<const char*, 2> SubjectNames = {"Tavrix - Camera", "Tavrix - Camera 2"};
+		ASSERT_TRUE(FLiveLinkClientTesting::SetSourceSettingsProperty(Client, Guids[1], FName("SubjectName"), TEXT("Tavrix - Camera 2")));
 		First.Reset();
 		Second.Reset();
 
@@ -95,7 +97,7 @@ TEST(SourceChurn, TwoSourcesOnOnePortStaySafe)
 			bool bPublished = false;
 			for (int Index = 0; Index < 2; ++Index)
 			{
-				const std::optional<float> Published = PublishedMarker(Client, Guids[Index]);
+				const std::optional<float> Published = PublishedMarker(Client, Guids[Index], SubjectNames[Index]);
 				EXPECT_TRUE(!Published.has_value() || (*Published >= 1.0f && *Published <= static_cast<float>(Marker)));
 				bPublished = bPublished || Published == static_cast<float>(Marker);
 			}
@@ -117,7 +119,7 @@ TEST(SourceChurn, TwoSourcesOnOnePortStaySafe)
 			EXPECT_TRUE(WaitUntil(
 				[&] {
 					Client.Tick();
-					return PublishedMarker(Client, Guids[Kept]) == 100.0f;
+					return PublishedMarker(Client, Guids[Kept], SubjectNames[Kept]) == 100.0f;
 				},
 				30s))
 				<< (bRemoveFirst ? "the second source" : "the first source") << " stopped working when the other went";

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <memory>
+#include <set>
 #include <string>
 
 namespace
@@ -62,17 +63,30 @@ TEST(StreamDetails, TavrixSourceDetailsAreReadOnlyStreamValues)
 	ASSERT_NE(Harness.Details, nullptr) << "the source's settings are not of its settings class";
 	const std::vector<FProperty>& Properties = UTavrixLiveLinkSourceSettings::StaticClass()->GetProperties();
 	int32 StreamValues = 0;
+	const std::set<std::string> Editable = {
+		"bCaptureRawDatagrams", "AcceptedSenders", "SubjectName", "bAutoLens", "bAutoSceneTake", "bAutoRecord"};
+	// Saved with the source, so that a preset brings it back; shown nowhere.
+	const std::string Hidden = "bOptionsSaved";
 	for (const FProperty& Property : Properties)
 	{
 		const std::string Name = Property.Name.ToString().ToUtf8();
+		if (Name == Hidden)
+		{
+			EXPECT_FALSE(Property.HasAnyPropertyFlags(CPF_Edit | CPF_Transient));
+			continue;
+		}
 		EXPECT_FALSE(Property.GetMetaData(TEXT("ToolTip")).IsEmpty()) << Name;
 		EXPECT_TRUE(Property.HasAnyPropertyFlags(CPF_Edit)) << Name;
-		// Everything is shown, and only the capture switch and the accepted senders can be edited.
+		// Everything else is shown; the stream's values are read-only.
 		const bool bEditable = !Property.HasAnyPropertyFlags(CPF_EditConst);
-		EXPECT_EQ(bEditable, Name == "bCaptureRawDatagrams" || Name == "AcceptedSenders") << Name;
+		EXPECT_EQ(bEditable, Editable.count(Name) == 1) << Name;
 		const FString Category = Property.GetMetaData(TEXT("Category"));
-		EXPECT_TRUE(Category == TEXT("Stream") || Category == TEXT("Capture") || Category == TEXT("Senders")) << Name;
+		EXPECT_TRUE(Category == TEXT("Stream") || Category == TEXT("Capture") || Category == TEXT("Subject") ||
+			Category == TEXT("Options") || Category == TEXT("Senders"))
+			<< Name;
 		StreamValues += Category == TEXT("Stream") ? 1 : 0;
+		// Only what the user chose is saved with the source; a capture never starts from a preset.
+		EXPECT_EQ(Property.HasAnyPropertyFlags(CPF_Transient), Editable.count(Name) == 0 || Name == "bCaptureRawDatagrams") << Name;
 	}
 	EXPECT_EQ(StreamValues, 14);
 	EXPECT_FALSE(

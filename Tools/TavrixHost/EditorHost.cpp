@@ -418,6 +418,8 @@ bool FEditorHostRun::CreateSources()
 				Error = "the demo needs its first source on a fixed port below 65535, not " + Sources.front()->Connection;
 				return false;
 			}
+			// Live Link enables one subject of a name: the second camera publishes a name of its own.
+			Second.SubjectName = "Tavrix - Camera 2";
 			Wanted.push_back(Second);
 		}
 	}

@@ -142,7 +142,7 @@ public:
 
 private:
 	/**
-	 * Per source, its "Stream", "Capture" and "Senders" details, each under its property's name with a lower-case first
+	 * Per source, its "Subject", "Stream", "Capture" and "Senders" details, each under its property's name with a lower-case
 	 * letter.
 	 */
 	void EmitStats(const FHostStatus& Status)
@@ -160,7 +160,9 @@ private:
 		bool bAny = false;
 		for (const FHostSourceDetail& Detail : Source.Details)
 		{
-			if ((Detail.Category == "Stream" || Detail.Category == "Capture" || Detail.Category == "Senders") && !Detail.Name.empty())
+			if ((Detail.Category == "Subject" || Detail.Category == "Stream" || Detail.Category == "Capture" ||
+					Detail.Category == "Senders") &&
+				!Detail.Name.empty())
 			{
 				std::string Key = Detail.Name;
 				Key[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(Key[0])));

@@ -161,7 +161,10 @@ void FLiveLinkClient::PushSubjectStaticData_AnyThread(
 		}
 		else
 		{
-			Subjects.push_back(FSubjectEntry{SubjectKey, Role, MoveTemp(StaticData), FLiveLinkFrameDataStruct(), 0});
+			// A new subject is enabled only when no subject of its name is.
+			const bool bNameTaken = std::any_of(Subjects.begin(), Subjects.end(),
+				[&](const FSubjectEntry& Other) { return Other.bEnabled && Other.Key.SubjectName == SubjectKey.SubjectName; });
+			Subjects.push_back(FSubjectEntry{SubjectKey, Role, MoveTemp(StaticData), FLiveLinkFrameDataStruct(), 0, !bNameTaken});
 		}
 	}
 	if (bObserved)
@@ -177,7 +180,7 @@ void FLiveLinkClient::PushSubjectFrameData_AnyThread(const FLiveLinkSubjectKey& 
 	{
 		std::lock_guard Lock(SubjectMutex);
 		auto* Subject = FindSubjectIn(Subjects, SubjectKey);
-		if (Subject == nullptr || !FrameData.IsValid())
+		if (Subject == nullptr || !Subject->bEnabled || !FrameData.IsValid())
 		{
 			return;
 		}
@@ -197,6 +200,50 @@ void FLiveLinkClient::PushSubjectFrameData_AnyThread(const FLiveLinkSubjectKey& 
 	{
 		FrameDataObservers.Broadcast(SubjectKey, Copy);
 	}
+}
+
+void FLiveLinkClient::RemoveSubject_AnyThread(const FLiveLinkSubjectKey& SubjectKey)
+{
+	// Removing the enabled subject of a name enables none of the others.
+	std::lock_guard Lock(SubjectMutex);
+	std::erase_if(Subjects, [&](const FSubjectEntry& Subject) { return Subject.Key == SubjectKey; });
+}
+
+bool FLiveLinkClient::IsSubjectEnabled(const FLiveLinkSubjectKey& SubjectKey, bool bForThisFrame) const
+{
+	CheckGameThread();
+	(void)bForThisFrame;
+	return ReadSubject<bool>(SubjectKey, [](const FLiveLinkClient::FSubjectEntry& Subject) { return Subject.bEnabled; });
+}
+
+bool FLiveLinkClient::IsSubjectEnabled(FLiveLinkSubjectName SubjectName) const
+{
+	CheckGameThread();
+	std::lock_guard Lock(SubjectMutex);
+	return std::any_of(Subjects.begin(), Subjects.end(),
+		[&](const FSubjectEntry& Subject) { return Subject.bEnabled && Subject.Key.SubjectName == SubjectName.Name; });
+}
+
+void FLiveLinkClient::SetSubjectEnabled(const FLiveLinkSubjectKey& SubjectKey, bool bEnabled)
+{
+	CheckGameThread();
+	std::lock_guard Lock(SubjectMutex);
+	auto* Target = FindSubjectIn(Subjects, SubjectKey);
+	if (Target == nullptr)
+	{
+		return;
+	}
+	if (bEnabled)
+	{
+		for (FSubjectEntry& Subject : Subjects)
+		{
+			if (Subject.Key.SubjectName == SubjectKey.SubjectName)
+			{
+				Subject.bEnabled = false;
+			}
+		}
+	}
+	Target->bEnabled = bEnabled;
 }
 
 TArray<FGuid> FLiveLinkClient::GetSources(bool bEvenIfPendingKill) const
@@ -297,14 +344,16 @@ ResultType FLiveLinkClient::ReadSubject(const FLiveLinkSubjectKey& SubjectKey, R
 
 TArray<FLiveLinkSubjectKey> FLiveLinkClient::GetSubjects(bool bIncludeDisabledSubject, bool bIncludeVirtualSubject) const
 {
-	// Every subject here is enabled and none is virtual.
-	(void)bIncludeDisabledSubject;
+	// No subject here is virtual.
 	(void)bIncludeVirtualSubject;
 	std::lock_guard Lock(SubjectMutex);
 	TArray<FLiveLinkSubjectKey> Keys;
 	for (const FSubjectEntry& Subject : Subjects)
 	{
-		Keys.Add(Subject.Key);
+		if (bIncludeDisabledSubject || Subject.bEnabled)
+		{
+			Keys.Add(Subject.Key);
+		}
 	}
 	return Keys;
 }

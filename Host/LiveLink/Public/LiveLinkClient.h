@@ -1,5 +1,6 @@
 // Stand-in for the engine's FLiveLinkClient (LiveLink plug-in module): owns sources, ticks them on the game thread and
-// keeps each subject's static data and latest frame. No subject evaluation, interpolation, presets or virtual subjects.
+// keeps each subject's static data and latest frame, one enabled subject per name. No subject evaluation, interpolation,
+// presets or virtual subjects.
 // What only the stand-in offers (reading what a subject holds, the details panel's edit route) is in
 // LiveLinkClientTesting.h.
 #pragma once
@@ -75,6 +76,12 @@ public:
 	void PushSubjectStaticData_AnyThread(
 		const FLiveLinkSubjectKey& SubjectKey, TSubclassOf<ULiveLinkRole> Role, FLiveLinkStaticDataStruct&& StaticData) override;
 	void PushSubjectFrameData_AnyThread(const FLiveLinkSubjectKey& SubjectKey, FLiveLinkFrameDataStruct&& FrameData) override;
+	/** Removes the subject at once (the engine waits for its next tick); pushes after it make a new subject. */
+	void RemoveSubject_AnyThread(const FLiveLinkSubjectKey& SubjectKey) override;
+	/** bForThisFrame is not told apart: the stand-in switches subjects at once rather than from the next tick. */
+	bool IsSubjectEnabled(const FLiveLinkSubjectKey& SubjectKey, bool bForThisFrame) const override;
+	bool IsSubjectEnabled(FLiveLinkSubjectName SubjectName) const override;
+	void SetSubjectEnabled(const FLiveLinkSubjectKey& SubjectKey, bool bEnabled) override;
 	//~ End ILiveLinkClient interface
 
 	/**
@@ -118,6 +125,8 @@ private:
 		FLiveLinkStaticDataStruct StaticData;
 		FLiveLinkFrameDataStruct LatestFrame;
 		uint64 FrameCount = 0;
+		/** One subject of a name is enabled at most; the others keep their static data and drop their frames. */
+		bool bEnabled = false;
 	};
 
 	void CheckGameThread() const;

@@ -28,6 +28,23 @@ inline uint32 GetTypeHash(const FLiveLinkSubjectKey& Key)
 	return GetTypeHash(Key.Source) * 31u + GetTypeHash(Key.SubjectName);
 }
 
+/** A subject's name without its source: what the client keeps one enabled subject of. */
+struct FLiveLinkSubjectName
+{
+	FName Name;
+
+	FLiveLinkSubjectName() = default;
+	FLiveLinkSubjectName(FName InName)
+		: Name(InName)
+	{
+	}
+	operator FName() const { return Name; }
+	bool IsNone() const { return Name.IsNone(); }
+	FString ToString() const { return Name.ToString(); }
+	bool operator==(const FLiveLinkSubjectName& Other) const { return Name == Other.Name; }
+	bool operator!=(const FLiveLinkSubjectName& Other) const { return !(*this == Other); }
+};
+
 /**
  * World time of a frame: when it was produced on the source's clock, and the offset from that clock to the engine's
  * (FPlatformTime::Seconds). Evaluation compares frames by the time alone.

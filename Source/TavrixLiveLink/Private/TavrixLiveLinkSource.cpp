@@ -65,10 +65,49 @@ int32 SaturateCount(uint64 Count)
 	return static_cast<int32>(std::min<uint64>(Count, static_cast<uint64>(std::numeric_limits<int32>::max())));
 }
 
-const FName& CameraSubjectName()
+const TCHAR* const DefaultSubjectName = TEXT("Tavrix - Camera");
+
+// The engine keeps a name's text in a buffer of this many characters, terminator included.
+constexpr int32 MaxSubjectNameLength = 1023;
+
+bool IsSpaceCharacter(TCHAR Character)
 {
-	static const FName Name("Tavrix - Camera");
-	return Name;
+	return Character == TEXT(' ') || Character == TEXT('\t') || Character == TEXT('\r') || Character == TEXT('\n') ||
+		Character == TEXT('\v') || Character == TEXT('\f');
+}
+
+FString TrimSpaces(const FString& Text)
+{
+	int32 Start = 0;
+	int32 End = Text.Len();
+	while (Start < End && IsSpaceCharacter(Text[Start]))
+	{
+		++Start;
+	}
+	while (End > Start && IsSpaceCharacter(Text[End - 1]))
+	{
+		--End;
+	}
+	return Start == 0 && End == Text.Len() ? Text : FString(End - Start, *Text + Start);
+}
+
+/** Why the (trimmed) text cannot name a subject; empty when it can. */
+FString SubjectNameRefusal(const FString& Name)
+{
+	if (Name.Len() == 0)
+	{
+		return TEXT("a subject name cannot be empty or only spaces");
+	}
+	// The engine's name for "no name": a subject of that name could not be told from none.
+	if (Name.Equals(TEXT("None"), ESearchCase::IgnoreCase))
+	{
+		return TEXT("\"None\" means no name to Live Link");
+	}
+	if (Name.Len() > MaxSubjectNameLength)
+	{
+		return FString::Printf(TEXT("a subject name cannot be longer than %d characters"), MaxSubjectNameLength);
+	}
+	return FString();
 }
 
 } // namespace
@@ -78,6 +117,8 @@ FTavrixLiveLinkSource::FTavrixLiveLinkSource(FIPv4Endpoint InEndpoint, bool bInA
 	, bAutoLens(bInAutoLens)
 	, bAutoSceneTake(bInAutoSceneTake)
 	, bAutoRecord(bInAutoRecord)
+	, SubjectName(DefaultSubjectName)
+	, SubjectNameText(DefaultSubjectName)
 {
 	SourceStatus = LOCTEXT("SourceStatus_DeviceNotFound", "Device Not Found");
 	SourceType = LOCTEXT("TavrixLiveLinkSourceType", "Halvecor Tavrix LiveLink");
@@ -169,13 +210,110 @@ void FTavrixLiveLinkSource::ReceiveClient(ILiveLinkClient* InClient, FGuid InSou
 
 void FTavrixLiveLinkSource::InitializeSettings(ULiveLinkSourceSettings* Settings)
 {
-	StreamDetails = Settings != nullptr && Settings->IsA(UTavrixLiveLinkSourceSettings::StaticClass())
+	UTavrixLiveLinkSourceSettings* Details = Settings != nullptr && Settings->IsA(UTavrixLiveLinkSourceSettings::StaticClass())
 		? static_cast<UTavrixLiveLinkSourceSettings*>(Settings)
 		: nullptr;
-	// A preset hands over the settings saved with the source: their list is in force as it was when saved.
-	if (UTavrixLiveLinkSourceSettings* Details = StreamDetails.Get())
+	StreamDetails = Details;
+	if (Details == nullptr)
 	{
-		ApplyAcceptedSenders(*Details);
+		return;
+	}
+	// A preset hands over the settings saved with the source: their list of senders is in force as it was when saved.
+	ApplyAcceptedSenders(*Details);
+	if (Details->bOptionsSaved)
+	{
+		// A preset's copy: the source is restored as the user left it, whatever the connection string or the panel
+		// made it with. Nothing has been published yet, so the name is simply taken.
+		TakeOptionsFrom(*Details);
+		TakeSubjectNameFrom(*Details);
+		return;
+	}
+	Details->SubjectName = SubjectNameText;
+	Details->bAutoLens = bAutoLens.load();
+	Details->bAutoSceneTake = bAutoSceneTake.load();
+	Details->bAutoRecord = bAutoRecord.load();
+	Details->bOptionsSaved = true;
+}
+
+void FTavrixLiveLinkSource::TakeOptionsFrom(const UTavrixLiveLinkSourceSettings& Details)
+{
+	bAutoLens.store(Details.bAutoLens);
+	bAutoSceneTake.store(Details.bAutoSceneTake);
+	bAutoRecord.store(Details.bAutoRecord);
+}
+
+FTavrixLiveLinkSource::FOptionsSnapshot FTavrixLiveLinkSource::ReadOptions() const
+{
+	return FOptionsSnapshot{bAutoLens.load(), bAutoSceneTake.load(), bAutoRecord.load()};
+}
+
+void FTavrixLiveLinkSource::TakeSubjectNameFrom(UTavrixLiveLinkSourceSettings& Details)
+{
+	const FString Typed = TrimSpaces(Details.SubjectName);
+	const FString Refusal = SubjectNameRefusal(Typed);
+	if (Refusal.Len() != 0)
+	{
+		Details.SubjectNameError = FString::Printf(TEXT("Refused: %s; the subject keeps the name '%s'"), *Refusal, *SubjectNameText);
+		Details.SubjectName = SubjectNameText;
+		return;
+	}
+	Details.SubjectNameError.Empty();
+	Details.SubjectName = Typed;
+	if (Typed.Equals(SubjectNameText, ESearchCase::CaseSensitive))
+	{
+		return;
+	}
+	const FName NewName(Typed);
+	// Names that differ only in letter case are one name to the engine: the subject stays as it is.
+	if (NewName != SubjectName)
+	{
+		// Static data pushed before now belong to the old subject; the new one gets its own on the next tick, then
+		// frames. Before the client is known nothing has been published.
+		if (Client != nullptr && !bPushStaticData)
+		{
+			Client->RemoveSubject_AnyThread(FLiveLinkSubjectKey(SourceGuid, SubjectName));
+		}
+		SubjectName = NewName;
+		bPushStaticData = true;
+		ShownSubjectState = ESubjectState::Unknown;
+		Details.SubjectStatus.Empty();
+	}
+	SubjectNameText = Typed;
+}
+
+void FTavrixLiveLinkSource::UpdateSubjectStatus()
+{
+	UTavrixLiveLinkSourceSettings* Details = StreamDetails.Get();
+	if (Details == nullptr)
+	{
+		return;
+	}
+	ESubjectState State = ESubjectState::NotEnabled;
+	if (Client->IsSubjectEnabled(FLiveLinkSubjectKey(SourceGuid, SubjectName), false))
+	{
+		State = ESubjectState::Enabled;
+	}
+	else if (Client->IsSubjectEnabled(FLiveLinkSubjectName(SubjectName)))
+	{
+		State = ESubjectState::DisabledByAnother;
+	}
+	if (State == ShownSubjectState)
+	{
+		return;
+	}
+	ShownSubjectState = State;
+	switch (State)
+	{
+	case ESubjectState::Enabled:
+		Details->SubjectStatus = TEXT("Enabled");
+		break;
+	case ESubjectState::DisabledByAnother:
+		Details->SubjectStatus = FString::Printf(
+			TEXT("Disabled: another source publishes an enabled subject named '%s'; this source's frames are not used"), *SubjectNameText);
+		break;
+	default:
+		Details->SubjectStatus = TEXT("Not enabled in Live Link; this source's frames are not used");
+		break;
 	}
 }
 
@@ -192,19 +330,28 @@ void FTavrixLiveLinkSource::OnSettingsChanged(ULiveLinkSourceSettings* Settings,
 	{
 		return;
 	}
-	if (PropertyChangedEvent.GetPropertyName() == GET_MEMBER_NAME_CHECKED(UTavrixLiveLinkSourceSettings, AcceptedSenders))
+	const FName PropertyName = PropertyChangedEvent.GetPropertyName();
+	if (PropertyName == GET_MEMBER_NAME_CHECKED(UTavrixLiveLinkSourceSettings, bCaptureRawDatagrams))
+	{
+		// A capture that cannot start (a source that does not receive, an unwritable folder) leaves the box cleared,
+		// so that the details never claim a capture that is not being written; the error says why.
+		Details->bCaptureRawDatagrams = SetCaptureRawDatagrams(Details->bCaptureRawDatagrams);
+		UpdateCaptureDetails(*Details);
+	}
+	else if (PropertyName == GET_MEMBER_NAME_CHECKED(UTavrixLiveLinkSourceSettings, AcceptedSenders))
 	{
 		ApplyAcceptedSenders(*Details);
-		return;
 	}
-	if (PropertyChangedEvent.GetPropertyName() != GET_MEMBER_NAME_CHECKED(UTavrixLiveLinkSourceSettings, bCaptureRawDatagrams))
+	else if (PropertyName == GET_MEMBER_NAME_CHECKED(UTavrixLiveLinkSourceSettings, SubjectName))
 	{
-		return;
+		TakeSubjectNameFrom(*Details);
 	}
-	// A capture that cannot start (a source that does not receive, an unwritable folder) leaves the box cleared, so
-	// that the details never claim a capture that is not being written; the error says why.
-	Details->bCaptureRawDatagrams = SetCaptureRawDatagrams(Details->bCaptureRawDatagrams);
-	UpdateCaptureDetails(*Details);
+	else if (PropertyName == GET_MEMBER_NAME_CHECKED(UTavrixLiveLinkSourceSettings, bAutoLens) ||
+		PropertyName == GET_MEMBER_NAME_CHECKED(UTavrixLiveLinkSourceSettings, bAutoSceneTake) ||
+		PropertyName == GET_MEMBER_NAME_CHECKED(UTavrixLiveLinkSourceSettings, bAutoRecord))
+	{
+		TakeOptionsFrom(*Details);
+	}
 }
 
 bool FTavrixLiveLinkSource::IsSourceStillValid() const
@@ -397,7 +544,7 @@ bool FTavrixLiveLinkSource::ProcessReceivedData(TSharedPtr<TArray<uint8>, ESPMod
 	const int64 ArrivalUs = NowMonotonicUs();
 	const int64 ArrivalMs = ArrivalUs / 1000;
 	TavrixMessageDecoder::FResult Decoded = TavrixMessageDecoder::Decode(
-		InData->GetData(), InData->Num(), TavrixMessageDecoder::FOptions{bAutoLens, bAutoSceneTake, bAutoRecord});
+		InData->GetData(), InData->Num(), TavrixMessageDecoder::FOptions{bAutoLens.load(), bAutoSceneTake.load(), bAutoRecord.load()});
 
 	if (Decoded.ForeignMembers > 0)
 	{
@@ -463,9 +610,10 @@ bool FTavrixLiveLinkSource::LiveLinkTick()
 		CameraStaticData->bIsApertureSupported = false;
 		CameraStaticData->bIsFocusDistanceSupported = true;
 		Client->PushSubjectStaticData_AnyThread(
-			FLiveLinkSubjectKey(SourceGuid, CameraSubjectName()), ULiveLinkCameraRole::StaticClass(), MoveTemp(StaticData));
+			FLiveLinkSubjectKey(SourceGuid, SubjectName), ULiveLinkCameraRole::StaticClass(), MoveTemp(StaticData));
 		bPushStaticData = false;
 	}
+	UpdateSubjectStatus();
 
 	if (!bHasReceivedData)
 	{
@@ -473,6 +621,7 @@ bool FTavrixLiveLinkSource::LiveLinkTick()
 	}
 
 	const int64 NowMs = NowMonotonicMs();
+	const FOptionsSnapshot Options = ReadOptions();
 
 	FLiveLinkFrameDataStruct FrameData(FLiveLinkCameraFrameData::StaticStruct());
 	FLiveLinkCameraFrameData& Frame = *FrameData.Cast<FLiveLinkCameraFrameData>();
@@ -499,7 +648,7 @@ bool FTavrixLiveLinkSource::LiveLinkTick()
 			Frame.MetaData.SceneTime = SceneTime;
 		}
 
-		if (bAutoLens)
+		if (Options.bAutoLens)
 		{
 			Frame.FocalLength = TavrixConversions::ToFloat(ReceivedState.Lens[0]);
 			Frame.FocusDistance = TavrixConversions::ToFloat(ReceivedState.Lens[1]);
@@ -509,36 +658,36 @@ bool FTavrixLiveLinkSource::LiveLinkTick()
 
 		// What the Take Recorder step needs is read here, under the same lock, so that it is one datagram's; Take
 		// Recorder itself is driven after the lock is released.
-		if (bAutoSceneTake || bAutoRecord)
+		if (Options.bAutoSceneTake || Options.bAutoRecord)
 		{
-			TakeRecorderRequest = ReadTakeRecorderRequest();
+			TakeRecorderRequest = ReadTakeRecorderRequest(Options);
 		}
 	}
 
-	Client->PushSubjectFrameData_AnyThread(FLiveLinkSubjectKey(SourceGuid, CameraSubjectName()), MoveTemp(FrameData));
+	Client->PushSubjectFrameData_AnyThread(FLiveLinkSubjectKey(SourceGuid, SubjectName), MoveTemp(FrameData));
 
 	// Starting and stopping a take saves assets and may run a modal progress loop that ticks the engine, and so this
 	// source, again: with DataMutex held that tick would deadlock, and the receive thread would wait for the save.
-	if (bAutoSceneTake || bAutoRecord)
+	if (Options.bAutoSceneTake || Options.bAutoRecord)
 	{
-		FollowTakeRecorder(TakeRecorderRequest, NowMs);
+		FollowTakeRecorder(TakeRecorderRequest, Options, NowMs);
 	}
 	return true;
 }
 
-FTavrixLiveLinkSource::FTakeRecorderRequest FTavrixLiveLinkSource::ReadTakeRecorderRequest() const
+FTavrixLiveLinkSource::FTakeRecorderRequest FTavrixLiveLinkSource::ReadTakeRecorderRequest(const FOptionsSnapshot& Options) const
 {
 	FTakeRecorderRequest Request;
 	Request.RecordRequest = ReceivedState.State == 2 ? 1 : 0;
 	// Case-sensitive: a slate that changes only in letter case is a new slate. The metadata only matter with
 	// "Auto Scene/Take": without it they are never applied, and comparing them would make every tick a change.
 	bool bMetadataChanged = false;
-	for (int32 Index = 0; Index < 3 && bAutoSceneTake && !bMetadataChanged; ++Index)
+	for (int32 Index = 0; Index < 3 && Options.bAutoSceneTake && !bMetadataChanged; ++Index)
 	{
 		bMetadataChanged = !ReceivedState.Metadata[Index].Equals(AppliedMetadata[Index], ESearchCase::CaseSensitive);
 	}
 	Request.bChanged = bMetadataChanged || Request.RecordRequest != AppliedRecordRequest;
-	if (Request.bChanged && bAutoSceneTake)
+	if (Request.bChanged && Options.bAutoSceneTake)
 	{
 		for (int32 Index = 0; Index < 3; ++Index)
 		{
@@ -548,12 +697,12 @@ FTavrixLiveLinkSource::FTakeRecorderRequest FTavrixLiveLinkSource::ReadTakeRecor
 	return Request;
 }
 
-void FTavrixLiveLinkSource::FollowTakeRecorder(const FTakeRecorderRequest& Request, int64 NowMs)
+void FTavrixLiveLinkSource::FollowTakeRecorder(const FTakeRecorderRequest& Request, const FOptionsSnapshot& Options, int64 NowMs)
 {
 	// A start the recorder refused (no sources, a take under review), or one that came within a second of the previous
 	// start, is asked again while the sender still asks for recording, once that second is up.
-	const bool bStartRetryDue =
-		bAutoRecord && (bStartRequested || bStartDelayed) && Request.RecordRequest == 1 && NowMs - LastStartRequestMs >= StartIntervalMs;
+	const bool bStartRetryDue = Options.bAutoRecord && (bStartRequested || bStartDelayed) && Request.RecordRequest == 1 &&
+		NowMs - LastStartRequestMs >= StartIntervalMs;
 	if ((!Request.bChanged && !bStartRetryDue) || bDrivingTakeRecorder)
 	{
 		return;
@@ -569,7 +718,7 @@ void FTavrixLiveLinkSource::FollowTakeRecorder(const FTakeRecorderRequest& Reque
 	// Take Recorder may tick the engine from inside the calls below; the tick it runs publishes, but leaves Take
 	// Recorder alone until these calls are done.
 	bDrivingTakeRecorder = true;
-	if (Request.bChanged && bAutoSceneTake)
+	if (Request.bChanged && Options.bAutoSceneTake)
 	{
 		// A take being recorded, or one under review, is locked and ignores both setters: what the sender changed
 		// meanwhile stays unapplied, and is applied once the editor has moved on to a new take.
@@ -589,7 +738,7 @@ void FTavrixLiveLinkSource::FollowTakeRecorder(const FTakeRecorderRequest& Reque
 		AppliedRecordRequest = Request.RecordRequest;
 	}
 
-	if (bAutoRecord)
+	if (Options.bAutoRecord)
 	{
 		// A recorder counting down to a take counts as recording: a stop cancels the countdown, and a start waits
 		// for it. A recording that is asked to go on goes on, whatever else changed: only a request to stop stops it.

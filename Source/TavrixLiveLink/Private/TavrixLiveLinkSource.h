@@ -25,7 +25,8 @@ class UTavrixLiveLinkSourceSettings;
 
 /**
  * Live Link source for one Tavrix camera: listens on one UDP endpoint on a thread of its own, keeps the latest
- * decoded datagram, and publishes the subject "Tavrix - Camera" on every Live Link tick of its client.
+ * decoded datagram, and publishes one camera subject ("Tavrix - Camera" unless renamed in the details) on every Live
+ * Link tick of its client.
  *
  * Threads: construction, the client calls, the tick and destruction run on the game thread; Init/Run/Exit and
  * ProcessReceivedData run on the receive thread. DataMutex is the only lock.
@@ -40,7 +41,11 @@ public:
 
 	//~ Begin ILiveLinkSource interface
 	virtual void ReceiveClient(ILiveLinkClient* InClient, FGuid InSourceGuid) override;
-	/** Keeps a weak reference to the details object Live Link made of GetSettingsClass; Live Link owns it. */
+	/**
+	 * Keeps a weak reference to the details object Live Link made of GetSettingsClass; Live Link owns it. Details
+	 * restored from a preset carry a subject name and options, which replace the source's; fresh details are given
+	 * the source's own.
+	 */
 	virtual void InitializeSettings(ULiveLinkSourceSettings* Settings) override;
 	virtual bool IsSourceStillValid() const override;
 	virtual bool RequestSourceShutdown() override;
@@ -49,8 +54,9 @@ public:
 	virtual FText GetSourceStatus() const override;
 	virtual TSubclassOf<ULiveLinkSourceSettings> GetSettingsClass() const override;
 	/**
-	 * Follows "Capture Raw Datagrams" (ticked starts a capture, cleared ends it) and "Accepted Senders" (text that
-	 * reads as a list is in force from the next datagram; other text is put back and the reason shown) (game thread).
+	 * Follows the details (game thread): "Capture Raw Datagrams" starts or ends a capture, "Accepted Senders" is in
+	 * force from the next datagram when it reads as a list (other text is put back, with the reason shown), the options
+	 * apply from the next datagram and tick, and a new "Subject Name" replaces the subject.
 	 */
 	virtual void OnSettingsChanged(ULiveLinkSourceSettings* Settings, const FPropertyChangedEvent& PropertyChangedEvent) override;
 	//~ End ILiveLinkSource interface
@@ -93,6 +99,13 @@ private:
 	void DestroySocket();
 	/** Removes the tick subscription if it is still held (game thread). */
 	void EndTickSubscription();
+	/** The three options as one tick uses them. */
+	struct FOptionsSnapshot
+	{
+		bool bAutoLens = false;
+		bool bAutoSceneTake = false;
+		bool bAutoRecord = false;
+	};
 	/** What one tick asks of Take Recorder, read from ReceivedState under DataMutex. */
 	struct FTakeRecorderRequest
 	{
@@ -104,9 +117,9 @@ private:
 		int32 RecordRequest = 0;
 	};
 	/** Compares the received metadata and state with what was last applied; DataMutex is held by the caller. */
-	FTakeRecorderRequest ReadTakeRecorderRequest() const;
+	FTakeRecorderRequest ReadTakeRecorderRequest(const FOptionsSnapshot& Options) const;
 	/** Follows the sender's scene, take and record state in Take Recorder; DataMutex is not held. */
-	void FollowTakeRecorder(const FTakeRecorderRequest& Request, int64 NowMs);
+	void FollowTakeRecorder(const FTakeRecorderRequest& Request, const FOptionsSnapshot& Options, int64 NowMs);
 	/** Brings the details object's "Stream" values up to date, if it still exists (game thread). */
 	void UpdateStreamDetails();
 	/** Puts the details' "Accepted Senders" in force, or back to the list in force with the reason (game thread). */
@@ -115,6 +128,16 @@ private:
 	void LogForeignMembers(int32 Count, int64 NowUs);
 	/** Writes how many foreign members went unlogged, when any did. */
 	static void LogUnwrittenForeignMembers(uint64 Count);
+	FOptionsSnapshot ReadOptions() const;
+	/** Takes the options from the details (game thread). */
+	void TakeOptionsFrom(const UTavrixLiveLinkSourceSettings& Details);
+	/**
+	 * Takes the details' subject name, trimmed, when it is usable, else writes the current one back with the reason
+	 * in the details. A new name removes the old subject; the next tick publishes the new one (game thread).
+	 */
+	void TakeSubjectNameFrom(UTavrixLiveLinkSourceSettings& Details);
+	/** Tells in the details whether Live Link uses this source's subject (game thread, after the static data). */
+	void UpdateSubjectStatus();
 
 	ILiveLinkClient* Client = nullptr;
 	FDelegateHandle TickDelegateHandle;
@@ -146,9 +169,23 @@ private:
 	/** Carries the sender's timecode between datagrams; started at the end of construction (game thread only). */
 	FTavrixFrameClock FrameClock;
 
-	bool bAutoLens;
-	bool bAutoSceneTake;
-	bool bAutoRecord;
+	/** Written on the game thread (the details), read by the receive thread's decoder and by the tick. */
+	std::atomic<bool> bAutoLens;
+	std::atomic<bool> bAutoSceneTake;
+	std::atomic<bool> bAutoRecord;
+
+	/** The subject the tick publishes, and its text as the details show it (game thread only). */
+	FName SubjectName;
+	FString SubjectNameText;
+	/** What the details' "Subject Status" says, so that its text is made only when it changes (game thread only). */
+	enum class ESubjectState : uint8
+	{
+		Unknown,
+		Enabled,
+		DisabledByAnother,
+		NotEnabled,
+	};
+	ESubjectState ShownSubjectState = ESubjectState::Unknown;
 
 	FString AppliedMetadata[3];
 	int32 AppliedRecordRequest = 0;

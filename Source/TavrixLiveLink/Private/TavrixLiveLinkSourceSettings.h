@@ -6,8 +6,11 @@
 
 /**
  * The details of one Tavrix source in the Live Link panel. Live Link creates and owns it; the source only keeps a
- * weak reference and brings the "Stream" and "Capture" values up to date on its tick. Counters stop at the largest
- * int32.
+ * weak reference and brings the "Subject", "Stream" and "Capture" values up to date on its tick. Counters stop at the
+ * largest int32.
+ *
+ * The subject name and the three options are saved with the object, and so with a Live Link preset: a source that a
+ * preset recreates finds them here (bOptionsSaved set) and uses them instead of the ones it was made with.
  */
 UCLASS()
 class UTavrixLiveLinkSourceSettings : public ULiveLinkSourceSettings
@@ -15,6 +18,36 @@ class UTavrixLiveLinkSourceSettings : public ULiveLinkSourceSettings
 	GENERATED_BODY()
 
 public:
+	UPROPERTY(EditAnywhere, Category = "Subject",
+		meta = (DisplayName = "Subject Name",
+			ToolTip = "The Live Link subject this source publishes; leading and trailing spaces are dropped"))
+	FString SubjectName = TEXT("Tavrix - Camera");
+
+	UPROPERTY(VisibleAnywhere, Transient, Category = "Subject",
+		meta = (DisplayName = "Subject Status",
+			ToolTip = "Whether Live Link uses this source's subject; only one subject of a name is enabled across all sources"))
+	FString SubjectStatus;
+
+	UPROPERTY(VisibleAnywhere, Transient, Category = "Subject",
+		meta = (DisplayName = "Subject Name Error", ToolTip = "Why the latest name typed was refused; empty when it was taken"))
+	FString SubjectNameError;
+
+	UPROPERTY(EditAnywhere, Category = "Options",
+		meta = (DisplayName = "Auto Lens Update", ToolTip = "Publishes the lens values the sender reports"))
+	bool bAutoLens = false;
+
+	UPROPERTY(EditAnywhere, Category = "Options",
+		meta = (DisplayName = "Auto Scene/Take", ToolTip = "Sets the Take Recorder's slate and take number from the sender's metadata"))
+	bool bAutoSceneTake = true;
+
+	UPROPERTY(EditAnywhere, Category = "Options",
+		meta = (DisplayName = "Auto Record", ToolTip = "Starts and stops Take Recorder as the sender asks"))
+	bool bAutoRecord = false;
+
+	/** Set once the source has written its subject name and options here: a copy that has it comes from a preset. */
+	UPROPERTY()
+	bool bOptionsSaved = false;
+
 	UPROPERTY(VisibleAnywhere, Transient, Category = "Stream",
 		meta = (DisplayName = "Last Sender", ToolTip = "Address and port the latest datagram came from; empty before the first"))
 	FString LastSender;
