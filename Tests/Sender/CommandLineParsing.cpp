@@ -156,3 +156,30 @@ TEST(CommandLineParsing, HelpIsRecognisedBeforeLaterMistakes)
 	EXPECT_EQ(Parse(Split("--rate 5 -h")).Action, ETavrixCommandLineAction::ShowHelp);
 	EXPECT_EQ(Parse(Split("--scene --help")).Action, ETavrixCommandLineAction::Send);
 }
+
+TEST(CommandLineParsing, ClockTimecodeAndRampAreAcceptedAndCheckedTogether)
+{
+	FTavrixSendCommandLine CommandLine =
+		Parse(Split("--motion ramp --ramp-speed -12.5 --ramp-period=3600 --timecode clock --timecode-rate 30000/1001"));
+	ASSERT_EQ(CommandLine.Action, ETavrixCommandLineAction::Send) << CommandLine.Error;
+	EXPECT_EQ(CommandLine.Options.Script.Motion, ETavrixMotion::Ramp);
+	EXPECT_EQ(CommandLine.Options.Script.Ramp.SpeedCmPerSecond, -12.5);
+	EXPECT_EQ(CommandLine.Options.Script.Ramp.PeriodSeconds, 3600);
+	EXPECT_EQ(CommandLine.Options.Script.Timecode, ETavrixTimecodeSource::Clock);
+
+	CommandLine = Parse(Split("--motion ramp"));
+	ASSERT_EQ(CommandLine.Action, ETavrixCommandLineAction::Send) << CommandLine.Error;
+	EXPECT_EQ(CommandLine.Options.Script.Timecode, ETavrixTimecodeSource::Count);
+	EXPECT_EQ(CommandLine.Options.Script.Ramp.SpeedCmPerSecond, 100.0);
+	EXPECT_EQ(CommandLine.Options.Script.Ramp.PeriodSeconds, 60);
+	EXPECT_EQ(Parse(Split("--timecode count --start-frame 7")).Options.Script.StartFrame, 7);
+
+	ExpectEachRejected({"--timecode=sometimes", "--timecode=Clock", "--timecode=", "--motion=Ramp"});
+	ExpectEachRejected({"--ramp-speed=abc", "--ramp-speed=inf", "--ramp-speed=1000001", "--ramp-speed=-2e6"});
+	ExpectEachRejected({"--ramp-period=0", "--ramp-period=7", "--ramp-period=86401", "--ramp-period=1.5", "--ramp-period=-60"});
+	ExpectRejected(Split("--ramp-speed 5"), "--ramp-speed");
+	ExpectRejected(Split("--motion orbit --ramp-period 60"), "--ramp-period");
+	ExpectRejected(Split("--timecode clock --start-frame 3"), "--start-frame");
+	ExpectRejected(Split("--timecode clock --timecode-rate 25/0"), "known rate");
+	ExpectRejected(Split("--replay lines.txt --timecode clock"), "--timecode");
+}

@@ -1,9 +1,11 @@
 #include "LoopbackMulticast.h"
 #include "SenderTestSupport.h"
+#include "TavrixSyntheticCamera.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cmath>
 #include <csignal>
 #include <fstream>
 
@@ -82,6 +84,51 @@ TEST(SenderExecutable, BadArgumentsExitWithStatusTwoAndUsage)
 		EXPECT_NE(Result.Err.find(Case[0]), std::string::npos) << Result.Err;
 		EXPECT_NE(Result.Err.find("Usage: tavrix-send"), std::string::npos) << Result.Err;
 		EXPECT_TRUE(Result.Out.empty()) << Result.Out;
+	}
+}
+
+TEST(SenderExecutable, BadClockOrRampArgumentsExitWithStatusTwo)
+{
+	const std::vector<std::vector<std::string>> Cases = {{"--timecode", "now"}, {"--ramp-period", "7", "--motion", "ramp"},
+		{"--ramp-speed", "fast", "--motion", "ramp"}, {"--ramp-speed", "5"}, {"--start-frame", "1", "--timecode", "clock"}};
+	for (const std::vector<std::string>& Case : Cases)
+	{
+		const FProcessResult Result = RunSender(Case);
+		EXPECT_EQ(Result.ExitCode, 2) << Case[0];
+		EXPECT_NE(Result.Err.find(Case[0]), std::string::npos) << Result.Err;
+		EXPECT_TRUE(Result.Out.empty()) << Result.Out;
+	}
+}
+
+TEST(SenderExecutable, ClockTimecodeAndRampFollowTheLocalTimeOfDay)
+{
+	FLoopbackReceiver Receiver;
+	ASSERT_TRUE(Receiver.IsBound());
+	const TavrixSend::FTavrixDuration Before = TavrixSend::ReadLocalTimeOfDay();
+	const FProcessResult Result = RunSender({"--endpoint", Destination(Receiver), "--count", "4", "--rate", "100", "--motion", "ramp",
+		"--ramp-speed", "250", "--ramp-period", "3600", "--timecode", "clock", "--timecode-rate", "30000/1001", "--quiet"});
+	const TavrixSend::FTavrixDuration After = TavrixSend::ReadLocalTimeOfDay();
+	ASSERT_EQ(Result.ExitCode, 0) << Result.Err;
+
+	for (int Index = 0; Index < 4; ++Index)
+	{
+		const std::optional<std::string> Datagram = Receiver.Receive(5s);
+		ASSERT_TRUE(Datagram.has_value()) << "datagram " << Index;
+		const nlohmann::json Camera = nlohmann::json::parse(*Datagram).at("TVKCamera").at(0);
+		const int64_t Frame = Camera["Timecode"][0].get<int64_t>();
+		EXPECT_EQ(Camera["Timecode"][1].get<int>(), 30000);
+		EXPECT_EQ(Camera["Timecode"][2].get<int>(), 1001);
+		// The frame's start lies between the readings taken around the run, unless midnight fell in between.
+		const double FrameSeconds = static_cast<double>(Frame) * 1001.0 / 30000.0;
+		if (Before <= After)
+		{
+			EXPECT_GE(FrameSeconds, std::chrono::duration<double>(Before).count() - 1001.0 / 30000.0) << Frame;
+			EXPECT_LE(FrameSeconds, std::chrono::duration<double>(After).count()) << Frame;
+		}
+		EXPECT_NEAR(Camera["Location"][0].get<double>(), 250.0 * std::fmod(FrameSeconds, 3600.0), 0.05) << Frame;
+		EXPECT_EQ(Camera["Location"][1].get<double>(), 0.0);
+		EXPECT_EQ(Camera["Location"][2].get<double>(), 0.0);
+		EXPECT_EQ(Camera["Rotation"], nlohmann::json::parse("[0,0,0,1]"));
 	}
 }
 

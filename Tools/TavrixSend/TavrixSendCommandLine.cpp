@@ -18,6 +18,8 @@ namespace
 constexpr double MaxRateHz = 10000.0;
 constexpr double MaxSeconds = 1e9;
 constexpr double MaxRadius = 1e7;
+constexpr double MaxRampSpeed = 1e6;
+constexpr int32_t SecondsPerDay = 86400;
 
 struct FOptionEntry
 {
@@ -46,11 +48,22 @@ constexpr std::array OptionEntries{
 	FOptionEntry{"--duration", "SECONDS", PacingGroup, "stop after this long"},
 	FOptionEntry{"--count", "N", PacingGroup, "stop after N messages\nwithout either, run until interrupted (Ctrl+C or SIGTERM)"},
 	FOptionEntry{"--quiet", "", PacingGroup, "no summary line at the end"},
-	FOptionEntry{"--motion", "static|orbit", CameraGroup,
-		"orbit: circle the origin 150 cm above it, looking at it;\nstatic: hold the first pose of that orbit (default orbit)", true},
+	FOptionEntry{"--motion", "static|orbit|ramp", CameraGroup,
+		"orbit: circle the origin 150 cm above it, looking at it;\nstatic: hold the first pose of that orbit;\nramp: slide along X "
+		"with the local time of day t (seconds since\nmidnight): X = SPEED * (t mod PERIOD) cm, Y = Z = 0, no rotation,\nscale 1; t "
+		"is read once per message as it is sent, and with\n--timecode clock it is the start of the message's frame,\nFRAME * DEN / "
+		"NUM (default orbit)",
+		true},
 	FOptionEntry{"--radius", "CM", CameraGroup, "radius of the orbit (default 300)", true},
 	FOptionEntry{"--orbit-seconds", "S", CameraGroup, "time for one turn (default 10)", true},
+	FOptionEntry{"--ramp-speed", "CM_PER_S", CameraGroup, "SPEED of the ramp, -1000000 to 1000000 (default 100)", true},
+	FOptionEntry{"--ramp-period", "SECONDS", CameraGroup,
+		"PERIOD of the ramp, whole seconds dividing 86400 (default 60):\nX starts over from 0 at every multiple of it", true},
 	FOptionEntry{"--lens", "FOCAL,FOCUS,ASPECT,FOV", CameraGroup, "lens values (default 35,300,1.7777777777777777,54.43)", true},
+	FOptionEntry{"--timecode", "count|clock", CameraGroup,
+		"count: frames from --start-frame at the start; clock: the frame of\nthe local time of day when each message is sent, "
+		"floor(t * NUM /\nDEN), 0 again at midnight (default count)",
+		true},
 	FOptionEntry{"--timecode-rate", "NUM/DEN", CameraGroup,
 		"timecode frames per second as a fraction, such as 25/1 or\n30000/1001; DEN 0 announces that no timecode is known (default 25/1)",
 		true},
@@ -217,9 +230,29 @@ std::string_view ApplyOption(std::string_view InName, std::string_view InValue, 
 	}
 	if (InName == "--motion")
 	{
-		const bool bValid = InValue == "static" || InValue == "orbit";
-		Script.Motion = InValue == "static" ? ETavrixMotion::Static : ETavrixMotion::Orbit;
-		return bValid ? "" : "static or orbit";
+		const bool bValid = InValue == "static" || InValue == "orbit" || InValue == "ramp";
+		Script.Motion = InValue == "static" ? ETavrixMotion::Static : InValue == "ramp" ? ETavrixMotion::Ramp : ETavrixMotion::Orbit;
+		return bValid ? "" : "static, orbit or ramp";
+	}
+	if (InName == "--ramp-speed")
+	{
+		const std::optional<double> Speed = ParseDecimal(InValue);
+		const bool bValid = Speed && std::abs(*Speed) <= MaxRampSpeed;
+		Script.Ramp.SpeedCmPerSecond = bValid ? *Speed : Script.Ramp.SpeedCmPerSecond;
+		return bValid ? "" : "centimetres per second, from -1000000 to 1000000";
+	}
+	if (InName == "--ramp-period")
+	{
+		const std::optional<int32_t> Period = ParseInteger<int32_t>(InValue, 1, SecondsPerDay);
+		const bool bValid = Period && SecondsPerDay % *Period == 0;
+		Script.Ramp.PeriodSeconds = bValid ? *Period : Script.Ramp.PeriodSeconds;
+		return bValid ? "" : "a whole number of seconds that divides 86400, such as 60, 3600 or 86400";
+	}
+	if (InName == "--timecode")
+	{
+		const bool bValid = InValue == "count" || InValue == "clock";
+		Script.Timecode = InValue == "clock" ? ETavrixTimecodeSource::Clock : ETavrixTimecodeSource::Count;
+		return bValid ? "" : "count or clock";
 	}
 	if (InName == "--radius")
 	{
@@ -397,6 +430,27 @@ FTavrixSendCommandLine FTavrixSendCommandLine::Parse(std::span<const std::string
 			if (WasGiven(MulticastOption))
 			{
 				return Reject(std::string(MulticastOption) + " applies only to a group --endpoint (224.0.0.0 to 239.255.255.255)");
+			}
+		}
+	}
+	if (Options.Script.Timecode == ETavrixTimecodeSource::Clock)
+	{
+		if (WasGiven("--start-frame"))
+		{
+			return Reject("--start-frame applies only to --timecode count; the clock's frame comes from the time of day");
+		}
+		if (Options.Script.FrameRate.Denominator == 0)
+		{
+			return Reject("--timecode clock needs a known rate: --timecode-rate with a DEN of 0 announces none");
+		}
+	}
+	if (Options.Script.Motion != ETavrixMotion::Ramp)
+	{
+		for (const std::string_view RampOption : {"--ramp-speed", "--ramp-period"})
+		{
+			if (WasGiven(RampOption))
+			{
+				return Reject(std::string(RampOption) + " applies only to --motion ramp");
 			}
 		}
 	}

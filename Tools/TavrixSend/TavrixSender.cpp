@@ -38,14 +38,16 @@ bool FTavrixSteadyClock::SleepUntil(FTavrixTimePoint InDeadline, FTavrixStopSign
 	return !InStop.WaitUntil(InDeadline);
 }
 
-FTavrixCameraPayloads::FTavrixCameraPayloads(FTavrixCameraScript InScript)
+FTavrixCameraPayloads::FTavrixCameraPayloads(FTavrixCameraScript InScript, FTavrixTimeOfDaySource InTimeOfDay)
 	: Script(std::move(InScript))
+	, TimeOfDay(InTimeOfDay ? std::move(InTimeOfDay) : FTavrixTimeOfDaySource(&ReadLocalTimeOfDay))
 {
 }
 
 bool FTavrixCameraPayloads::NextPayload(FTavrixDuration InElapsed, std::string& OutPayload)
 {
-	OutPayload = BuildCameraMessage(MakeCameraMessage(Script, InElapsed));
+	const FTavrixDuration Now = ReadsTimeOfDay(Script) ? TimeOfDay() : FTavrixDuration::zero();
+	OutPayload = BuildCameraMessage(MakeCameraMessage(Script, InElapsed, Now));
 	return true;
 }
 

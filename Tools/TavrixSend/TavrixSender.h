@@ -65,11 +65,15 @@ public:
 	virtual bool NextPayload(FTavrixDuration InElapsed, std::string& OutPayload) = 0;
 };
 
-/** The made-up camera, one message per scheduled send, never exhausted. */
+/**
+ * The made-up camera, one message per scheduled send, never exhausted. When the script depends on the time of day,
+ * the clock is read once per message, as it is built, so that its timecode and its pose come from the same reading.
+ */
 class FTavrixCameraPayloads final : public ITavrixPayloadSource
 {
 public:
-	explicit FTavrixCameraPayloads(FTavrixCameraScript InScript);
+	/** InTimeOfDay: the clock the clock's timecode and the ramp follow; empty for the system's local time of day. */
+	explicit FTavrixCameraPayloads(FTavrixCameraScript InScript, FTavrixTimeOfDaySource InTimeOfDay = {});
 
 	//~ Begin ITavrixPayloadSource interface
 	bool NextPayload(FTavrixDuration InElapsed, std::string& OutPayload) override;
@@ -77,6 +81,7 @@ public:
 
 private:
 	FTavrixCameraScript Script;
+	FTavrixTimeOfDaySource TimeOfDay;
 };
 
 /**

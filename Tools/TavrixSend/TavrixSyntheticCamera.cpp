@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 #include <limits>
 #include <numbers>
 
@@ -80,6 +81,63 @@ int32_t TimecodeFrameAt(FTavrixFrameRate InRate, int32_t InStartFrame, FTavrixDu
 	return SaturatingAdd(InStartFrame, Frames);
 }
 
+namespace
+{
+constexpr int64_t SecondsPerDay = 86400;
+
+FTavrixCameraPose RampPose(const FTavrixRamp& InRamp, double InSecondsIntoPeriod)
+{
+	FTavrixCameraPose Pose;
+	Pose.Location = {static_cast<float>(InRamp.SpeedCmPerSecond * InSecondsIntoPeriod), 0.0f, 0.0f};
+	return Pose;
+}
+
+int64_t PositiveRemainder(int64_t InValue, int64_t InModulus)
+{
+	const int64_t Remainder = InValue % InModulus;
+	return Remainder < 0 ? Remainder + InModulus : Remainder;
+}
+} // namespace
+
+FTavrixCameraPose EvaluateRamp(const FTavrixRamp& InRamp, FTavrixDuration InTimeOfDay)
+{
+	const int64_t Period = std::max<int64_t>(1, InRamp.PeriodSeconds) * NanosecondsPerSecond;
+	return RampPose(InRamp, static_cast<double>(PositiveRemainder(InTimeOfDay.count(), Period)) / NanosecondsPerSecond);
+}
+
+FTavrixCameraPose EvaluateRampAtFrame(const FTavrixRamp& InRamp, FTavrixFrameRate InRate, int32_t InFrame)
+{
+	if (InRate.Numerator <= 0 || InRate.Denominator <= 0)
+	{
+		return RampPose(InRamp, 0.0);
+	}
+	// The frame starts InFrame * Denominator / Numerator seconds after midnight. Reduced by the period in whole
+	// multiples of 1 / Numerator, the remainder is exact (below 2^48) and only the final division rounds.
+	const int64_t Ticks = static_cast<int64_t>(InFrame) * InRate.Denominator;
+	const int64_t PeriodTicks = static_cast<int64_t>(std::max<int32_t>(1, InRamp.PeriodSeconds)) * InRate.Numerator;
+	return RampPose(InRamp, static_cast<double>(PositiveRemainder(Ticks, PeriodTicks)) / InRate.Numerator);
+}
+
+FTavrixDuration LocalTimeOfDay(std::chrono::system_clock::time_point InNow)
+{
+	const auto WholeSeconds = std::chrono::floor<std::chrono::seconds>(InNow);
+	const std::time_t Time = std::chrono::system_clock::to_time_t(WholeSeconds);
+	std::tm Local{};
+	if (localtime_r(&Time, &Local) == nullptr)
+	{
+		// Out of the calendar's range: the UTC time of day is all there is.
+		return FTavrixDuration(PositiveRemainder(WholeSeconds.time_since_epoch().count(), SecondsPerDay) * NanosecondsPerSecond) +
+			(InNow - WholeSeconds);
+	}
+	const int64_t SecondOfDay = static_cast<int64_t>(Local.tm_hour) * 3600 + Local.tm_min * 60 + Local.tm_sec;
+	return std::chrono::duration_cast<FTavrixDuration>(std::chrono::seconds(SecondOfDay) + (InNow - WholeSeconds));
+}
+
+FTavrixDuration ReadLocalTimeOfDay()
+{
+	return LocalTimeOfDay(std::chrono::system_clock::now());
+}
+
 FTavrixRecordStatus RecordStatusAt(const FTavrixRecordPlan& InPlan, FTavrixDuration InElapsed)
 {
 	switch (InPlan.Mode)
@@ -100,9 +158,29 @@ FTavrixRecordStatus RecordStatusAt(const FTavrixRecordPlan& InPlan, FTavrixDurat
 	return {false, InPlan.FirstTake};
 }
 
-FTavrixCameraMessage MakeCameraMessage(const FTavrixCameraScript& InScript, FTavrixDuration InElapsed)
+bool ReadsTimeOfDay(const FTavrixCameraScript& InScript)
 {
-	const FTavrixCameraPose Pose = EvaluateMotion(InScript.Motion, InScript.Orbit, InElapsed);
+	return InScript.Motion == ETavrixMotion::Ramp || InScript.Timecode == ETavrixTimecodeSource::Clock;
+}
+
+FTavrixCameraMessage MakeCameraMessage(const FTavrixCameraScript& InScript, FTavrixDuration InElapsed, FTavrixDuration InTimeOfDay)
+{
+	const bool bClockTimecode = InScript.Timecode == ETavrixTimecodeSource::Clock;
+	const int32_t Frame = bClockTimecode ? TimecodeFrameAt(InScript.FrameRate, 0, InTimeOfDay)
+										 : TimecodeFrameAt(InScript.FrameRate, InScript.StartFrame, InElapsed);
+	FTavrixCameraPose Pose;
+	if (InScript.Motion != ETavrixMotion::Ramp)
+	{
+		Pose = EvaluateMotion(InScript.Motion, InScript.Orbit, InElapsed);
+	}
+	else if (bClockTimecode && InScript.FrameRate.Denominator > 0)
+	{
+		Pose = EvaluateRampAtFrame(InScript.Ramp, InScript.FrameRate, Frame);
+	}
+	else
+	{
+		Pose = EvaluateRamp(InScript.Ramp, InTimeOfDay);
+	}
 	const FTavrixRecordStatus Record = RecordStatusAt(InScript.Record, InElapsed);
 
 	FTavrixCameraMessage Message;
@@ -110,7 +188,7 @@ FTavrixCameraMessage MakeCameraMessage(const FTavrixCameraScript& InScript, FTav
 	Message.Location = Pose.Location;
 	Message.Rotation = Pose.Rotation;
 	Message.Lens = InScript.Lens;
-	Message.TimecodeFrame = TimecodeFrameAt(InScript.FrameRate, InScript.StartFrame, InElapsed);
+	Message.TimecodeFrame = Frame;
 	Message.TimecodeNumerator = InScript.FrameRate.Numerator;
 	Message.TimecodeDenominator = InScript.FrameRate.Denominator;
 	Message.Metadata = {InScript.FirstText, InScript.Scene, std::to_string(Record.Take)};

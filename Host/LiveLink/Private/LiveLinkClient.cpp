@@ -406,5 +406,5 @@ TLiveLinkObservers<void(const FLiveLinkSubjectKey&, const FLiveLinkFrameDataStru
 bool FLiveLinkClientTesting::SetSourceSettingsProperty(
 	FLiveLinkClient& Client, FGuid SourceGuid, FName PropertyName, const FString& ValueText, FString* OutError)
 {
-	return FLiveLinkClientTesting::SetSourceSettingsProperty(Client, SourceGuid, PropertyName, ValueText, OutError);
+	return Client.SetSourceSettingsProperty(SourceGuid, PropertyName, ValueText, OutError);
 }
