@@ -23,6 +23,21 @@ struct FLiveLinkSubjectKey
 	bool operator!=(const FLiveLinkSubjectKey& Other) const { return !(*this == Other); }
 };
 
+/** A subject's name alone, whichever source it comes from. */
+struct FLiveLinkSubjectName
+{
+	FName Name;
+
+	FLiveLinkSubjectName() = default;
+	FLiveLinkSubjectName(FName InName)
+		: Name(InName)
+	{
+	}
+	bool operator==(const FLiveLinkSubjectName& Other) const { return Name == Other.Name; }
+	bool operator!=(const FLiveLinkSubjectName& Other) const { return !(*this == Other); }
+	FString ToString() const { return Name.ToString(); }
+};
+
 inline uint32 GetTypeHash(const FLiveLinkSubjectKey& Key)
 {
 	return GetTypeHash(Key.Source) * 31u + GetTypeHash(Key.SubjectName);
@@ -54,6 +69,9 @@ struct FLiveLinkWorldTime
 	double GetOffsettedTime() const { return Time + Offset; }
 
 private:
+	/** The client orders and blends frames by the raw source time, as the engine's does. */
+	friend class FLiveLinkClient;
+
 	double Time;
 	double Offset;
 };
@@ -162,3 +180,10 @@ private:
 
 using FLiveLinkStaticDataStruct = TLiveLinkDataStruct<FLiveLinkBaseStaticData>;
 using FLiveLinkFrameDataStruct = TLiveLinkDataStruct<FLiveLinkBaseFrameData>;
+
+/** What a subject evaluates to: its static data and one frame. */
+struct FLiveLinkSubjectFrameData
+{
+	FLiveLinkStaticDataStruct StaticData;
+	FLiveLinkFrameDataStruct FrameData;
+};
