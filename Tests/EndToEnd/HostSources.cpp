@@ -117,11 +117,11 @@ TEST(HostSources, SameSubjectNameTwiceLeavesTheSecondDisabledAndItsDetailsSaySo)
 	ASSERT_TRUE(Host.FindOrWaitForEvent(
 		[&](const json& Event) { return IsEvent(Event, "stats") && Event["source"] == First && Event["subjectStatus"] == "Enabled"; }));
 	ASSERT_TRUE(Host.FindOrWaitForEvent([&](const json& Event) { return IsEvent(Event, "frame") && Event["source"] == First; }));
+	// Both sources push (a frame event is a push); Live Link drops the disabled subject's frames when it applies them.
 	for (const json& Event : Host.Events)
 	{
 		if (IsEvent(Event, "frame"))
 		{
-			EXPECT_EQ(Event["source"], First) << Event;
 			EXPECT_EQ(Event["subject"], "Crane") << Event;
 		}
 	}

@@ -67,6 +67,8 @@ TEST(CameraPublishing, BeforeAnyDatagramOnlyTheStaticDataIsPushedOnce)
 TEST(CameraPublishing, StaticDataAnnouncesExactlyTheFourLensValues)
 {
 	FPublishingHarness Harness;
+	// Pushed on the first tick, applied by the second.
+	Harness.Client.Tick();
 	Harness.Client.Tick();
 	EXPECT_EQ(Harness.Client.GetSubjectRole(Harness.Key()).Get(), ULiveLinkCameraRole::StaticClass());
 	const FLiveLinkStaticDataStruct StaticData = FLiveLinkClientTesting::GetStaticData(Harness.Client, Harness.Key());
@@ -225,6 +227,8 @@ TEST(CameraPublishing, DatagramDecodedBeforeTheClientArrivesIsPublishedOnTheFirs
 
 	const FGuid Guid = Client.AddSource(Source);
 	Source.Reset();
+	// Published on the first tick, applied by the second.
+	Client.Tick();
 	Client.Tick();
 	const FLiveLinkFrameDataStruct Frame =
 		FLiveLinkClientTesting::GetLatestFrame(Client, FLiveLinkSubjectKey(Guid, FName("Tavrix - Camera")));

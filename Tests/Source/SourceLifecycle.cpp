@@ -30,6 +30,8 @@ TEST(SourceLifecycle, PortTakenExclusivelyGivesDeviceNotFound)
 
 	// Still a complete object: it takes a client, ticks, and goes away without waiting for anything.
 	const FGuid Guid = Client.AddSource(Source);
+	// Announced on the first tick, applied by the second.
+	Client.Tick();
 	Client.Tick();
 	EXPECT_TRUE(FLiveLinkClientTesting::HasSubject(Client, FLiveLinkSubjectKey(Guid, FName("Tavrix - Camera"))));
 	Source.Reset();

@@ -102,15 +102,19 @@ TEST(SubjectNaming, RenamingReplacesTheSubjectWithStaticDataBeforeFrames)
 	Harness.Decode(PoseWithFocalLength35);
 	Harness.Client.Tick();
 	EXPECT_EQ(Harness.Log.Take(), (std::vector<std::string>{"static Tavrix - Camera", "frame Tavrix - Camera"}));
+	// Live Link applies what was pushed in a tick on the next one: the subject is in use from then on.
+	EXPECT_EQ(Text(Harness.Details().SubjectStatus), "Not enabled in Live Link; this source's frames are not used");
+	Harness.Client.Tick();
+	Harness.Log.Take();
 	EXPECT_EQ(Text(Harness.Details().SubjectStatus), "Enabled");
 
-	// Spaces around the name are dropped; the old subject goes as soon as the name is taken.
+	// Spaces around the name are dropped; the old subject goes on the next tick.
 	ASSERT_TRUE(Harness.Set("SubjectName", "  Stage Left\t"));
 	EXPECT_EQ(Text(Harness.Details().SubjectName), "Stage Left");
 	EXPECT_EQ(Text(Harness.Details().SubjectNameError), "");
-	EXPECT_FALSE(FLiveLinkClientTesting::HasSubject(Harness.Client, Harness.Key("Tavrix - Camera")));
 
 	Harness.Client.Tick();
+	EXPECT_FALSE(FLiveLinkClientTesting::HasSubject(Harness.Client, Harness.Key("Tavrix - Camera")));
 	Harness.Client.Tick();
 	EXPECT_EQ(Harness.Log.Take(), (std::vector<std::string>{"static Stage Left", "frame Stage Left", "frame Stage Left"}));
 	EXPECT_TRUE(Harness.Client.IsSubjectEnabled(Harness.Key("Stage Left"), false));
@@ -122,6 +126,23 @@ TEST(SubjectNaming, RenamingReplacesTheSubjectWithStaticDataBeforeFrames)
 	Harness.Client.Tick();
 	EXPECT_EQ(Harness.Log.Take(), (std::vector<std::string>{"frame Stage Left"}));
 	EXPECT_TRUE(FLiveLinkClientTesting::HasSubject(Harness.Client, Harness.Key("Stage Left")));
+}
+
+// Live Link removes a subject before it applies the data queued since its last tick: a rename right after the first
+// static data was pushed must not leave the old subject behind, brought back by that data.
+TEST(SubjectNaming, RenamingBeforeTheFirstStaticDataIsAppliedLeavesNoOldSubject)
+{
+	FNamingHarness Harness;
+	Harness.Decode(PoseWithFocalLength35);
+	Harness.Client.Tick();
+	ASSERT_TRUE(Harness.Set("SubjectName", "Stage Right"));
+	for (int Tick = 0; Tick < 3; ++Tick)
+	{
+		Harness.Client.Tick();
+	}
+	EXPECT_FALSE(FLiveLinkClientTesting::HasSubject(Harness.Client, Harness.Key("Tavrix - Camera")));
+	EXPECT_TRUE(FLiveLinkClientTesting::HasSubject(Harness.Client, Harness.Key("Stage Right")));
+	EXPECT_EQ(Harness.Client.GetSubjects(true, true).Num(), 1);
 }
 
 TEST(SubjectNaming, UnusableNamesAreRefusedWithTheReasonAndThePreviousNameStays)
@@ -162,13 +183,14 @@ TEST(SubjectNaming, SecondSourceOfTheSameNameIsDisabledAndItsDetailsSaySo)
 	Harness.Decode(PoseWithFocalLength35, 0);
 	Harness.Decode(PoseWithFocalLength70, 1);
 	Harness.Client.Tick();
+	Harness.Client.Tick();
 	EXPECT_EQ(Text(Harness.Details(0).SubjectStatus), "Enabled");
 	const std::string Status = Text(Harness.Details(1).SubjectStatus);
 	EXPECT_EQ(Status.rfind("Disabled: another source publishes an enabled subject named 'Tavrix - Camera'", 0), 0u) << Status;
 	EXPECT_EQ(FLiveLinkClientTesting::GetFrameCount(Harness.Client, Harness.Key("Tavrix - Camera", 1)), 0u);
 	EXPECT_EQ(FLiveLinkClientTesting::GetFrameCount(Harness.Client, Harness.Key("Tavrix - Camera", 0)), 1u);
 
-	// Enabling the second in Live Link disables the first; the details follow on the next tick.
+	// Enabling the second in Live Link disables the first from the next tick; the details follow.
 	Harness.Client.SetSubjectEnabled(Harness.Key("Tavrix - Camera", 1), true);
 	Harness.Client.Tick();
 	EXPECT_EQ(Text(Harness.Details(1).SubjectStatus), "Enabled");
@@ -178,6 +200,7 @@ TEST(SubjectNaming, SecondSourceOfTheSameNameIsDisabledAndItsDetailsSaySo)
 	// A name of its own makes the first publish again.
 	ASSERT_TRUE(Harness.Set("SubjectName", "Tavrix - Camera A", 0));
 	Harness.Log.Take();
+	Harness.Client.Tick();
 	Harness.Client.Tick();
 	EXPECT_EQ(Text(Harness.Details(0).SubjectStatus), "Enabled");
 	EXPECT_EQ(Text(Harness.Details(1).SubjectStatus), "Enabled");

@@ -308,6 +308,8 @@ TEST(TakeRecorderFollowing, TakeRecorderIsDrivenWithTheLockFreeAndMayTickTheSour
 	EXPECT_EQ(Harness.TickAndTakeEvents(), (FEvents{"take:8", "stop"}));
 	EXPECT_EQ(Reentries, 2);
 	EXPECT_EQ(LockFree, (std::vector<bool>{true, true}));
+	// The frame pushed on the last tick is applied by the next.
+	Harness.Client.Tick();
 	EXPECT_EQ(FLiveLinkClientTesting::GetFrameCount(
 				  Harness.Client, FLiveLinkSubjectKey(Harness.Client.GetSources()[0], FName("Tavrix - Camera"))),
 		4u);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LiveLinkTestSource.h"
+
 #include "CoreMinimal.h"
 #include "LiveLinkClient.h"
 #include "Recorder/TakeRecorderPanel.h"
@@ -61,9 +63,11 @@ protected:
 
 	FLiveLinkSubjectKey AddCameraSubject(const char* Name)
 	{
-		const FLiveLinkSubjectKey Key(FGuid::NewGuid(), FName(Name));
+		// The client takes subjects only from a source it holds, and applies them on its next tick.
+		const FLiveLinkSubjectKey Key(Client.AddSource(MakeShared<FLiveLinkTestSource>()), FName(Name));
 		Client.PushSubjectStaticData_AnyThread(
 			Key, ULiveLinkCameraRole::StaticClass(), FLiveLinkStaticDataStruct(FLiveLinkCameraStaticData::StaticStruct()));
+		Client.Tick();
 		return Key;
 	}
 

@@ -1,6 +1,6 @@
-// Stand-in for the engine's FLiveLinkClient (LiveLink plug-in module): owns sources, ticks them on the game thread and
-// keeps each subject's static data and latest frame, one enabled subject per name. No subject evaluation, interpolation,
-// presets or virtual subjects.
+// Stand-in for the engine's FLiveLinkClient (LiveLink plug-in module): owns sources, queues what they push, and on its
+// tick applies the queue, buffers frames per subject and evaluates each enabled subject for the frame, by its source's
+// mode, with the default blending of transform and camera frames. No virtual subjects, no role translation.
 // What only the stand-in offers (reading what a subject holds, the details panel's edit route) is in
 // LiveLinkClientTesting.h.
 #pragma once
@@ -76,13 +76,18 @@ public:
 	void PushSubjectStaticData_AnyThread(
 		const FLiveLinkSubjectKey& SubjectKey, TSubclassOf<ULiveLinkRole> Role, FLiveLinkStaticDataStruct&& StaticData) override;
 	void PushSubjectFrameData_AnyThread(const FLiveLinkSubjectKey& SubjectKey, FLiveLinkFrameDataStruct&& FrameData) override;
-	/** Removes the subject at once (the engine waits for its next tick); pushes after it make a new subject. */
-	void RemoveSubject_AnyThread(const FLiveLinkSubjectKey& SubjectKey) override;
-	/** bForThisFrame is not told apart: the stand-in switches subjects at once rather than from the next tick. */
+	void RemoveSubject_AnyThread(const FLiveLinkSubjectKey& SubjectName) override;
 	bool IsSubjectEnabled(const FLiveLinkSubjectKey& SubjectKey, bool bForThisFrame) const override;
 	bool IsSubjectEnabled(FLiveLinkSubjectName SubjectName) const override;
 	void SetSubjectEnabled(const FLiveLinkSubjectKey& SubjectKey, bool bEnabled) override;
 	//~ End ILiveLinkClient interface
+
+	/**
+	 * The enabled subject of that name as this frame's tick evaluated it (what a camera controller reads). False when
+	 * no enabled subject has the name, its role is not Role or a subclass of it, or it has no frame for this tick.
+	 */
+	bool EvaluateFrame_AnyThread(
+		FLiveLinkSubjectName SubjectName, TSubclassOf<ULiveLinkRole> Role, FLiveLinkSubjectFrameData& OutFrame) const;
 
 	/**
 	 * Takes shared ownership, hands the source ReceiveClient with a new identifier, then creates the source's settings
@@ -96,7 +101,10 @@ public:
 	 */
 	void RemoveSource(FGuid InEntryGuid);
 	void RemoveAllSources();
-	/** Raises the tick notification once, then finishes pending removals. Game thread only. */
+	/**
+	 * One engine frame's tick, after the frame's time and timecode are set (FApp): removals, the queued static data,
+	 * the queued frames, the sources' Update, each enabled subject's snapshot, then the tick notification. Game thread.
+	 */
 	void Tick();
 
 	/** The identifiers of the sources, in the order they were added. */
@@ -110,6 +118,14 @@ public:
 private:
 	friend struct FLiveLinkClientTesting;
 
+	/** One estimate of the offset from a source's clock to the engine's. */
+	struct FClockOffsetEstimator
+	{
+		double Offset = 0.0;
+		int32 LargeErrorCount = 0;
+		bool bHasJumped = false;
+		void Add(double Sample);
+	};
 	struct FSourceEntry
 	{
 		FGuid Guid;
@@ -117,22 +133,63 @@ private:
 		bool bRemovalRequested = false;
 		/** Destroyed after the source is released, so that a source never sees its settings object die before it. */
 		std::unique_ptr<UObject> Settings;
+		FClockOffsetEstimator EngineTimeEstimator;
+		FClockOffsetEstimator TimecodeEstimator;
+		bool bHasLastTimes = false;
+		double LastSourceTime = 0.0;
+		double LastSceneTime = 0.0;
+	};
+	struct FBufferedFrame
+	{
+		FLiveLinkFrameDataStruct Frame;
+		/** The mode's time: raw source world time, or scene time in seconds. */
+		double Time = 0.0;
+		/** Order of arrival within the subject, for evicting the oldest received. */
+		uint64 Arrival = 0;
 	};
 	struct FSubjectEntry
 	{
 		FLiveLinkSubjectKey Key;
 		TSubclassOf<ULiveLinkRole> Role;
 		FLiveLinkStaticDataStruct StaticData;
+		/** The newest frame applied, whatever its time. */
 		FLiveLinkFrameDataStruct LatestFrame;
 		uint64 FrameCount = 0;
-		/** One subject of a name is enabled at most; the others keep their static data and drop their frames. */
+		/** Enabled for this frame, and as the user last asked (taking effect on the next tick). */
 		bool bEnabled = false;
+		bool bPendingEnabled = false;
+		bool bPendingRemoval = false;
+		/** The subject's copy of its source's settings, refreshed on every tick. */
+		ELiveLinkSourceMode Mode = ELiveLinkSourceMode::EngineTime;
+		FLiveLinkSourceBufferManagementSettings BufferSettings;
+		std::vector<FBufferedFrame> Frames;
+		uint64 NextArrival = 0;
+		FFrameRate TimecodeRate = FFrameRate(24, 1);
+		double LastPushSeconds = 0.0;
+		/** This frame's evaluation; invalid when there is none. */
+		FLiveLinkFrameDataStruct Snapshot;
+	};
+	struct FQueuedStaticData
+	{
+		FLiveLinkSubjectKey Key;
+		TSubclassOf<ULiveLinkRole> Role;
+		FLiveLinkStaticDataStruct StaticData;
+	};
+	struct FQueuedFrame
+	{
+		FLiveLinkSubjectKey Key;
+		FLiveLinkFrameDataStruct FrameData;
 	};
 
 	void CheckGameThread() const;
 	/** Marks the sources IsRemoved picks for removal, and removes what it can unless inside a notification. */
 	template <typename PredicateType> void RequestRemoval(PredicateType IsRemoved);
 	void ProcessPendingRemovals();
+	void ApplyStaticData(FQueuedStaticData& Queued);
+	void ApplyFrame(FQueuedFrame& Queued);
+	void BuildSnapshot(FSubjectEntry& Subject);
+	static FLiveLinkFrameDataStruct BlendFrames(const FLiveLinkFrameDataStruct& A, const FLiveLinkFrameDataStruct& B, float Alpha);
+	FSourceEntry* FindSourceEntryMutable(FGuid SourceGuid);
 	void ReleaseSource(FSourceEntry& Entry);
 	const FSourceEntry* FindSourceEntry(FGuid SourceGuid) const;
 	/** Read's answer for the subject, taken under the subject lock; a default answer when the subject is unknown. */
@@ -152,6 +209,10 @@ private:
 	bool bNotifying = false;
 	uint64 TickCount = 0;
 
-	mutable std::mutex SubjectMutex;
+	/** Held by the tick for its whole run, by every push and by evaluation. Subjects and queues live under it. */
+	mutable std::recursive_mutex SubjectMutex;
 	std::vector<FSubjectEntry> Subjects;
+	std::vector<FQueuedStaticData> StaticDataQueue;
+	std::vector<FQueuedFrame> FrameQueue;
+	bool bStaticDataOverflowLogged = false;
 };

@@ -6,10 +6,13 @@
 
 struct LIVELINK_API FLiveLinkClientTesting
 {
-	/** Copies of what the client holds; invalid records when the subject is unknown or has no frame yet. */
+	/**
+	 * Copies of what the client holds, as of its latest tick: the static data and the newest frame applied (in order
+	 * of arrival, whatever its time); invalid records when the subject is unknown or has no frame yet.
+	 */
 	static FLiveLinkStaticDataStruct GetStaticData(const FLiveLinkClient& Client, const FLiveLinkSubjectKey& SubjectKey);
 	static FLiveLinkFrameDataStruct GetLatestFrame(const FLiveLinkClient& Client, const FLiveLinkSubjectKey& SubjectKey);
-	/** Frames the subject accepted since its static data was first pushed. */
+	/** Frames the subject's ticks applied since its static data was first applied. */
 	static uint64 GetFrameCount(const FLiveLinkClient& Client, const FLiveLinkSubjectKey& SubjectKey);
 	static bool HasSubject(const FLiveLinkClient& Client, const FLiveLinkSubjectKey& SubjectKey);
 	/** Ticks the client has run. */
@@ -31,4 +34,15 @@ struct LIVELINK_API FLiveLinkClientTesting
 	 */
 	static bool SetSourceSettingsProperty(
 		FLiveLinkClient& Client, FGuid SourceGuid, FName PropertyName, const FString& ValueText, FString* OutError = nullptr);
+
+	/**
+	 * The default blending of two frames of a transform or camera subject at Alpha from A to B: copies at alpha near
+	 * 0 or 1; otherwise the closer frame with location, scale, camera floats, property values and times blended
+	 * linearly and rotation by normalised linear blend of the quaternions along the shorter path.
+	 */
+	static FLiveLinkFrameDataStruct BlendFrames(const FLiveLinkFrameDataStruct& A, const FLiveLinkFrameDataStruct& B, float Alpha);
+	/** The frames the subject buffers, in the mode's time order. */
+	static TArray<FLiveLinkFrameDataStruct> GetBufferedFrames(const FLiveLinkClient& Client, const FLiveLinkSubjectKey& SubjectKey);
+	/** Whether the subject had a frame applied within the last half second of the platform clock. */
+	static bool IsSubjectValid(const FLiveLinkClient& Client, const FLiveLinkSubjectKey& SubjectKey);
 };

@@ -20,15 +20,12 @@ public:
 		const FLiveLinkSubjectKey& SubjectKey, TSubclassOf<ULiveLinkRole> Role, FLiveLinkStaticDataStruct&& StaticData) = 0;
 	/** Takes the record. A frame for a subject without static data, or of another role's type, is dropped. */
 	virtual void PushSubjectFrameData_AnyThread(const FLiveLinkSubjectKey& SubjectKey, FLiveLinkFrameDataStruct&& FrameData) = 0;
-	/** Removes the subject; its later pushes under the same key make a new subject. */
+	/** Marks the subject; the next tick removes it before applying that tick's queued data. */
 	virtual void RemoveSubject_AnyThread(const FLiveLinkSubjectKey& SubjectName) = 0;
-	/**
-	 * Only one subject of a name is enabled across all sources: the first one made, until another is enabled in its
-	 * place. A disabled subject keeps its static data and drops its frames. False for an unknown subject.
-	 */
+	/** Whether the subject is enabled for this frame, or (bForThisFrame false) as last asked. Game thread. */
 	virtual bool IsSubjectEnabled(const FLiveLinkSubjectKey& SubjectKey, bool bForThisFrame) const = 0;
-	/** Whether some source's subject of that name is enabled. */
+	/** Whether a subject of that name is enabled, from any source. Game thread. */
 	virtual bool IsSubjectEnabled(FLiveLinkSubjectName SubjectName) const = 0;
-	/** Enabling a subject disables every other subject of its name. */
+	/** Enabling one subject disables the others of its name; both from the next tick. Game thread. */
 	virtual void SetSubjectEnabled(const FLiveLinkSubjectKey& SubjectKey, bool bEnabled) = 0;
 };

@@ -23,12 +23,7 @@ struct FLiveLinkSubjectKey
 	bool operator!=(const FLiveLinkSubjectKey& Other) const { return !(*this == Other); }
 };
 
-inline uint32 GetTypeHash(const FLiveLinkSubjectKey& Key)
-{
-	return GetTypeHash(Key.Source) * 31u + GetTypeHash(Key.SubjectName);
-}
-
-/** A subject's name without its source: what the client keeps one enabled subject of. */
+/** A subject's name alone, whichever source it comes from. */
 struct FLiveLinkSubjectName
 {
 	FName Name;
@@ -38,12 +33,15 @@ struct FLiveLinkSubjectName
 		: Name(InName)
 	{
 	}
-	operator FName() const { return Name; }
-	bool IsNone() const { return Name.IsNone(); }
-	FString ToString() const { return Name.ToString(); }
 	bool operator==(const FLiveLinkSubjectName& Other) const { return Name == Other.Name; }
 	bool operator!=(const FLiveLinkSubjectName& Other) const { return !(*this == Other); }
+	FString ToString() const { return Name.ToString(); }
 };
+
+inline uint32 GetTypeHash(const FLiveLinkSubjectKey& Key)
+{
+	return GetTypeHash(Key.Source) * 31u + GetTypeHash(Key.SubjectName);
+}
 
 /**
  * World time of a frame: when it was produced on the source's clock, and the offset from that clock to the engine's
@@ -71,6 +69,9 @@ struct FLiveLinkWorldTime
 	double GetOffsettedTime() const { return Time + Offset; }
 
 private:
+	/** The client orders and blends frames by the raw source time, as the engine's does. */
+	friend class FLiveLinkClient;
+
 	double Time;
 	double Offset;
 };
@@ -179,3 +180,10 @@ private:
 
 using FLiveLinkStaticDataStruct = TLiveLinkDataStruct<FLiveLinkBaseStaticData>;
 using FLiveLinkFrameDataStruct = TLiveLinkDataStruct<FLiveLinkBaseFrameData>;
+
+/** What a subject evaluates to: its static data and one frame. */
+struct FLiveLinkSubjectFrameData
+{
+	FLiveLinkStaticDataStruct StaticData;
+	FLiveLinkFrameDataStruct FrameData;
+};

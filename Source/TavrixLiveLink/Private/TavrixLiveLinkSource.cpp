@@ -271,7 +271,12 @@ void FTavrixLiveLinkSource::TakeSubjectNameFrom(UTavrixLiveLinkSourceSettings& D
 		// frames. Before the client is known nothing has been published.
 		if (Client != nullptr && !bPushStaticData)
 		{
+			// Live Link removes a subject at its next tick, before it applies the data queued meanwhile: static data
+			// pushed on the last tick would bring the old subject back. It is removed once more from the next tick,
+			// after that data has been applied.
 			Client->RemoveSubject_AnyThread(FLiveLinkSubjectKey(SourceGuid, SubjectName));
+			ReplacedSubjectName = SubjectName;
+			bRemoveReplacedSubject = true;
 		}
 		SubjectName = NewName;
 		bPushStaticData = true;
@@ -598,6 +603,12 @@ bool FTavrixLiveLinkSource::LiveLinkTick()
 	}
 
 	UpdateStreamDetails();
+
+	if (bRemoveReplacedSubject)
+	{
+		Client->RemoveSubject_AnyThread(FLiveLinkSubjectKey(SourceGuid, ReplacedSubjectName));
+		bRemoveReplacedSubject = false;
+	}
 
 	if (bPushStaticData)
 	{

@@ -159,6 +159,9 @@ private:
 	TArray<uint8> RecvBuffer;
 
 	bool bPushStaticData = true;
+	/** A subject this source published under its previous name, to remove once more on the next tick (game thread). */
+	FName ReplacedSubjectName;
+	bool bRemoveReplacedSubject = false;
 	FTavrixReceivedState ReceivedState;
 	std::atomic<bool> bHasReceivedData{false};
 	std::mutex DataMutex;
