@@ -1,6 +1,7 @@
 #include "LiveLinkClient.h"
 #include "LoopbackUdp.h"
 #include "TavrixLiveLinkSource.h"
+#include "TavrixLiveLinkSourceFactory.h"
 #include "TavrixLiveLinkSourceInspector.h"
 #include "TavrixLiveLinkSourceSettings.h"
 #include "TestWaits.h"
@@ -178,6 +179,37 @@ TEST(StreamDetails, EngineMembersAreShownAndEditedAsTheEditorDoes)
 	}
 	// The struct itself is not a property of its own here: its members are.
 	EXPECT_FALSE(Edit(TEXT("BufferSettings"), TEXT("")));
+}
+
+TEST(StreamDetails, EngineMembersWrittenByTheClientAndTheEditorReadAsTheyHold)
+{
+	FDetailsHarness Harness;
+	ASSERT_NE(Harness.Details, nullptr);
+	const UClass* Class = Harness.Details->GetClass();
+	const FProperty* ClockOffset = Class->FindPropertyByName(FName(TEXT("BufferSettings.EngineTimeClockOffset")));
+	const FProperty* Factory = Class->FindPropertyByName(FName(TEXT("Factory")));
+	ASSERT_NE(ClockOffset, nullptr);
+	ASSERT_NE(Factory, nullptr);
+	EXPECT_EQ(FString(ClockOffset->GetCPPType()), TEXT("double"));
+
+	// A double keeps every digit through its text, where a float would lose them.
+	volatile double Tenth = 0.1;
+	Harness.Details->BufferSettings.EngineTimeClockOffset = Tenth + 0.2;
+	const FString Text = ClockOffset->ExportText(Harness.Details);
+	EXPECT_EQ(Text, TEXT("0.30000000000000004"));
+	EXPECT_TRUE(ClockOffset->IdenticalToText(Harness.Details, Text));
+	EXPECT_FALSE(ClockOffset->IdenticalToText(Harness.Details, TEXT("0.3")));
+
+	// The factory, as the editor writes it after adding the source, by class.
+	EXPECT_TRUE(Factory->ImportText(UTavrixLiveLinkSourceFactory::StaticClass()->GetPathName(), Harness.Details));
+	EXPECT_EQ(Harness.Details->Factory.Get(), UTavrixLiveLinkSourceFactory::StaticClass());
+	EXPECT_EQ(Factory->ExportText(Harness.Details), UTavrixLiveLinkSourceFactory::StaticClass()->GetPathName());
+	FString Why;
+	EXPECT_FALSE(Factory->ImportText(ULiveLinkSourceSettings::StaticClass()->GetPathName(), Harness.Details, &Why)) << "not a factory";
+	EXPECT_FALSE(Why.IsEmpty());
+	EXPECT_EQ(Harness.Details->Factory.Get(), UTavrixLiveLinkSourceFactory::StaticClass());
+	EXPECT_TRUE(Factory->ImportText(TEXT("None"), Harness.Details));
+	EXPECT_EQ(Harness.Details->Factory.Get(), nullptr);
 }
 
 TEST(StreamDetails, DetailsFollowTheStreamOnTheTick)
