@@ -64,7 +64,7 @@ TEST(StreamDetails, TavrixSourceDetailsAreReadOnlyStreamValues)
 	const std::vector<FProperty>& Properties = UTavrixLiveLinkSourceSettings::StaticClass()->GetProperties();
 	int32 StreamValues = 0;
 	const std::set<std::string> Editable = {
-		"bCaptureRawDatagrams", "AcceptedSenders", "SubjectName", "bAutoLens", "bAutoSceneTake", "bAutoRecord"};
+		"bCaptureRawDatagrams", "AcceptedSenders", "SubjectName", "bAutoLens", "bAutoSceneTake", "bAutoRecord", "bFramePerDatagram"};
 	// Saved with the source, so that a preset brings it back; shown nowhere.
 	const std::string Hidden = "bOptionsSaved";
 	for (const FProperty& Property : Properties)
