@@ -193,10 +193,11 @@ struct FClientHarness
 	{
 		TSharedPtr<FTavrixLiveLinkSource> Shared = MakeSharedLoopbackSource(bAutoLens, false, false);
 		Source = Shared.Get();
-		FLiveLinkClientTesting::OnFrameDataReceived(Client).AddLambda([this](const FLiveLinkSubjectKey&, const FLiveLinkFrameDataStruct& Frame) {
-			std::lock_guard Lock(Mutex);
-			Frames.push_back(*Frame.Cast<FLiveLinkCameraFrameData>());
-		});
+		FLiveLinkClientTesting::OnFrameDataReceived(Client).AddLambda(
+			[this](const FLiveLinkSubjectKey&, const FLiveLinkFrameDataStruct& Frame) {
+				std::lock_guard Lock(Mutex);
+				Frames.push_back(*Frame.Cast<FLiveLinkCameraFrameData>());
+			});
 		Guid = Client.AddSource(Shared);
 	}
 	~FClientHarness() { Client.RemoveAllSources(); }
@@ -372,8 +373,9 @@ TEST(FramePerDatagram, RenamingMovesTheFramesToTheNewNameOnlyAfterItsStaticData)
 	Harness.Client.Tick();
 
 	const std::vector<FPush> Pushes = Harness.Client.Take();
-	EXPECT_EQ(Kinds(Pushes), (std::vector<std::string>{"static Tavrix - Camera", "frame Tavrix - Camera", "remove Tavrix - Camera",
-								 "remove Tavrix - Camera", "static Crane", "frame Crane"}));
+	EXPECT_EQ(Kinds(Pushes),
+		(std::vector<std::string>{"static Tavrix - Camera", "frame Tavrix - Camera", "remove Tavrix - Camera", "remove Tavrix - Camera",
+			"static Crane", "frame Crane"}));
 	ASSERT_EQ(Pushes.size(), 6u);
 	EXPECT_FLOAT_EQ(Pushes[5].Frame.Transform.GetTranslation().X, 3.0f);
 }

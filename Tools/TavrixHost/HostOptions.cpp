@@ -48,6 +48,7 @@ struct FHostCommandLine
 	CLI::Option* SubjectName = nullptr;
 	CLI::Option* AcceptFrom = nullptr;
 	CLI::Option* Capture = nullptr;
+	CLI::Option* FramePerDatagram = nullptr;
 	std::map<const CLI::Option*, EHostOutput> Outputs;
 	std::string SettingKey;
 	std::string SettingValue;
@@ -109,6 +110,11 @@ Exit status: 0 after a clean shut-down, 1 when the host cannot run, 2 on a bad a
 								"a pcap file under <project>/Saved/TavrixCaptures/")
 				  ->disable_flag_override()
 				  ->group(SourceGroup);
+	FramePerDatagram = App.add_flag("--frame-per-datagram")
+						   ->description("tick the source's \"Frame per Datagram\": each camera datagram becomes a frame\n"
+										 "of its own instead of one frame per tick")
+						   ->disable_flag_override()
+						   ->group(SourceGroup);
 	App.add_option("--connection-string")
 		->description("create the single source from a connection string instead of the panel\n(lens off, scene/take on, record off)")
 		->type_name("A.B.C.D:PORT")
@@ -195,6 +201,10 @@ void GatherSources(const FHostCommandLine& CommandLine, FHostOptions& OutOptions
 		else if (Option == CommandLine.Capture)
 		{
 			Current.bCapture = true;
+		}
+		else if (Option == CommandLine.FramePerDatagram)
+		{
+			Current.bFramePerDatagram = true;
 		}
 		else if (const auto Output = CommandLine.Outputs.find(Option); Output != CommandLine.Outputs.end())
 		{

@@ -32,6 +32,8 @@ struct FHostSourceOptions
 	std::optional<std::string> AcceptFrom;
 	/** Ticks the source's "Capture Raw Datagrams" once it is added. */
 	bool bCapture = false;
+	/** Ticks the source's "Frame per Datagram" once it is added. */
+	bool bFramePerDatagram = false;
 
 	bool operator==(const FHostSourceOptions& Other) const = default;
 };
