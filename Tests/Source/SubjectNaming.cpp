@@ -344,3 +344,98 @@ TEST(SubjectNaming, SettingsRestoredFromAPresetReplaceTheConnectionStringsOption
 	EXPECT_NE(Text(Blank.SubjectNameError).find("empty"), std::string::npos);
 }
 } // namespace
+
+namespace
+{
+UTavrixLiveLinkSourceSettings& TavrixSettings(const FLiveLinkClient& Client, FGuid Source)
+{
+	return *static_cast<UTavrixLiveLinkSourceSettings*>(Client.GetSourceSettings(Source));
+}
+
+/** A preset saved from one client and applied to a new one, the first having let its sockets go in between. */
+struct FPresetRoundTrip
+{
+	FLiveLinkClient Saving;
+	std::unique_ptr<FLiveLinkClient> Restoring;
+	TArray<FGuid> Restored;
+
+	void Apply()
+	{
+		const FLiveLinkPresetData Preset = FLiveLinkClientTesting::SavePreset(Saving);
+		Saving.RemoveAllSources();
+		Restoring = std::make_unique<FLiveLinkClient>();
+		Restored = FLiveLinkClientTesting::ApplyPreset(*Restoring, Preset);
+	}
+	FTavrixLiveLinkSource& RestoredSource(int32 Index) const
+	{
+		return *static_cast<FTavrixLiveLinkSource*>(FLiveLinkClientTesting::GetSource(*Restoring, Restored[Index]).Get());
+	}
+	~FPresetRoundTrip()
+	{
+		if (Restoring)
+		{
+			Restoring->RemoveAllSources();
+		}
+	}
+};
+
+TEST(SubjectNaming, APresetRoundTripKeepsThePanelsOptionsTheNameAndTheAcceptedSenders)
+{
+	FPresetRoundTrip Trip;
+	const uint16 Port = FreeLoopbackPort();
+	const FString Connection = FString::FromUtf8("127.0.0.1:" + std::to_string(Port));
+	// What the creation panel makes with every option the other way round from a connection string's.
+	TSharedPtr<ILiveLinkSource> FromPanel =
+		MakeShared<FTavrixLiveLinkSource>(FIPv4Endpoint(FIPv4Address::InternalLoopback, Port), true, false, true);
+	const FGuid Guid =
+		FLiveLinkClientTesting::AddSourceFromFactory(Trip.Saving, FromPanel, Connection, UTavrixLiveLinkSourceFactory::StaticClass());
+	ASSERT_TRUE(FLiveLinkClientTesting::SetSourceSettingsProperty(Trip.Saving, Guid, FName("SubjectName"), TEXT("Crane")));
+	ASSERT_TRUE(
+		FLiveLinkClientTesting::SetSourceSettingsProperty(Trip.Saving, Guid, FName("AcceptedSenders"), TEXT("127.0.0.1, 10.0.0.0/24")));
+	ASSERT_EQ(Text(TavrixSettings(Trip.Saving, Guid).AcceptedSendersError), "");
+
+	// Only the client holds the source now: removing it lets its port go for the restored one.
+	FromPanel.Reset();
+	Trip.Apply();
+	ASSERT_EQ(Trip.Restored.Num(), 1);
+	EXPECT_EQ(Trip.Restored[0], Guid);
+	const UTavrixLiveLinkSourceSettings& Settings = TavrixSettings(*Trip.Restoring, Guid);
+	EXPECT_EQ(Text(Settings.ConnectionString), Connection.ToUtf8());
+	EXPECT_EQ(Text(Settings.SubjectName), "Crane");
+	EXPECT_EQ(Text(Settings.AcceptedSenders), "127.0.0.1, 10.0.0.0/24");
+	EXPECT_EQ(Text(Settings.AcceptedSendersError), "");
+	FTavrixLiveLinkSourceInspector Inspector(Trip.RestoredSource(0));
+	EXPECT_TRUE(Inspector.GetAutoLens());
+	EXPECT_FALSE(Inspector.GetAutoSceneTake());
+	EXPECT_TRUE(Inspector.GetAutoRecord());
+
+	// The restored source publishes under the saved name.
+	FPushLog Log(*Trip.Restoring);
+	TSharedPtr<TArray<uint8>, ESPMode::ThreadSafe> Data = MakeShared<TArray<uint8>, ESPMode::ThreadSafe>();
+	Data->Append(reinterpret_cast<const uint8*>(PoseWithFocalLength35), static_cast<int32>(std::strlen(PoseWithFocalLength35)));
+	Trip.RestoredSource(0).ProcessReceivedData(Data);
+	Trip.Restoring->Tick();
+	EXPECT_EQ(Log.Take(), (std::vector<std::string>{"static Crane", "frame Crane"}));
+}
+
+TEST(SubjectNaming, APresetRoundTripOfAConnectionStringSourceKeepsItsFixedOptions)
+{
+	FPresetRoundTrip Trip;
+	const FString Connection = FString::FromUtf8("127.0.0.1:" + std::to_string(FreeLoopbackPort()));
+	const FGuid Guid = FLiveLinkClientTesting::AddSourceFromFactory(Trip.Saving,
+		GetDefault<UTavrixLiveLinkSourceFactory>()->CreateSource(Connection), Connection, UTavrixLiveLinkSourceFactory::StaticClass());
+
+	Trip.Apply();
+	ASSERT_EQ(Trip.Restored.Num(), 1);
+	EXPECT_EQ(Trip.Restored[0], Guid);
+	const UTavrixLiveLinkSourceSettings& Settings = TavrixSettings(*Trip.Restoring, Guid);
+	EXPECT_EQ(Text(Settings.SubjectName), "Tavrix - Camera");
+	EXPECT_FALSE(Settings.bAutoLens);
+	EXPECT_TRUE(Settings.bAutoSceneTake);
+	EXPECT_FALSE(Settings.bAutoRecord);
+	FTavrixLiveLinkSourceInspector Inspector(Trip.RestoredSource(0));
+	EXPECT_FALSE(Inspector.GetAutoLens());
+	EXPECT_TRUE(Inspector.GetAutoSceneTake());
+	EXPECT_FALSE(Inspector.GetAutoRecord());
+}
+} // namespace

@@ -261,10 +261,13 @@ private:
 	void WatchEditorEvents();
 	void StopWatchingEditorEvents();
 	bool CreateSources();
+	bool ApplyPresetFile();
 	bool CreateSourceFromConnectionString(const ULiveLinkSourceFactory& Factory);
 	bool CreateSourceThroughPanel(const ULiveLinkSourceFactory& Factory, const FHostSourceOptions& SourceOptions);
 	void FillInCreationPanel(const TSharedRef<SWidget>& Panel, const FHostSourceOptions& SourceOptions) const;
 	bool AddSourceToLiveLink(std::unique_ptr<FHostSource> Added);
+	void ShowAddedSource(FHostSource& Added, std::string Subject);
+	void SavePresetFile();
 	bool FillInSourceDetails(const FHostSource& Added);
 	bool StartDemoSenders();
 	FHostSource* FindSource(const FGuid& Guid);
@@ -396,6 +399,10 @@ bool FEditorHostRun::CreateSources()
 		Error = "the plug-in offers no Tavrix source factory";
 		return false;
 	}
+	if (Options.PresetFile)
+	{
+		return ApplyPresetFile();
+	}
 	if (Options.ConnectionString)
 	{
 		auto Added = std::make_unique<FHostSource>();
@@ -435,6 +442,40 @@ bool FEditorHostRun::CreateSources()
 			Second.SubjectName = "Tavrix - Camera 2";
 			Wanted.push_back(Second);
 		}
+	}
+	return true;
+}
+
+/** As the Live Link panel's preset command does: the preset's sources and subjects come back as they were saved. */
+bool FEditorHostRun::ApplyPresetFile()
+{
+	FLiveLinkPresetData Preset;
+	FString Refusal;
+	if (!FLiveLinkClientTesting::LoadPresetFile(FString::FromUtf8(*Options.PresetFile), Preset, &Refusal))
+	{
+		Error = "--preset: " + Refusal.ToUtf8();
+		bBadArgument = true;
+		return false;
+	}
+	const TArray<FGuid> Restored = FLiveLinkClientTesting::ApplyPreset(Client, Preset);
+	for (const FLiveLinkPresetSource& Saved : Preset.Sources)
+	{
+		if (!Restored.Contains(Saved.Guid))
+		{
+			continue;
+		}
+		FHostSource& Added = *Sources.emplace_back(std::make_unique<FHostSource>());
+		Added.Guid = Saved.Guid;
+		Added.Source = FLiveLinkClientTesting::GetSource(Client, Saved.Guid);
+		Added.Connection = Saved.ConnectionString.ToUtf8();
+		const ULiveLinkSourceSettings* Settings = Client.GetSourceSettings(Saved.Guid);
+		const FProperty* Name = Settings->GetClass()->FindPropertyByName(FName(SubjectNameProperty));
+		ShowAddedSource(Added, Name != nullptr ? Name->ExportText(Settings).ToUtf8() : std::string("Tavrix - Camera"));
+	}
+	if (Restored.Num() < Preset.Sources.Num())
+	{
+		Error = "--preset: " + std::to_string(Preset.Sources.Num() - Restored.Num()) + " of the preset's sources could not be restored";
+		return false;
 	}
 	return true;
 }
@@ -494,18 +535,18 @@ bool FEditorHostRun::AddSourceToLiveLink(std::unique_ptr<FHostSource> AddedOwner
 	Added.Source = CreatedSource;
 	Added.Connection = CreatedConnection;
 	CreatedSource.Reset();
-	Added.Guid = Client.AddSource(Added.Source);
-	// As the editor does once the source is in: what recreates it goes into its settings.
-	if (ULiveLinkSourceSettings* Settings = Client.GetSourceSettings(Added.Guid))
-	{
-		Settings->ConnectionString = FString::FromUtf8(Added.Connection);
-		Settings->Factory = FactoryObject != nullptr ? FactoryObject->GetClass() : nullptr;
-	}
+	Added.Guid =
+		FLiveLinkClientTesting::AddSourceFromFactory(Client, Added.Source, FString::FromUtf8(Added.Connection), FactoryObject->GetClass());
+	ShowAddedSource(Added, Added.Options.SubjectName.value_or("Tavrix - Camera"));
+	return FillInSourceDetails(Added);
+}
+
+void FEditorHostRun::ShowAddedSource(FHostSource& Added, std::string Subject)
+{
 	FHostSourceStatus& Shown = Status.Sources.emplace_back();
 	Shown.Source = ReadSourceState(*Added.Source, Added.Connection);
-	Shown.Subject = Added.Options.SubjectName.value_or("Tavrix - Camera");
+	Shown.Subject = std::move(Subject);
 	View->OnSource(Shown.Source);
-	return FillInSourceDetails(Added);
 }
 
 /** As a user would in the source's details, once it is listed. */
@@ -754,6 +795,7 @@ void FEditorHostRun::UpdateTakeRecorderState()
 /** In order: the demo senders, the sources (shut-down request, then release), Take Recorder; the modules follow. */
 void FEditorHostRun::ShutDown()
 {
+	SavePresetFile();
 	for (const std::unique_ptr<FHostSource>& Source : Sources)
 	{
 		if (Source->Demo)
@@ -781,6 +823,20 @@ void FEditorHostRun::ShutDown()
 	View->OnShutdown(Status);
 	View.reset();
 	FactoryObject.reset();
+}
+
+/** As the Live Link panel's "Save As Preset" would, while every source is still in Live Link. */
+void FEditorHostRun::SavePresetFile()
+{
+	if (!Options.SavePresetFile || !Error.empty())
+	{
+		return;
+	}
+	FString Refusal;
+	if (!FLiveLinkClientTesting::SavePresetFile(Client, FString::FromUtf8(*Options.SavePresetFile), &Refusal))
+	{
+		Error = "--save-preset: " + Refusal.ToUtf8();
+	}
 }
 
 int FEditorHostRun::ReportOutcome() const

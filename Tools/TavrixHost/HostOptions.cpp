@@ -159,6 +159,19 @@ Exit status: 0 after a clean shut-down, 1 when the host cannot run, 2 on a bad a
 		->each([&OutOptions](const std::string& Text) { OutOptions.ConnectionString = Text; })
 		->group(RunGroup);
 
+	App.add_option("--preset")
+		->description("apply this Live Link preset at start-up instead of creating sources through the panel")
+		->type_name("FILE")
+		->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+		->each([&OutOptions](const std::string& Text) { OutOptions.PresetFile = Text; })
+		->group(RunGroup);
+	App.add_option("--save-preset")
+		->description("write the Live Link preset (sources, their settings, subjects) to this file at shut-down")
+		->type_name("FILE")
+		->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+		->each([&OutOptions](const std::string& Text) { OutOptions.SavePresetFile = Text; })
+		->group(RunGroup);
+
 	AddNumber(
 		App, "--tick-hz", "HZ", "Live Link ticks per second (default 60)", "a rate above 0 and up to 1000",
 		[](double Value) { return Value > 0.0 && Value <= 1000.0; }, [&OutOptions](double Value) { OutOptions.TickHz = Value; });
@@ -310,6 +323,16 @@ bool ParseHostOptions(const std::vector<std::string>& Arguments, FHostOptions& O
 		{
 			OutError = "--connection-string creates the source without the panel: it cannot be combined with --endpoint or the "
 					   "--[no-]auto-* options";
+			return false;
+		}
+	}
+	if (Options.PresetFile)
+	{
+		const FHostSourceOptions& Only = Options.Sources.front();
+		if (Options.ConnectionString || !(Options.Sources.size() == 1 && Only == FHostSourceOptions()))
+		{
+			OutError = "--preset brings its own sources and their settings: it cannot be combined with --endpoint, "
+					   "--connection-string or the per-source options";
 			return false;
 		}
 	}

@@ -67,6 +67,10 @@ struct FHostOptions
 	std::vector<FHostSourceOptions> Sources = std::vector<FHostSourceOptions>(1);
 	/** Creates the (single) source through the factory's connection-string route instead of the panel. */
 	std::optional<std::string> ConnectionString;
+	/** A Live Link preset file applied at start-up instead of creating sources. */
+	std::optional<std::string> PresetFile;
+	/** Where the Live Link preset is written at shut-down, while the sources are still there. */
+	std::optional<std::string> SavePresetFile;
 
 	double TickHz = 60.0;
 	/** The rate of the engine's timecode provider, numerator and denominator; unset keeps the provider's. */

@@ -165,7 +165,7 @@ public:
 
 private:
 	/**
-	 * Per source, its "Subject", "Stream", "Capture" and "Senders" details, each under its property's name with a lower-case
+	 * Per source, its "Subject", "Options", "Stream", "Capture" and "Senders" details, each under its property's name with a lower-case
 	 * letter.
 	 */
 	void EmitStats(const FHostStatus& Status)
@@ -183,8 +183,8 @@ private:
 		bool bAny = false;
 		for (const FHostSourceDetail& Detail : Source.Details)
 		{
-			if ((Detail.Category == "Subject" || Detail.Category == "Stream" || Detail.Category == "Capture" ||
-					Detail.Category == "Senders") &&
+			if ((Detail.Category == "Subject" || Detail.Category == "Options" || Detail.Category == "Stream" ||
+					Detail.Category == "Capture" || Detail.Category == "Senders") &&
 				!Detail.Name.empty())
 			{
 				std::string Key = Detail.Name;

@@ -50,11 +50,14 @@ FGuid FLiveLinkClient::AddSource(TSharedPtr<ILiveLinkSource> Source)
 	CheckGameThread();
 	check(Source.IsValid());
 	const FGuid Guid = FGuid::NewGuid();
-	Sources.push_back(FSourceEntry{Guid, Source, false, nullptr, {}, {}, false, 0.0, 0.0});
-	Source->ReceiveClient(this, Guid);
+	AddSourceWithSettings(Source, Guid, CreateSettingsFor(*Source));
+	return Guid;
+}
 
-	// As the engine does: the source names its class, the client owns the object and hands it over after the client.
-	UClass* SettingsClass = Source->GetSettingsClass().Get();
+std::unique_ptr<UObject> FLiveLinkClient::CreateSettingsFor(const ILiveLinkSource& Source)
+{
+	// As the engine does: the source names its class, the client owns the object.
+	UClass* SettingsClass = Source.GetSettingsClass().Get();
 	std::unique_ptr<UObject> Settings = SettingsClass != nullptr && SettingsClass->IsChildOf(ULiveLinkSourceSettings::StaticClass())
 		? SettingsClass->CreateObject()
 		: nullptr;
@@ -67,11 +70,17 @@ FGuid FLiveLinkClient::AddSource(TSharedPtr<ILiveLinkSource> Source)
 		}
 		Settings = ULiveLinkSourceSettings::StaticClass()->CreateObject();
 	}
-	ULiveLinkSourceSettings* SettingsObject = static_cast<ULiveLinkSourceSettings*>(Settings.get());
-	Sources.back().Settings = MoveTemp(Settings);
-	Source->InitializeSettings(SettingsObject);
+	return Settings;
+}
 
-	return Guid;
+void FLiveLinkClient::AddSourceWithSettings(TSharedPtr<ILiveLinkSource> Source, FGuid Guid, std::unique_ptr<UObject> Settings)
+{
+	CheckGameThread();
+	check(Source.IsValid() && Settings != nullptr);
+	ULiveLinkSourceSettings* SettingsObject = static_cast<ULiveLinkSourceSettings*>(Settings.get());
+	Sources.push_back(FSourceEntry{Guid, Source, false, MoveTemp(Settings), {}, {}, false, 0.0, 0.0});
+	Source->ReceiveClient(this, Guid);
+	Source->InitializeSettings(SettingsObject);
 }
 
 template <typename PredicateType> void FLiveLinkClient::RequestRemoval(PredicateType IsRemoved)
@@ -589,7 +598,8 @@ void FLiveLinkClient::PushSubjectFrameData_AnyThread(const FLiveLinkSubjectKey& 
 			// Observed at the push, as a recorder of what the source sent: only when the subject (or its queued
 			// static data) takes frames of this type.
 			TSubclassOf<ULiveLinkRole> Role;
-			if (const auto* Subject = FindSubjectIn(Subjects, SubjectKey); Subject != nullptr && !Subject->bPendingRemoval)
+			if (const auto* Subject = FindSubjectIn(Subjects, SubjectKey);
+				Subject != nullptr && !Subject->bPendingRemoval && Subject->StaticData.IsValid())
 			{
 				Role = Subject->Role;
 			}

@@ -90,9 +90,9 @@ public:
 		FLiveLinkSubjectName SubjectName, TSubclassOf<ULiveLinkRole> Role, FLiveLinkSubjectFrameData& OutFrame) const;
 
 	/**
-	 * Takes shared ownership, hands the source ReceiveClient with a new identifier, then creates the source's settings
-	 * object (of its GetSettingsClass, or the base class when that is null, abstract or not a settings class) and hands
-	 * it to InitializeSettings. Returns the identifier.
+	 * Takes shared ownership, creates the source's settings object with its class defaults (of its GetSettingsClass, or
+	 * the base class when that is null, abstract or not a settings class), hands the source ReceiveClient with a new
+	 * identifier, then InitializeSettings. Returns the identifier.
 	 */
 	FGuid AddSource(TSharedPtr<ILiveLinkSource> Source);
 	/**
@@ -182,6 +182,10 @@ private:
 	};
 
 	void CheckGameThread() const;
+	/** A settings object of the class the source names, with its class defaults (see AddSource). */
+	static std::unique_ptr<UObject> CreateSettingsFor(const ILiveLinkSource& Source);
+	/** Adds the source under Guid with that settings object: ReceiveClient, then InitializeSettings. */
+	void AddSourceWithSettings(TSharedPtr<ILiveLinkSource> Source, FGuid Guid, std::unique_ptr<UObject> Settings);
 	/** Marks the sources IsRemoved picks for removal, and removes what it can unless inside a notification. */
 	template <typename PredicateType> void RequestRemoval(PredicateType IsRemoved);
 	void ProcessPendingRemovals();

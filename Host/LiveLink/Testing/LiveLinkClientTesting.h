@@ -1,8 +1,49 @@
 // Stand-in only, for tests, tools and the stand-in's Take Recorder: what a subject of the client holds, observers of
-// the data it accepts, and the details panel's route for editing a source's settings. Not part of the engine's API.
+// the data it accepts, the details panel's route for editing a source's settings, and Live Link presets (saved and
+// applied in the engine's order, kept in a file format of the stand-in's own). Not part of the engine's API.
 #pragma once
 
 #include "LiveLinkClient.h"
+
+#include <functional>
+
+class ULiveLinkSourceFactory;
+
+/** One property of a saved settings object: its name and its value as FProperty::ExportText writes it. */
+struct FLiveLinkPresetProperty
+{
+	FString Name;
+	FString Value;
+	bool operator==(const FLiveLinkPresetProperty& Other) const { return Name == Other.Name && Value == Other.Value; }
+};
+
+/** A source as a preset keeps it: how to make it again, and its settings object whole. */
+struct FLiveLinkPresetSource
+{
+	FGuid Guid;
+	/** The registered name of the factory's class ("TavrixLiveLinkSourceFactory"); empty when no factory made it. */
+	FString FactoryClass;
+	FString ConnectionString;
+	/** The registered name of the settings object's class. */
+	FString SettingsClass;
+	/** Every property of the settings object that is not transient, base class first, in declaration order. */
+	TArray<FLiveLinkPresetProperty> Properties;
+};
+
+/** A subject as a preset keeps it: which source, which name and role, and whether it is enabled. */
+struct FLiveLinkPresetSubject
+{
+	FLiveLinkSubjectKey Key;
+	/** The registered name of its role's class; empty when it had none. */
+	FString RoleClass;
+	bool bEnabled = false;
+};
+
+struct FLiveLinkPresetData
+{
+	TArray<FLiveLinkPresetSource> Sources;
+	TArray<FLiveLinkPresetSubject> Subjects;
+};
 
 struct LIVELINK_API FLiveLinkClientTesting
 {
@@ -45,4 +86,37 @@ struct LIVELINK_API FLiveLinkClientTesting
 	static TArray<FLiveLinkFrameDataStruct> GetBufferedFrames(const FLiveLinkClient& Client, const FLiveLinkSubjectKey& SubjectKey);
 	/** Whether the subject had a frame applied within the last half second of the platform clock. */
 	static bool IsSubjectValid(const FLiveLinkClient& Client, const FLiveLinkSubjectKey& SubjectKey);
+
+	/**
+	 * Adds a source as the Live Link panel does with what a factory made (through its creation panel or from a
+	 * connection string): AddSource, then the connection string and the factory's class written into the settings.
+	 */
+	static FGuid AddSourceFromFactory(FLiveLinkClient& Client, TSharedPtr<ILiveLinkSource> Source, const FString& ConnectionString,
+		TSubclassOf<ULiveLinkSourceFactory> FactoryClass);
+
+	/** The preset of the client as it is: every source not being removed, with its settings, and their subjects. */
+	static FLiveLinkPresetData SavePreset(const FLiveLinkClient& Client);
+
+	/** Finds the factory a preset names: the default object of the registered factory class of that name, or null. */
+	using FFactoryLookup = std::function<const ULiveLinkSourceFactory*(const FString& FactoryClass)>;
+	static const ULiveLinkSourceFactory* FindRegisteredFactory(const FString& FactoryClass);
+
+	/**
+	 * Restores the preset's sources into the client in the engine's order, one source at a time: the factory's
+	 * CreateSource(ConnectionString), a settings object of the saved class (else of the class the source names) with
+	 * the saved properties imported, the source added under its saved identifier (ReceiveClient, then
+	 * InitializeSettings with those settings); then the subjects of the restored sources, enabled as saved, without
+	 * static data until their source pushes it. A source whose factory is unknown or refuses the connection string,
+	 * or whose identifier the client already holds, is skipped with a warning, and so are its subjects. Returns the
+	 * identifiers of the sources added, in the preset's order. Game thread only.
+	 */
+	static TArray<FGuid> ApplyPreset(
+		FLiveLinkClient& Client, const FLiveLinkPresetData& Preset, const FFactoryLookup& FindFactory = &FindRegisteredFactory);
+
+	/** Writes the preset as a JSON file (see Host/README.md), replacing the file. False, with a sentence, on failure. */
+	static bool WritePresetFile(const FLiveLinkPresetData& Preset, const FString& Path, FString* OutError = nullptr);
+	/** SavePreset written to a file. */
+	static bool SavePresetFile(const FLiveLinkClient& Client, const FString& Path, FString* OutError = nullptr);
+	/** Reads a file WritePresetFile wrote. False, with a sentence saying what is wrong, when it cannot be read or used. */
+	static bool LoadPresetFile(const FString& Path, FLiveLinkPresetData& OutPreset, FString* OutError = nullptr);
 };
