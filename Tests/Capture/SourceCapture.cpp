@@ -45,6 +45,12 @@ uint64_t KernelDrops(uint16 InPort)
 
 #if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
 constexpr bool bSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool bSanitized = true;
+#else
+constexpr bool bSanitized = false;
+#endif
 #else
 constexpr bool bSanitized = false;
 #endif

@@ -111,6 +111,28 @@ TEST(HostCommandLine, RunWideOptionsAndTheSettingsCommandKeepTheirMeaning)
 	EXPECT_EQ(Setting.SettingToSet->second, "True");
 }
 
+TEST(HostCommandLine, EvaluationSwitchesFollowTheirSourceAndTheTimecodeRateIsRunWide)
+{
+	const FHostOptions Options = ParseAccepted({"--evaluation-mode", "latest", "--timecode-rate", "30000/1001", "--endpoint",
+		"127.0.0.1:9002", "--engine-time-offset", "0.1", "--evaluation-mode", "enginetime", "--latest-offset", "2", "--endpoint",
+		"127.0.0.1:9003", "--timecode-frame-offset", "1.5", "--max-buffered-frames", "4", "--no-timecode-provider"});
+	ASSERT_EQ(Options.Sources.size(), 2u);
+	const std::vector<FHostDetailEdit> First = {{"--evaluation-mode", "Mode", "latest"},
+		{"--engine-time-offset", "BufferSettings.EngineTimeOffset", "0.1"}, {"--evaluation-mode", "Mode", "enginetime"},
+		{"--latest-offset", "BufferSettings.LatestOffset", "2"}};
+	EXPECT_EQ(Options.Sources[0].EvaluationEdits, First) << "typed in command-line order, the later mode last";
+	const std::vector<FHostDetailEdit> Second = {{"--timecode-frame-offset", "BufferSettings.TimecodeFrameOffset", "1.5"},
+		{"--max-buffered-frames", "BufferSettings.MaxNumberOfFrameToBuffered", "4"}};
+	EXPECT_EQ(Options.Sources[1].EvaluationEdits, Second);
+	EXPECT_EQ(Options.TimecodeRate, std::make_pair(30000, 1001));
+	EXPECT_TRUE(Options.bNoTimecodeProvider);
+	EXPECT_EQ(ParseAccepted({"--timecode-rate", "25"}).TimecodeRate, std::make_pair(25, 1));
+	EXPECT_FALSE(ParseAccepted({}).TimecodeRate);
+	ExpectRefused({"--timecode-rate", "0"}, "--timecode-rate");
+	ExpectRefused({"--timecode-rate", "24/0"}, "--timecode-rate");
+	ExpectRefused({"--timecode-rate", "24/x"}, "--timecode-rate");
+}
+
 TEST(HostCommandLine, BadArgumentsAreRefusedNamingWhatIsWrong)
 {
 	ExpectRefused({"--frobnicate"}, "--frobnicate");
@@ -138,7 +160,9 @@ TEST(HostCommandLine, HelpWinsOverLaterMistakesAndDescribesEverySwitch)
 			 "--no-auto-scene-take", "--auto-record", "--no-auto-record", "--subject-name NAME", "--accept-from LIST", "--capture",
 			 "--connection-string A.B.C.D:PORT", "--tick-hz HZ", "--duration SECONDS", "--no-take-recorder", "--take-recorder-refuses",
 			 "--take-recorder-countdown SECONDS", "--demo", "--demo-toggle SECONDS", "--live", "--jsonl", "--plain", "--help",
-			 "settings set KEY VALUE", "Exit status"})
+			 "--evaluation-mode latest|enginetime|timecode", "--engine-time-offset SECONDS", "--timecode-frame-offset FRAMES",
+			 "--latest-offset N", "--max-buffered-frames N", "--timecode-rate N[/D]", "--no-timecode-provider", "settings set KEY VALUE",
+			 "Exit status"})
 	{
 		EXPECT_NE(Usage.find(Switch), std::string::npos) << Switch << " missing from:\n" << Usage;
 	}

@@ -61,6 +61,12 @@ constexpr bool bThreadSanitizer = true;
 #else
 constexpr bool bThreadSanitizer = false;
 #endif
+/** Either sanitizer: what must end promptly gets a bound that a sanitized build on a busy machine keeps. */
+#if defined(TAVRIX_SANITIZED_ALLOCATOR)
+constexpr bool bSanitizer = true;
+#else
+constexpr bool bSanitizer = false;
+#endif
 
 /** The largest payload one UDP datagram over IPv4 can carry. */
 constexpr size_t MaxDatagramSize = 65507;

@@ -1,6 +1,7 @@
 #include "LiveLinkClient.h"
 #include "LoopbackUdp.h"
 #include "TavrixLiveLinkSource.h"
+#include "TavrixLiveLinkSourceFactory.h"
 #include "TavrixLiveLinkSourceInspector.h"
 #include "TavrixLiveLinkSourceSettings.h"
 #include "TestWaits.h"
@@ -61,14 +62,20 @@ TEST(StreamDetails, TavrixSourceDetailsAreReadOnlyStreamValues)
 {
 	FDetailsHarness Harness;
 	ASSERT_NE(Harness.Details, nullptr) << "the source's settings are not of its settings class";
-	const std::vector<FProperty>& Properties = UTavrixLiveLinkSourceSettings::StaticClass()->GetProperties();
+	// Every property the details show: the engine's base members first, then the source's own.
+	const TArray<const FProperty*> Properties = UTavrixLiveLinkSourceSettings::StaticClass()->GetAllProperties();
 	int32 StreamValues = 0;
+	int32 BaseMembers = 0;
 	const std::set<std::string> Editable = {
 		"bCaptureRawDatagrams", "AcceptedSenders", "SubjectName", "bAutoLens", "bAutoSceneTake", "bAutoRecord"};
+	// The engine's: editable but for what the client estimates and what the editor writes itself.
+	const std::set<std::string> BaseReadOnly = {"BufferSettings.EngineTimeClockOffset", "BufferSettings.DetectedFrameRate",
+		"BufferSettings.TimecodeClockOffset", "ConnectionString", "Factory"};
 	// Saved with the source, so that a preset brings it back; shown nowhere.
 	const std::string Hidden = "bOptionsSaved";
-	for (const FProperty& Property : Properties)
+	for (const FProperty* PropertyPointer : Properties)
 	{
+		const FProperty& Property = *PropertyPointer;
 		const std::string Name = Property.Name.ToString().ToUtf8();
 		if (Name == Hidden)
 		{
@@ -77,10 +84,18 @@ TEST(StreamDetails, TavrixSourceDetailsAreReadOnlyStreamValues)
 		}
 		EXPECT_FALSE(Property.GetMetaData(TEXT("ToolTip")).IsEmpty()) << Name;
 		EXPECT_TRUE(Property.HasAnyPropertyFlags(CPF_Edit)) << Name;
-		// Everything else is shown; the stream's values are read-only.
 		const bool bEditable = !Property.HasAnyPropertyFlags(CPF_EditConst);
-		EXPECT_EQ(bEditable, Editable.count(Name) == 1) << Name;
 		const FString Category = Property.GetMetaData(TEXT("Category"));
+		if (Category == TEXT("Settings") || Category == TEXT("Buffer Settings"))
+		{
+			++BaseMembers;
+			EXPECT_EQ(bEditable, BaseReadOnly.count(Name) == 0) << Name;
+			// The preset keeps them all.
+			EXPECT_FALSE(Property.HasAnyPropertyFlags(CPF_Transient)) << Name;
+			continue;
+		}
+		// Everything else is shown; the stream's values are read-only.
+		EXPECT_EQ(bEditable, Editable.count(Name) == 1) << Name;
 		EXPECT_TRUE(Category == TEXT("Stream") || Category == TEXT("Capture") || Category == TEXT("Subject") ||
 			Category == TEXT("Options") || Category == TEXT("Senders"))
 			<< Name;
@@ -88,6 +103,9 @@ TEST(StreamDetails, TavrixSourceDetailsAreReadOnlyStreamValues)
 		// Only what the user chose is saved with the source; a capture never starts from a preset.
 		EXPECT_EQ(Property.HasAnyPropertyFlags(CPF_Transient), Editable.count(Name) == 0 || Name == "bCaptureRawDatagrams") << Name;
 	}
+	EXPECT_EQ(BaseMembers, 18);
+	ASSERT_FALSE(Properties.IsEmpty());
+	EXPECT_EQ(Properties[0]->Name, FName(TEXT("Mode"))) << "the engine's members come first";
 	EXPECT_EQ(StreamValues, 14);
 	EXPECT_FALSE(
 		FLiveLinkClientTesting::SetSourceSettingsProperty(Harness.Client, Harness.Guid, FName(TEXT("DatagramsReceived")), TEXT("5")));
@@ -97,6 +115,101 @@ TEST(StreamDetails, TavrixSourceDetailsAreReadOnlyStreamValues)
 	EXPECT_TRUE(Harness.Details->LastSender.IsEmpty());
 	EXPECT_EQ(Harness.Details->LastDatagramAgeMs, -1.0f);
 	EXPECT_EQ(Harness.Details->DatagramsReceived, 0);
+}
+
+TEST(StreamDetails, EngineMembersAreShownAndEditedAsTheEditorDoes)
+{
+	FDetailsHarness Harness;
+	ASSERT_NE(Harness.Details, nullptr);
+	const UClass* Class = Harness.Details->GetClass();
+	const auto Shown = [Class](const TCHAR* Name) {
+		const FProperty* Property = Class->FindPropertyByName(FName(Name));
+		return Property != nullptr ? Property->GetMetaData(TEXT("DisplayName")).ToUtf8() : std::string("(missing)");
+	};
+	EXPECT_EQ(Shown(TEXT("Mode")), "Evaluation Mode");
+	EXPECT_EQ(Shown(TEXT("BufferSettings.EngineTimeOffset")), "Engine Time Offset");
+	EXPECT_EQ(Shown(TEXT("BufferSettings.MaxNumberOfFrameToBuffered")), "Max Number of Frame to Buffered");
+	EXPECT_EQ(
+		Class->FindPropertyByName(FName(TEXT("BufferSettings.LatestOffset")))->GetMetaData(TEXT("Category")), TEXT("Buffer Settings"));
+	EXPECT_TRUE(Class->FindPropertyByName(FName(TEXT("ConnectionString")))->HasMetaData(TEXT("AdvancedDisplay")));
+
+	// The engine's defaults, read through the properties as the panel reads them.
+	const auto Text = [&](const TCHAR* Name) { return Class->FindPropertyByName(FName(Name))->ExportText(Harness.Details).ToUtf8(); };
+	EXPECT_EQ(Text(TEXT("Mode")), "EngineTime");
+	EXPECT_EQ(Text(TEXT("BufferSettings.ValidEngineTime")), "1");
+	EXPECT_EQ(Text(TEXT("BufferSettings.SourceTimecodeFrameRate")), "24/1");
+	EXPECT_EQ(Text(TEXT("BufferSettings.MaxNumberOfFrameToBuffered")), "10");
+	EXPECT_EQ(Text(TEXT("BufferSettings.bKeepAtLeastOneFrame")), "True");
+	EXPECT_EQ(Text(TEXT("Factory")), "None");
+
+	const auto Edit = [&](const TCHAR* Name, const TCHAR* Value) {
+		return FLiveLinkClientTesting::SetSourceSettingsProperty(Harness.Client, Harness.Guid, FName(Name), Value);
+	};
+	// Each edit lands in the member the client evaluates with.
+	EXPECT_TRUE(Edit(TEXT("Mode"), TEXT("Timecode")));
+	EXPECT_EQ(Harness.Details->Mode, ELiveLinkSourceMode::Timecode);
+	EXPECT_TRUE(Edit(TEXT("Mode"), TEXT("latest")));
+	EXPECT_EQ(Harness.Details->Mode, ELiveLinkSourceMode::Latest);
+	EXPECT_TRUE(Edit(TEXT("BufferSettings.EngineTimeOffset"), TEXT("0.25")));
+	EXPECT_EQ(Harness.Details->BufferSettings.EngineTimeOffset, 0.25f);
+	EXPECT_TRUE(Edit(TEXT("BufferSettings.LatestOffset"), TEXT("2")));
+	EXPECT_EQ(Harness.Details->BufferSettings.LatestOffset, 2);
+	EXPECT_TRUE(Edit(TEXT("BufferSettings.bValidTimecodeFrameEnabled"), TEXT("True")));
+	EXPECT_TRUE(Harness.Details->BufferSettings.bValidTimecodeFrameEnabled);
+	EXPECT_TRUE(Edit(TEXT("BufferSettings.SourceTimecodeFrameRate"), TEXT("30000/1001")));
+	EXPECT_EQ(Harness.Details->BufferSettings.SourceTimecodeFrameRate, FFrameRate(30000, 1001));
+	// Neighbours are untouched by those edits.
+	EXPECT_EQ(Harness.Details->BufferSettings.ValidEngineTime, 1.0f);
+	EXPECT_EQ(Harness.Details->BufferSettings.MaxNumberOfFrameToBuffered, 10);
+	EXPECT_EQ(Harness.Details->BufferSettings.TimecodeFrameOffset, 0.0f);
+
+	// Refused: text that is not a value, and what is only shown.
+	EXPECT_FALSE(Edit(TEXT("Mode"), TEXT("Sometimes")));
+	EXPECT_FALSE(Edit(TEXT("Mode"), TEXT("3")));
+	EXPECT_EQ(Harness.Details->Mode, ELiveLinkSourceMode::Latest);
+	EXPECT_FALSE(Edit(TEXT("BufferSettings.SourceTimecodeFrameRate"), TEXT("24/0")));
+	EXPECT_FALSE(Edit(TEXT("BufferSettings.LatestOffset"), TEXT("two")));
+	for (const TCHAR* ReadOnly : {TEXT("BufferSettings.EngineTimeClockOffset"), TEXT("BufferSettings.TimecodeClockOffset"),
+			 TEXT("BufferSettings.DetectedFrameRate"), TEXT("ConnectionString"), TEXT("Factory")})
+	{
+		FString Why;
+		EXPECT_FALSE(FLiveLinkClientTesting::SetSourceSettingsProperty(Harness.Client, Harness.Guid, FName(ReadOnly), TEXT("1"), &Why))
+			<< FString(ReadOnly).ToUtf8();
+		EXPECT_TRUE(Why.Contains(TEXT("read-only"))) << Why.ToUtf8();
+	}
+	// The struct itself is not a property of its own here: its members are.
+	EXPECT_FALSE(Edit(TEXT("BufferSettings"), TEXT("")));
+}
+
+TEST(StreamDetails, EngineMembersWrittenByTheClientAndTheEditorReadAsTheyHold)
+{
+	FDetailsHarness Harness;
+	ASSERT_NE(Harness.Details, nullptr);
+	const UClass* Class = Harness.Details->GetClass();
+	const FProperty* ClockOffset = Class->FindPropertyByName(FName(TEXT("BufferSettings.EngineTimeClockOffset")));
+	const FProperty* Factory = Class->FindPropertyByName(FName(TEXT("Factory")));
+	ASSERT_NE(ClockOffset, nullptr);
+	ASSERT_NE(Factory, nullptr);
+	EXPECT_EQ(FString(ClockOffset->GetCPPType()), TEXT("double"));
+
+	// A double keeps every digit through its text, where a float would lose them.
+	volatile double Tenth = 0.1;
+	Harness.Details->BufferSettings.EngineTimeClockOffset = Tenth + 0.2;
+	const FString Text = ClockOffset->ExportText(Harness.Details);
+	EXPECT_EQ(Text, TEXT("0.30000000000000004"));
+	EXPECT_TRUE(ClockOffset->IdenticalToText(Harness.Details, Text));
+	EXPECT_FALSE(ClockOffset->IdenticalToText(Harness.Details, TEXT("0.3")));
+
+	// The factory, as the editor writes it after adding the source, by class.
+	EXPECT_TRUE(Factory->ImportText(UTavrixLiveLinkSourceFactory::StaticClass()->GetPathName(), Harness.Details));
+	EXPECT_EQ(Harness.Details->Factory.Get(), UTavrixLiveLinkSourceFactory::StaticClass());
+	EXPECT_EQ(Factory->ExportText(Harness.Details), UTavrixLiveLinkSourceFactory::StaticClass()->GetPathName());
+	FString Why;
+	EXPECT_FALSE(Factory->ImportText(ULiveLinkSourceSettings::StaticClass()->GetPathName(), Harness.Details, &Why)) << "not a factory";
+	EXPECT_FALSE(Why.IsEmpty());
+	EXPECT_EQ(Harness.Details->Factory.Get(), UTavrixLiveLinkSourceFactory::StaticClass());
+	EXPECT_TRUE(Factory->ImportText(TEXT("None"), Harness.Details));
+	EXPECT_EQ(Harness.Details->Factory.Get(), nullptr);
 }
 
 TEST(StreamDetails, DetailsFollowTheStreamOnTheTick)

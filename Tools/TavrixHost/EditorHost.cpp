@@ -6,7 +6,10 @@
 #include "LiveLinkClient.h"
 #include "LiveLinkClientTesting.h"
 #include "LiveLinkSourceFactory.h"
+#include "LiveLinkSourceSettings.h"
+#include "Misc/EngineClockTesting.h"
 #include "Recorder/TakeRecorderPanel.h"
+#include "Roles/LiveLinkCameraRole.h"
 #include "Roles/LiveLinkCameraTypes.h"
 #include "TakeMetaData.h"
 #include "Recorder/TakeRecorderBlueprintLibrary.h"
@@ -271,6 +274,7 @@ private:
 	void ShowLogLine(const FLogQueue::FLine& Line);
 	void UpdateSourceStates();
 	void UpdateSourceDetails(const FHostSource& From, FHostSourceStatus& Into);
+	void EvaluateSubjects(uint64 TickNumber);
 	void UpdateTakeRecorderState();
 	void ShutDown();
 	int ReportOutcome() const;
@@ -344,7 +348,15 @@ bool FEditorHostRun::StartEditor()
 	}
 	FTakeRecorderHost::SetLiveLinkClient(&Client);
 	// As the editor's progress dialog does while a take starts or is saved: Live Link ticks inside those calls.
-	FTakeRecorderHost::SetModalProgressTick([this] { Client.Tick(); });
+	FTakeRecorderHost::SetModalProgressTick([this] {
+		FEngineClockTesting::BeginFrame();
+		Client.Tick();
+	});
+	if (Options.TimecodeRate)
+	{
+		FEngineClockTesting::SetTimecodeFrameRate(FFrameRate(Options.TimecodeRate->first, Options.TimecodeRate->second));
+	}
+	FEngineClockTesting::SetTimecodeProviderAvailable(!Options.bNoTimecodeProvider);
 	FTakeRecorderHost::SetRefuseStarts(Options.bTakeRecorderRefuses);
 	FTakeRecorderHost::SetStartCountdown(static_cast<int32>(std::ceil(Options.TakeRecorderCountdownSeconds * Options.TickHz)));
 	if (Options.bTakeRecorder)
@@ -482,6 +494,12 @@ bool FEditorHostRun::AddSourceToLiveLink(std::unique_ptr<FHostSource> AddedOwner
 	Added.Connection = CreatedConnection;
 	CreatedSource.Reset();
 	Added.Guid = Client.AddSource(Added.Source);
+	// As the editor does once the source is in: what recreates it goes into its settings.
+	if (ULiveLinkSourceSettings* Settings = Client.GetSourceSettings(Added.Guid))
+	{
+		Settings->ConnectionString = FString::FromUtf8(Added.Connection);
+		Settings->Factory = FactoryObject != nullptr ? FactoryObject->GetClass() : nullptr;
+	}
 	FHostSourceStatus& Shown = Status.Sources.emplace_back();
 	Shown.Source = ReadSourceState(*Added.Source, Added.Connection);
 	Shown.Subject = Added.Options.SubjectName.value_or("Tavrix - Camera");
@@ -507,6 +525,17 @@ bool FEditorHostRun::FillInSourceDetails(const FHostSource& Added)
 			!FLiveLinkClientTesting::SetSourceSettingsProperty(Client, Added.Guid, FName(Property), FString::FromUtf8(*Value), &Refusal))
 		{
 			Error = std::string(Switch) + " '" + *Value + "' was refused by the source's details: " + Refusal.ToUtf8();
+			bBadArgument = true;
+			return false;
+		}
+	}
+	for (const FHostDetailEdit& Edit : Added.Options.EvaluationEdits)
+	{
+		FString Refusal;
+		if (!FLiveLinkClientTesting::SetSourceSettingsProperty(
+				Client, Added.Guid, FName(FString::FromUtf8(Edit.Property)), FString::FromUtf8(Edit.Text), &Refusal))
+		{
+			Error = Edit.Switch + " '" + Edit.Text + "' was refused by the source's details: " + Refusal.ToUtf8();
 			bBadArgument = true;
 			return false;
 		}
@@ -561,13 +590,17 @@ void FEditorHostRun::RunTicks()
 
 void FEditorHostRun::Tick(FClock::time_point Start)
 {
+	// As the engine loop does at the start of each frame, before Live Link ticks: the frame's time and timecode.
+	FEngineClockTesting::BeginFrame();
 	Client.Tick();
+	const uint64 TickNumber = FLiveLinkClientTesting::GetTickCount(Client);
 	for (const FLogQueue::FLine& Line : LogQueue.Take())
 	{
 		KeepRecentLogLine(Line);
 		ShowLogLine(Line);
 	}
 	UpdateSourceStates();
+	EvaluateSubjects(TickNumber);
 	UpdateTakeRecorderState();
 	const FClock::time_point TickEnd = FClock::now();
 	Status.Tick = FLiveLinkClientTesting::GetTickCount(Client);
@@ -651,11 +684,46 @@ void FEditorHostRun::UpdateSourceDetails(const FHostSource& From, FHostSourceSta
 			Detail.Json = std::isfinite(Value) ? FJsonLine::Number(Value) : "null";
 			break;
 		}
+		case EPropertyType::Double:
+		{
+			const double Value = *Property->ContainerPtrToValuePtr<double>(Settings);
+			Detail.Json = std::isfinite(Value) ? FJsonLine::Number(Value) : "null";
+			break;
+		}
 		case EPropertyType::String:
+		case EPropertyType::Enum:
+		case EPropertyType::FrameRate:
+		case EPropertyType::Class:
 			Detail.Json = FJsonLine::Quote(Detail.Text);
 			break;
 		}
 		Into.Details.push_back(std::move(Detail));
+	}
+}
+
+/**
+ * As a camera's Live Link controller does later in the same frame: reads the subject by name, the snapshot this
+ * tick built. Only for the source whose subject of that name is the enabled one, which is the one a camera reads.
+ */
+void FEditorHostRun::EvaluateSubjects(uint64 TickNumber)
+{
+	for (size_t Index = 0; Index < Sources.size(); ++Index)
+	{
+		FHostSourceStatus& Shown = Status.Sources[Index];
+		const FName SubjectName(FString::FromUtf8(Shown.Subject));
+		FLiveLinkSubjectFrameData Evaluated;
+		const FLiveLinkCameraFrameData* Camera = nullptr;
+		if (Client.IsSubjectEnabled(FLiveLinkSubjectKey(Sources[Index]->Guid, SubjectName), true) &&
+			Client.EvaluateFrame_AnyThread(FLiveLinkSubjectName(SubjectName), ULiveLinkCameraRole::StaticClass(), Evaluated))
+		{
+			Camera = Evaluated.FrameData.Cast<FLiveLinkCameraFrameData>();
+		}
+		Shown.bHasEvaluated = Camera != nullptr;
+		if (Camera != nullptr)
+		{
+			Shown.Evaluated = *Camera;
+			View->OnEvaluated(Shown.Source.Connection, Shown.Subject, TickNumber, *Camera);
+		}
 	}
 }
 

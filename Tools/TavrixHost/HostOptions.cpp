@@ -18,6 +18,26 @@ bool ParseDouble(const std::string& Text, double& OutValue)
 	return Result.ec == std::errc() && Result.ptr == Text.data() + Text.size() && std::isfinite(OutValue);
 }
 
+bool ParsePositive(const std::string& Text, int& OutValue)
+{
+	const std::from_chars_result Result = std::from_chars(Text.data(), Text.data() + Text.size(), OutValue);
+	return Result.ec == std::errc() && Result.ptr == Text.data() + Text.size() && OutValue > 0;
+}
+
+/** "N" or "N/D", both positive. */
+std::optional<std::pair<int, int>> ParseRate(const std::string& Text)
+{
+	const size_t Slash = Text.find('/');
+	int Numerator = 0;
+	int Denominator = 1;
+	if (!ParsePositive(Text.substr(0, Slash), Numerator) ||
+		(Slash != std::string::npos && !ParsePositive(Text.substr(Slash + 1), Denominator)))
+	{
+		return std::nullopt;
+	}
+	return std::make_pair(Numerator, Denominator);
+}
+
 constexpr const char* SourceGroup = "Each source (after its --endpoint; before any, the first source)";
 constexpr const char* RunGroup = "The run";
 
@@ -48,6 +68,8 @@ struct FHostCommandLine
 	CLI::Option* SubjectName = nullptr;
 	CLI::Option* AcceptFrom = nullptr;
 	CLI::Option* Capture = nullptr;
+	/** Per-source options typed into the engine's part of the details, with the property each is typed into. */
+	std::map<const CLI::Option*, std::string> EvaluationOptions;
 	std::map<const CLI::Option*, EHostOutput> Outputs;
 	std::string SettingKey;
 	std::string SettingValue;
@@ -109,6 +131,20 @@ Exit status: 0 after a clean shut-down, 1 when the host cannot run, 2 on a bad a
 								"a pcap file under <project>/Saved/TavrixCaptures/")
 				  ->disable_flag_override()
 				  ->group(SourceGroup);
+	const auto AddEvaluation = [this](const std::string& Name, const std::string& ValueName, const std::string& Property,
+								   const std::string& Description) {
+		EvaluationOptions[App.add_option(Name)->description(Description)->type_name(ValueName)->group(SourceGroup)] = Property;
+	};
+	AddEvaluation("--evaluation-mode", "latest|enginetime|timecode", "Mode",
+		"type this into the source's \"Evaluation Mode\": how a camera reads the subject\neach frame (default enginetime)");
+	AddEvaluation("--engine-time-offset", "SECONDS", "BufferSettings.EngineTimeOffset",
+		"type this into the source's \"Engine Time Offset\" (engine time mode)");
+	AddEvaluation("--timecode-frame-offset", "FRAMES", "BufferSettings.TimecodeFrameOffset",
+		"type this into the source's \"Timecode Frame Offset\" (timecode mode)");
+	AddEvaluation("--latest-offset", "N", "BufferSettings.LatestOffset",
+		"type this into the source's \"Latest Offset\": frames before the newest (latest mode)");
+	AddEvaluation("--max-buffered-frames", "N", "BufferSettings.MaxNumberOfFrameToBuffered",
+		"type this into the source's \"Max Number of Frame to Buffered\" (default 10)");
 	App.add_option("--connection-string")
 		->description("create the single source from a connection string instead of the panel\n(lens off, scene/take on, record off)")
 		->type_name("A.B.C.D:PORT")
@@ -123,6 +159,23 @@ Exit status: 0 after a clean shut-down, 1 when the host cannot run, 2 on a bad a
 	AddNumber(
 		App, "--duration", "SECONDS", "stop after this long (default: run until Ctrl-C or SIGTERM)", "a number of seconds",
 		[](double Value) { return Value >= 0.0; }, [&OutOptions](double Value) { OutOptions.DurationSeconds = Value; });
+	App.add_option_function<std::string>(
+		   "--timecode-rate",
+		   [&OutOptions](const std::string& Text) {
+			   OutOptions.TimecodeRate = ParseRate(Text);
+			   if (!OutOptions.TimecodeRate)
+			   {
+				   throw CLI::ValidationError(
+					   "--timecode-rate takes N or N/D with both positive, such as 25 or 30000/1001, not '" + Text + "'");
+			   }
+		   },
+		   "the engine timecode provider's frames per second (default 24)")
+		->type_name("N[/D]")
+		->group(RunGroup);
+	App.add_flag(
+		   "--no-timecode-provider", OutOptions.bNoTimecodeProvider, "run the engine without a timecode provider (no engine timecode)")
+		->disable_flag_override()
+		->group(RunGroup);
 	App.add_flag("--no-take-recorder")
 		->description("do not open the Take Recorder panel")
 		->disable_flag_override()
@@ -195,6 +248,10 @@ void GatherSources(const FHostCommandLine& CommandLine, FHostOptions& OutOptions
 		else if (Option == CommandLine.Capture)
 		{
 			Current.bCapture = true;
+		}
+		else if (const auto Evaluation = CommandLine.EvaluationOptions.find(Option); Evaluation != CommandLine.EvaluationOptions.end())
+		{
+			Current.EvaluationEdits.push_back(FHostDetailEdit{Option->get_name(), Evaluation->second, Value()});
 		}
 		else if (const auto Output = CommandLine.Outputs.find(Option); Output != CommandLine.Outputs.end())
 		{

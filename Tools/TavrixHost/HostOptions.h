@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 /** How the host shows what happens. */
@@ -12,6 +13,16 @@ enum class EHostOutput
 	Live,
 	JsonLines,
 	Plain,
+};
+
+/** One value typed into a source's details: the property's name there and the text, with the switch that asked. */
+struct FHostDetailEdit
+{
+	std::string Switch;
+	std::string Property;
+	std::string Text;
+
+	bool operator==(const FHostDetailEdit& Other) const = default;
 };
 
 /**
@@ -32,6 +43,8 @@ struct FHostSourceOptions
 	std::optional<std::string> AcceptFrom;
 	/** Ticks the source's "Capture Raw Datagrams" once it is added. */
 	bool bCapture = false;
+	/** Typed into the engine's part of the source's details (evaluation mode, buffer offsets), in command-line order. */
+	std::vector<FHostDetailEdit> EvaluationEdits;
 
 	bool operator==(const FHostSourceOptions& Other) const = default;
 };
@@ -54,6 +67,10 @@ struct FHostOptions
 	std::optional<std::string> ConnectionString;
 
 	double TickHz = 60.0;
+	/** The rate of the engine's timecode provider, numerator and denominator; unset keeps the provider's. */
+	std::optional<std::pair<int, int>> TimecodeRate;
+	/** Runs the engine without a timecode provider: the engine timecode is then invalid. */
+	bool bNoTimecodeProvider = false;
 	std::optional<double> DurationSeconds;
 	bool bTakeRecorder = true;
 	/** Makes Take Recorder refuse every start, as the editor's does without sources or with a take under review. */

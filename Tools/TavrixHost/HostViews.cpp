@@ -101,6 +101,29 @@ public:
 						 .Finish()));
 	}
 
+	void OnEvaluated(const std::string& Source, const std::string& Subject, uint64_t Tick, const FLiveLinkCameraFrameData& Frame) override
+	{
+		const FTransform& Transform = Frame.Transform;
+		const float Location[3] = {Transform.Translation.X, Transform.Translation.Y, Transform.Translation.Z};
+		const float Rotation[4] = {Transform.Rotation.X, Transform.Rotation.Y, Transform.Rotation.Z, Transform.Rotation.W};
+		Emit(FJsonLine()
+				 .Add("event", "evaluated")
+				 .Add("source", Source)
+				 .Add("subject", Subject)
+				 .Add("tick", static_cast<unsigned long long>(Tick))
+				 .Add("worldTime", Frame.WorldTime.GetOffsettedTime())
+				 .AddRaw("sceneTime", SceneTimeJson(Frame.MetaData.SceneTime))
+				 .AddRaw("location", FJsonLine::FloatArray(Location, 3))
+				 .AddRaw("rotation", FJsonLine::FloatArray(Rotation, 4))
+				 .AddRaw("lens",
+					 FJsonLine()
+						 .Add("focalLength", Frame.FocalLength)
+						 .Add("focusDistance", Frame.FocusDistance)
+						 .Add("aspectRatio", Frame.AspectRatio)
+						 .Add("fieldOfView", Frame.FieldOfView)
+						 .Finish()));
+	}
+
 	void OnSlate(const std::string& Slate, int32 TakeNumber) override
 	{
 		Emit(FJsonLine().Add("event", "slate").Add("slate", Slate).Add("takeNumber", TakeNumber));
@@ -328,25 +351,16 @@ private:
 		Line("   Subject    %s%s", Status.Subject.c_str(), Status.bHasStaticData ? "  (camera role)" : "");
 		if (Status.bHasFrame)
 		{
-			const FLiveLinkCameraFrameData& Frame = Status.LastFrame;
-			const FTransform& Transform = Frame.Transform;
-			Line("   Location   %12.3f %12.3f %12.3f", Transform.Translation.X, Transform.Translation.Y, Transform.Translation.Z);
-			Line("   Rotation   %12.6f %12.6f %12.6f %12.6f  (x y z w)", Transform.Rotation.X, Transform.Rotation.Y, Transform.Rotation.Z,
-				Transform.Rotation.W);
-			Line("   Scale      %12.3f %12.3f %12.3f", Transform.Scale3D.X, Transform.Scale3D.Y, Transform.Scale3D.Z);
-			Line("   Lens       focal %.3f  focus %.3f  aspect %.4f  fov %.3f", Frame.FocalLength, Frame.FocusDistance, Frame.AspectRatio,
-				Frame.FieldOfView);
-			Line("   World time %.6f s", Frame.WorldTime.GetOffsettedTime());
-			const FQualifiedFrameTime& SceneTime = Frame.MetaData.SceneTime;
-			if (SceneTime.Rate.Numerator > 0 && SceneTime.Rate.Denominator > 0)
+			// The frame last pushed beside the one a camera reads this frame (the snapshot the tick built from the
+			// buffer by the source's evaluation mode), row by row.
+			const std::vector<std::string> Pushed = DescribeFrame(Status.LastFrame);
+			const std::vector<std::string> Evaluated =
+				Status.bHasEvaluated ? DescribeFrame(Status.Evaluated) : std::vector<std::string>{"none (no valid snapshot)"};
+			static const char* const Labels[] = {"Location", "Rotation", "Scale", "Lens", "World time", "Scene time"};
+			Line("   %-12s %-52s %s", "", "pushed (newest)", "evaluated (this frame)");
+			for (size_t Row = 0; Row < Pushed.size(); ++Row)
 			{
-				Line("   Scene time %s  @ %d/%d fps  (frame %d + %.2f)",
-					FormatTimecode(SceneTime.Time.GetFrame().Value, SceneTime.Rate).c_str(), SceneTime.Rate.Numerator,
-					SceneTime.Rate.Denominator, SceneTime.Time.GetFrame().Value, SceneTime.Time.GetSubFrame());
-			}
-			else
-			{
-				Lines.emplace_back("   Scene time none (no timecode received)");
+				Line("   %-12s %-52s %s", Labels[Row], Pushed[Row].c_str(), Row < Evaluated.size() ? Evaluated[Row].c_str() : "");
 			}
 		}
 		else
@@ -354,6 +368,36 @@ private:
 			Lines.emplace_back("   waiting for the first datagram");
 		}
 		Line("   Rates      %.1f updates/s received   %.1f frames/s published", Status.UpdatesPerSecond, Status.PublishedPerSecond);
+	}
+
+	/** One camera frame as the rows of the subject's table: location, rotation, scale, lens, world time, scene time. */
+	static std::vector<std::string> DescribeFrame(const FLiveLinkCameraFrameData& Frame)
+	{
+		const FTransform& Transform = Frame.Transform;
+		const auto Format = [](const char* Pattern, auto... Values) {
+			char Buffer[128];
+			std::snprintf(Buffer, sizeof(Buffer), Pattern, Values...);
+			return std::string(Buffer);
+		};
+		std::vector<std::string> Rows;
+		Rows.push_back(Format("%12.3f %12.3f %12.3f", Transform.Translation.X, Transform.Translation.Y, Transform.Translation.Z));
+		Rows.push_back(Format(
+			"%9.6f %9.6f %9.6f %9.6f (xyzw)", Transform.Rotation.X, Transform.Rotation.Y, Transform.Rotation.Z, Transform.Rotation.W));
+		Rows.push_back(Format("%12.3f %12.3f %12.3f", Transform.Scale3D.X, Transform.Scale3D.Y, Transform.Scale3D.Z));
+		Rows.push_back(Format(
+			"focal %.3f focus %.3f aspect %.4f fov %.3f", Frame.FocalLength, Frame.FocusDistance, Frame.AspectRatio, Frame.FieldOfView));
+		Rows.push_back(Format("%.6f s", Frame.WorldTime.GetOffsettedTime()));
+		const FQualifiedFrameTime& SceneTime = Frame.MetaData.SceneTime;
+		if (SceneTime.Rate.Numerator > 0 && SceneTime.Rate.Denominator > 0)
+		{
+			Rows.push_back(Format("%s @ %d/%d (frame %d + %.2f)", FormatTimecode(SceneTime.Time.GetFrame().Value, SceneTime.Rate).c_str(),
+				SceneTime.Rate.Numerator, SceneTime.Rate.Denominator, SceneTime.Time.GetFrame().Value, SceneTime.Time.GetSubFrame()));
+		}
+		else
+		{
+			Rows.emplace_back("none (no timecode received)");
+		}
+		return Rows;
 	}
 
 	std::FILE* Output;

@@ -47,6 +47,9 @@ struct FHostSourceStatus
 	bool bHasStaticData = false;
 	bool bHasFrame = false;
 	FLiveLinkCameraFrameData LastFrame;
+	/** What a camera reads of the subject this tick: the tick's snapshot, when it is valid. */
+	bool bHasEvaluated = false;
+	FLiveLinkCameraFrameData Evaluated;
 	double UpdatesPerSecond = 0.0;
 	double PublishedPerSecond = 0.0;
 };
@@ -89,6 +92,14 @@ public:
 		(void)StaticData;
 	}
 	virtual void OnFrame(const std::string& Source, const std::string& Subject, uint64_t Tick, const FLiveLinkCameraFrameData& Frame)
+	{
+		(void)Source;
+		(void)Subject;
+		(void)Tick;
+		(void)Frame;
+	}
+	/** The subject as a camera reads it in tick Tick (numbered as OnFrame's), only when its snapshot is valid. */
+	virtual void OnEvaluated(const std::string& Source, const std::string& Subject, uint64_t Tick, const FLiveLinkCameraFrameData& Frame)
 	{
 		(void)Source;
 		(void)Subject;

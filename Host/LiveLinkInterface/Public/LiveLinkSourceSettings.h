@@ -1,6 +1,6 @@
 // Stand-in for the engine's ULiveLinkSourceSettings: the per-source settings object, with the engine's base members
-// (evaluation mode, buffering, connection string, factory). Reflected by hand (LiveLinkTypes.cpp): the buffering
-// members appear as flattened "BufferSettings.<Member>" properties, the mode as an enum property.
+// (evaluation mode, buffering, connection string, factory). Reflected by hand (LiveLinkSourceSettings.cpp), so that
+// every subclass shows them: the buffering members appear as flattened "BufferSettings.<Member>" properties.
 #pragma once
 
 #include "LiveLinkTypes.h"

@@ -5,6 +5,7 @@
 #include "Widgets/SCompoundWidget.h"
 #include "Widgets/SLeafWidget.h"
 #include "Widgets/SNullWidget.h"
+#include "SlateUserFocus.h"
 
 #include <atomic>
 
@@ -33,7 +34,10 @@ SWidget::SWidget()
 {
 }
 
-SWidget::~SWidget() = default;
+SWidget::~SWidget()
+{
+	KeyboardFocusWidgetDestroyed(this);
+}
 
 FString SWidget::GetReadableLocation() const
 {

@@ -1,4 +1,5 @@
 #include "Framework/SlateUser.h"
+#include "SlateUserFocus.h"
 
 #include "Widgets/Input/SButton.h"
 #include "Widgets/Input/SCheckBox.h"
@@ -9,8 +10,13 @@
 
 namespace
 {
-/** The user's keyboard focus, kept per thread: widgets belong to the thread that made them. */
+/**
+ * The user's keyboard focus, kept per thread: widgets belong to the thread that made them. The focused widget's
+ * address is kept too, so that the widget lets go of the focus as it dies (KeyboardFocusWidgetDestroyed): a weak
+ * reference outliving it until the thread ends would be released after the library that made it was unloaded.
+ */
 thread_local TWeakPtr<SWidget> KeyboardFocus;
+thread_local const SWidget* KeyboardFocusWidget = nullptr;
 
 bool IsEmptySlotContent(const TSharedRef<SWidget>& Widget)
 {
@@ -200,6 +206,7 @@ void FSlateUser::SetKeyboardFocus(const TSharedPtr<SWidget>& Widget)
 		return;
 	}
 	KeyboardFocus = Widget;
+	KeyboardFocusWidget = Widget.Get();
 	// The focus has moved before the entry hears of it, as in the engine: its commit handler sees the new focus.
 	if (SEditableTextBox* const Entry = dynamic_cast<SEditableTextBox*>(Previous.Get()))
 	{
@@ -227,6 +234,7 @@ void FSlateUser::CommitText(const TSharedRef<SEditableTextBox>& TextBox, ETextCo
 	if (KeyboardFocus.Pin().Get() == &TextBox.Get())
 	{
 		KeyboardFocus.Reset();
+		KeyboardFocusWidget = nullptr;
 	}
 	TextBox->CommitText(CommitType);
 }
@@ -265,4 +273,13 @@ FString FSlateUser::DumpTree(const TSharedRef<SWidget>& Root)
 	FString Out;
 	DumpWidget(Root, FString(), 0, Out);
 	return Out;
+}
+
+void KeyboardFocusWidgetDestroyed(const SWidget* Widget)
+{
+	if (KeyboardFocusWidget == Widget)
+	{
+		KeyboardFocus.Reset();
+		KeyboardFocusWidget = nullptr;
+	}
 }

@@ -1,4 +1,5 @@
-// Stand-in for the engine's UClass, FProperty, UScriptStruct: bool/int32/float/FString properties. No functions.
+// Stand-in for the engine's UClass, FProperty, UScriptStruct: bool/int32/float/double/FString properties, uint8 enums,
+// frame rates and class references. No functions.
 #pragma once
 
 #include "CoreMinimal.h"
@@ -9,6 +10,7 @@
 #define COREUOBJECT_API DLLEXPORT
 
 class UObject;
+class UClass;
 
 enum EClassFlags : uint32
 {
@@ -29,6 +31,13 @@ enum class EPropertyType : uint8
 	Int32,
 	Float,
 	String,
+	Double,
+	/** A uint8-backed enum: its enumerators' names are the property's EnumNames, in value order. */
+	Enum,
+	/** An FFrameRate, as text "Numerator/Denominator". */
+	FrameRate,
+	/** A TSubclassOf of the property's PropertyClass, as text the class's path name or "None". */
+	Class,
 };
 
 enum EPropertyFlags : uint32
@@ -53,6 +62,12 @@ struct COREUOBJECT_API FProperty
 	size_t Offset = 0;
 	/** "Category", "ToolTip" and every other meta entry of the declaration. */
 	TMap<FName, FString> MetaData;
+	/** Enum: the enumerators' short names, the first for 0. */
+	TArray<FString> EnumNames;
+	/** Enum: the enum's name; Class: "TSubclassOf<...>". */
+	FString CPPTypeName;
+	/** Class: the class every value must be a child of. */
+	UClass* PropertyClass = nullptr;
 
 	template <typename ValueType> ValueType* ContainerPtrToValuePtr(UObject* Object) const
 	{
@@ -69,16 +84,21 @@ struct COREUOBJECT_API FProperty
 	bool HasMetaData(const FName& Key) const { return MetaData.Contains(Key); }
 	void SetMetaData(const FName& Key, const FString& Value) { MetaData.Add(Key, Value); }
 	FText GetToolTipText() const { return FText::FromString(GetMetaData(TEXT("ToolTip"))); }
-	/** The declared type: "bool", "int32", "float" or "FString". */
+	/** The declared type: "bool", "int32", "float", "double", "FString", "FFrameRate", the enum's or the class reference's. */
 	const TCHAR* GetCPPType() const;
 
-	/** The value Object holds as text: True/False, decimal, the shortest float that reads back exactly, the string. */
+	/**
+	 * The value Object holds as text: True/False, decimal, the shortest float or double that reads back exactly, the
+	 * string, the enumerator's short name, "24/1", the class's path name or "None".
+	 */
 	FString ExportText(const UObject* Object) const;
 	/**
 	 * Sets the value Object holds from Text. bool takes True/False, Yes/No, On/Off or 1/0 in any letter case; int32 a
 	 * decimal number in range; float a decimal or exponent number (inf and nan included); surrounding white space is
-	 * ignored for these. FString takes Text as it is. When Text is not a value of the type the object is left
-	 * unchanged and the result is false, with a sentence saying why in OutError.
+	 * ignored for these, double is read as float is. FString takes Text as it is. An enum takes an enumerator's name,
+	 * short or qualified ("Timecode", "ELiveLinkSourceMode::Timecode"), in any letter case; a frame rate "N/D" or "N"
+	 * with both positive; a class reference "None" or the path or name of a registered class of the property's class. When Text is not a
+	 * value of the type the object is left unchanged and the result is false, with a sentence saying why in OutError.
 	 */
 	bool ImportText(const FString& Text, UObject* Object, FString* OutError = nullptr) const;
 	/** True when Text reads as the value Object holds, so that storing the value again would change only spelling. */
