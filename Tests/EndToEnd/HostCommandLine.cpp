@@ -47,9 +47,10 @@ TEST(HostCommandLine, WithoutAnEndpointThereIsOneSourceWithThePanelsInitialValue
 
 TEST(HostCommandLine, EachEndpointStartsASourceThatTakesTheOptionsAfterIt)
 {
-	const FHostOptions Options = ParseAccepted({"--auto-lens", "--endpoint", "127.0.0.1:9001", "--no-auto-record", "--subject-name",
-		"Main Camera", "--duration", "5", "--endpoint=10.0.0.2:9002", "--capture", "--accept-from", "10.0.0.9", "--auto-scene-take",
-		"--jsonl", "--endpoint", "0.0.0.0:9003", "--subject-name=Crane Cam", "--no-auto-lens", "--auto-lens", "--plain"});
+	const FHostOptions Options =
+		ParseAccepted({"--auto-lens", "--endpoint", "127.0.0.1:9001", "--no-auto-record", "--subject-name", "Main Camera", "--duration",
+			"5", "--endpoint=10.0.0.2:9002", "--capture", "--accept-from", "10.0.0.9", "--auto-scene-take", "--jsonl", "--endpoint",
+			"0.0.0.0:9003", "--subject-name=Crane Cam", "--no-auto-lens", "--auto-lens", "--frame-per-datagram", "--plain"});
 	ASSERT_EQ(Options.Sources.size(), 3u);
 	const FHostSourceOptions& First = Options.Sources[0];
 	const FHostSourceOptions& Second = Options.Sources[1];
@@ -62,6 +63,7 @@ TEST(HostCommandLine, EachEndpointStartsASourceThatTakesTheOptionsAfterIt)
 	EXPECT_EQ(First.SubjectName, "Main Camera");
 	EXPECT_FALSE(First.bCapture);
 	EXPECT_FALSE(First.AcceptFrom);
+	EXPECT_FALSE(First.bFramePerDatagram);
 
 	EXPECT_EQ(Second.Endpoint, "10.0.0.2:9002");
 	EXPECT_TRUE(Second.bCapture);
@@ -69,10 +71,12 @@ TEST(HostCommandLine, EachEndpointStartsASourceThatTakesTheOptionsAfterIt)
 	EXPECT_EQ(Second.bAutoSceneTake, true);
 	EXPECT_FALSE(Second.bAutoLens);
 	EXPECT_FALSE(Second.SubjectName);
+	EXPECT_FALSE(Second.bFramePerDatagram);
 
 	EXPECT_EQ(Third.Endpoint, "0.0.0.0:9003");
 	EXPECT_EQ(Third.SubjectName, "Crane Cam");
 	EXPECT_EQ(Third.bAutoLens, true) << "the later of two contrary switches wins";
+	EXPECT_TRUE(Third.bFramePerDatagram);
 	EXPECT_FALSE(Third.bCapture);
 
 	// Run-wide options stay run-wide wherever they stand; the later output switch wins.
@@ -141,6 +145,7 @@ TEST(HostCommandLine, BadArgumentsAreRefusedNamingWhatIsWrong)
 	ExpectRefused({"--endpoint", "127.0.0.1:9001", "--endpoint"}, "--endpoint needs a value");
 	ExpectRefused({"--endpoint", "127.0.0.1:9001", "--subject-name"}, "--subject-name needs a value");
 	ExpectRefused({"--capture=yes"}, "--capture takes no value");
+	ExpectRefused({"--frame-per-datagram=yes"}, "--frame-per-datagram takes no value");
 	ExpectRefused({"--tick-hz", "0"}, "--tick-hz");
 	ExpectRefused({"--tick-hz", "60x"}, "--tick-hz");
 	ExpectRefused({"--duration", "-1"}, "--duration");
@@ -158,11 +163,11 @@ TEST(HostCommandLine, HelpWinsOverLaterMistakesAndDescribesEverySwitch)
 	const std::string Usage = GetHostUsage();
 	for (const char* Switch : {"--project DIR", "--endpoint A.B.C.D:PORT", "--auto-lens", "--no-auto-lens", "--auto-scene-take",
 			 "--no-auto-scene-take", "--auto-record", "--no-auto-record", "--subject-name NAME", "--accept-from LIST", "--capture",
-			 "--connection-string A.B.C.D:PORT", "--tick-hz HZ", "--duration SECONDS", "--no-take-recorder", "--take-recorder-refuses",
-			 "--take-recorder-countdown SECONDS", "--demo", "--demo-toggle SECONDS", "--live", "--jsonl", "--plain", "--help",
-			 "--evaluation-mode latest|enginetime|timecode", "--engine-time-offset SECONDS", "--timecode-frame-offset FRAMES",
-			 "--latest-offset N", "--max-buffered-frames N", "--timecode-rate N[/D]", "--no-timecode-provider", "settings set KEY VALUE",
-			 "Exit status"})
+			 "--frame-per-datagram", "--connection-string A.B.C.D:PORT", "--tick-hz HZ", "--duration SECONDS", "--no-take-recorder",
+			 "--take-recorder-refuses", "--take-recorder-countdown SECONDS", "--demo", "--demo-toggle SECONDS", "--live", "--jsonl",
+			 "--plain", "--help", "--evaluation-mode latest|enginetime|timecode", "--engine-time-offset SECONDS",
+			 "--timecode-frame-offset FRAMES", "--latest-offset N", "--max-buffered-frames N", "--timecode-rate N[/D]",
+			 "--no-timecode-provider", "settings set KEY VALUE", "Exit status"})
 	{
 		EXPECT_NE(Usage.find(Switch), std::string::npos) << Switch << " missing from:\n" << Usage;
 	}

@@ -67,7 +67,7 @@ TEST(StreamDetails, TavrixSourceDetailsAreReadOnlyStreamValues)
 	int32 StreamValues = 0;
 	int32 BaseMembers = 0;
 	const std::set<std::string> Editable = {
-		"bCaptureRawDatagrams", "AcceptedSenders", "SubjectName", "bAutoLens", "bAutoSceneTake", "bAutoRecord"};
+		"bCaptureRawDatagrams", "AcceptedSenders", "SubjectName", "bAutoLens", "bAutoSceneTake", "bAutoRecord", "bFramePerDatagram"};
 	// The engine's: editable but for what the client estimates and what the editor writes itself.
 	const std::set<std::string> BaseReadOnly = {"BufferSettings.EngineTimeClockOffset", "BufferSettings.DetectedFrameRate",
 		"BufferSettings.TimecodeClockOffset", "ConnectionString", "Factory"};

@@ -220,6 +220,7 @@ std::optional<std::string> NextPort(const std::string& Connection)
 constexpr const TCHAR* SubjectNameProperty = TEXT("SubjectName");
 constexpr const TCHAR* AcceptFromProperty = TEXT("AcceptedSenders");
 constexpr const TCHAR* CaptureProperty = TEXT("bCaptureRawDatagrams");
+constexpr const TCHAR* FramePerDatagramProperty = TEXT("bFramePerDatagram");
 
 /** One source of the run, in the order the sources were added. */
 struct FHostSource
@@ -514,6 +515,12 @@ bool FEditorHostRun::FillInSourceDetails(const FHostSource& Added)
 	if (Added.Options.bCapture)
 	{
 		FLiveLinkClientTesting::SetSourceSettingsProperty(Client, Added.Guid, FName(CaptureProperty), TEXT("True"));
+	}
+	if (Added.Options.bFramePerDatagram &&
+		!FLiveLinkClientTesting::SetSourceSettingsProperty(Client, Added.Guid, FName(FramePerDatagramProperty), TEXT("True")))
+	{
+		Error = "--frame-per-datagram: the source's details have no \"Frame per Datagram\" box";
+		return false;
 	}
 	const std::tuple<const char*, const TCHAR*, const std::optional<std::string>&> Typed[] = {
 		{"--subject-name", SubjectNameProperty, Added.Options.SubjectName},

@@ -70,6 +70,7 @@ struct FHostCommandLine
 	CLI::Option* Capture = nullptr;
 	/** Per-source options typed into the engine's part of the details, with the property each is typed into. */
 	std::map<const CLI::Option*, std::string> EvaluationOptions;
+	CLI::Option* FramePerDatagram = nullptr;
 	std::map<const CLI::Option*, EHostOutput> Outputs;
 	std::string SettingKey;
 	std::string SettingValue;
@@ -136,7 +137,7 @@ Exit status: 0 after a clean shut-down, 1 when the host cannot run, 2 on a bad a
 		EvaluationOptions[App.add_option(Name)->description(Description)->type_name(ValueName)->group(SourceGroup)] = Property;
 	};
 	AddEvaluation("--evaluation-mode", "latest|enginetime|timecode", "Mode",
-		"type this into the source's \"Evaluation Mode\": how a camera reads the subject\neach frame (default enginetime)");
+		"type this into the source's \"Evaluation Mode\": how a camera reads the subject\neach frame (a Tavrix source starts in latest)");
 	AddEvaluation("--engine-time-offset", "SECONDS", "BufferSettings.EngineTimeOffset",
 		"type this into the source's \"Engine Time Offset\" (engine time mode)");
 	AddEvaluation("--timecode-frame-offset", "FRAMES", "BufferSettings.TimecodeFrameOffset",
@@ -145,6 +146,11 @@ Exit status: 0 after a clean shut-down, 1 when the host cannot run, 2 on a bad a
 		"type this into the source's \"Latest Offset\": frames before the newest (latest mode)");
 	AddEvaluation("--max-buffered-frames", "N", "BufferSettings.MaxNumberOfFrameToBuffered",
 		"type this into the source's \"Max Number of Frame to Buffered\" (default 10)");
+	FramePerDatagram = App.add_flag("--frame-per-datagram")
+						   ->description("tick the source's \"Frame per Datagram\": each camera datagram becomes a frame\n"
+										 "of its own instead of one frame per tick")
+						   ->disable_flag_override()
+						   ->group(SourceGroup);
 	App.add_option("--connection-string")
 		->description("create the single source from a connection string instead of the panel\n(lens off, scene/take on, record off)")
 		->type_name("A.B.C.D:PORT")
@@ -252,6 +258,10 @@ void GatherSources(const FHostCommandLine& CommandLine, FHostOptions& OutOptions
 		else if (const auto Evaluation = CommandLine.EvaluationOptions.find(Option); Evaluation != CommandLine.EvaluationOptions.end())
 		{
 			Current.EvaluationEdits.push_back(FHostDetailEdit{Option->get_name(), Evaluation->second, Value()});
+		}
+		else if (Option == CommandLine.FramePerDatagram)
+		{
+			Current.bFramePerDatagram = true;
 		}
 		else if (const auto Output = CommandLine.Outputs.find(Option); Output != CommandLine.Outputs.end())
 		{

@@ -45,6 +45,8 @@ struct FHostSourceOptions
 	bool bCapture = false;
 	/** Typed into the engine's part of the source's details (evaluation mode, buffer offsets), in command-line order. */
 	std::vector<FHostDetailEdit> EvaluationEdits;
+	/** Ticks the source's "Frame per Datagram" once it is added. */
+	bool bFramePerDatagram = false;
 
 	bool operator==(const FHostSourceOptions& Other) const = default;
 };

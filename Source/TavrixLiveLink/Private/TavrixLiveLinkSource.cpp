@@ -110,6 +110,21 @@ FString SubjectNameRefusal(const FString& Name)
 	return FString();
 }
 
+/** The pose, and with "Auto Lens Update" the lens, of the received state in a camera frame. */
+void FillCameraFrame(FLiveLinkCameraFrameData& Frame, const FTavrixReceivedState& State, bool bWithLens)
+{
+	Frame.Transform.SetRotation(State.Rotation);
+	Frame.Transform.SetTranslation(State.Location);
+	Frame.Transform.SetScale3D(State.Scale);
+	if (bWithLens)
+	{
+		Frame.FocalLength = TavrixConversions::ToFloat(State.Lens[0]);
+		Frame.FocusDistance = TavrixConversions::ToFloat(State.Lens[1]);
+		Frame.AspectRatio = TavrixConversions::ToFloat(State.Lens[2]);
+		Frame.FieldOfView = TavrixConversions::ToFloat(State.Lens[3]);
+	}
+}
+
 } // namespace
 
 FTavrixLiveLinkSource::FTavrixLiveLinkSource(FIPv4Endpoint InEndpoint, bool bInAutoLens, bool bInAutoSceneTake, bool bInAutoRecord)
@@ -166,6 +181,9 @@ FTavrixLiveLinkSource::FTavrixLiveLinkSource(FIPv4Endpoint InEndpoint, bool bInA
 
 FTavrixLiveLinkSource::~FTavrixLiveLinkSource()
 {
+	// Without a shutdown request first (a client going away) the client may be gone by now: no push starts from
+	// here on, and one in progress ends before the thread is joined below.
+	ClosePushes();
 	Stop();
 
 	if (Thread != nullptr)
@@ -232,6 +250,7 @@ void FTavrixLiveLinkSource::InitializeSettings(ULiveLinkSourceSettings* Settings
 	Details->bAutoLens = bAutoLens.load();
 	Details->bAutoSceneTake = bAutoSceneTake.load();
 	Details->bAutoRecord = bAutoRecord.load();
+	Details->bFramePerDatagram = bFramePerDatagram.load();
 	Details->bOptionsSaved = true;
 }
 
@@ -240,6 +259,7 @@ void FTavrixLiveLinkSource::TakeOptionsFrom(const UTavrixLiveLinkSourceSettings&
 	bAutoLens.store(Details.bAutoLens);
 	bAutoSceneTake.store(Details.bAutoSceneTake);
 	bAutoRecord.store(Details.bAutoRecord);
+	bFramePerDatagram.store(Details.bFramePerDatagram);
 }
 
 FTavrixLiveLinkSource::FOptionsSnapshot FTavrixLiveLinkSource::ReadOptions() const
@@ -269,6 +289,9 @@ void FTavrixLiveLinkSource::TakeSubjectNameFrom(UTavrixLiveLinkSourceSettings& D
 	{
 		// Static data pushed before now belong to the old subject; the new one gets its own on the next tick, then
 		// frames. Before the client is known nothing has been published.
+		// The receive thread stops pushing to the old subject at once, and pushes to the new one only after the
+		// tick has pushed its static data: Live Link drops frames of a subject it has no static data for.
+		PublishFrameKey(FLiveLinkSubjectKey(), false);
 		if (Client != nullptr && !bPushStaticData)
 		{
 			// Live Link removes a subject at its next tick, before it applies the data queued meanwhile: static data
@@ -353,7 +376,8 @@ void FTavrixLiveLinkSource::OnSettingsChanged(ULiveLinkSourceSettings* Settings,
 	}
 	else if (PropertyName == GET_MEMBER_NAME_CHECKED(UTavrixLiveLinkSourceSettings, bAutoLens) ||
 		PropertyName == GET_MEMBER_NAME_CHECKED(UTavrixLiveLinkSourceSettings, bAutoSceneTake) ||
-		PropertyName == GET_MEMBER_NAME_CHECKED(UTavrixLiveLinkSourceSettings, bAutoRecord))
+		PropertyName == GET_MEMBER_NAME_CHECKED(UTavrixLiveLinkSourceSettings, bAutoRecord) ||
+		PropertyName == GET_MEMBER_NAME_CHECKED(UTavrixLiveLinkSourceSettings, bFramePerDatagram))
 	{
 		TakeOptionsFrom(*Details);
 	}
@@ -375,7 +399,46 @@ bool FTavrixLiveLinkSource::IsSourceStillValid() const
 bool FTavrixLiveLinkSource::RequestSourceShutdown()
 {
 	Stop();
-	return true;
+	// The client may be destroyed once the source agrees. A push in progress may be waiting for the client's lock,
+	// which the caller may hold: waiting for it here could deadlock, so the client is asked to ask again.
+	return ClosePushes();
+}
+
+bool FTavrixLiveLinkSource::ClosePushes()
+{
+	bPushesClosed.store(true);
+	return PushesInFlight.load() == 0;
+}
+
+void FTavrixLiveLinkSource::PublishFrameKey(const FLiveLinkSubjectKey& Key, bool bValid)
+{
+	std::lock_guard Lock(FrameKeyMutex);
+	PublishedFrameKey = Key;
+	bPublishedFrameKeyValid = bValid;
+	FrameKeyGeneration.store(FrameKeyGeneration.load(std::memory_order_relaxed) + 1, std::memory_order_release);
+}
+
+void FTavrixLiveLinkSource::PushDatagramFrame(FLiveLinkFrameDataStruct&& FrameData)
+{
+	// Renames are rare and datagrams many: the lock is taken only when the key has changed since the last push.
+	if (FrameKeyGeneration.load(std::memory_order_acquire) != SeenFrameKeyGeneration)
+	{
+		std::lock_guard Lock(FrameKeyMutex);
+		FrameKey = PublishedFrameKey;
+		bFrameKeyValid = bPublishedFrameKeyValid;
+		SeenFrameKeyGeneration = FrameKeyGeneration.load(std::memory_order_relaxed);
+	}
+	if (!bFrameKeyValid)
+	{
+		return;
+	}
+	PushesInFlight.fetch_add(1);
+	if (!bPushesClosed.load())
+	{
+		// Client was set before the first key was published, and the key's lock carries it to this thread.
+		Client->PushSubjectFrameData_AnyThread(FrameKey, MoveTemp(FrameData));
+	}
+	PushesInFlight.fetch_sub(1);
 }
 
 FText FTavrixLiveLinkSource::GetSourceType() const
@@ -548,8 +611,12 @@ bool FTavrixLiveLinkSource::ProcessReceivedData(TSharedPtr<TArray<uint8>, ESPMod
 {
 	const int64 ArrivalUs = NowMonotonicUs();
 	const int64 ArrivalMs = ArrivalUs / 1000;
+	const bool bFramePerDatagramNow = bFramePerDatagram.load();
+	// The engine's clock, read before decoding: the frame is timed by when the datagram reached the source.
+	const double ArrivalSeconds = bFramePerDatagramNow ? FPlatformTime::Seconds() : 0.0;
+	const bool bAutoLensNow = bAutoLens.load();
 	TavrixMessageDecoder::FResult Decoded = TavrixMessageDecoder::Decode(
-		InData->GetData(), InData->Num(), TavrixMessageDecoder::FOptions{bAutoLens.load(), bAutoSceneTake.load(), bAutoRecord.load()});
+		InData->GetData(), InData->Num(), TavrixMessageDecoder::FOptions{bAutoLensNow, bAutoSceneTake.load(), bAutoRecord.load()});
 
 	if (Decoded.ForeignMembers > 0)
 	{
@@ -560,15 +627,41 @@ bool FTavrixLiveLinkSource::ProcessReceivedData(TSharedPtr<TArray<uint8>, ESPMod
 	StreamHealth.RecordDatagram(ArrivalUs, Decoded.Verdict != TavrixMessageDecoder::EVerdict::Message, Decoded.ForeignMembers,
 		Decoded.bHasCamera ? &Timecode : nullptr);
 
-	// Everything is converted already: the lock covers the copy into the received state alone.
-	if (Decoded.bHasCamera)
+	if (!Decoded.bHasCamera)
+	{
+		return false;
+	}
+	if (!bFramePerDatagramNow)
+	{
+		// Everything is converted already: the lock covers the copy into the received state alone.
+		std::lock_guard Lock(DataMutex);
+		Decoded.Camera.StoreInto(ReceivedState);
+		++DecodedCameraCount;
+		LatestArrivalMs = ArrivalMs;
+		bHasReceivedData = true;
+		return false;
+	}
+
+	FLiveLinkFrameDataStruct FrameData(FLiveLinkCameraFrameData::StaticStruct());
+	FLiveLinkCameraFrameData& Frame = *FrameData.Cast<FLiveLinkCameraFrameData>();
+	Frame.WorldTime = FLiveLinkWorldTime(ArrivalSeconds);
+	// The sender's own frame, whole; a timecode without a usable rate leaves the scene time unset.
+	const int32* const SenderTimecode = Decoded.Camera.Values.Timecode;
+	if (SenderTimecode[1] > 0 && SenderTimecode[2] > 0)
+	{
+		Frame.MetaData.SceneTime =
+			FQualifiedFrameTime(FFrameTime(FFrameNumber(SenderTimecode[0]), 0.0f), FFrameRate(SenderTimecode[1], SenderTimecode[2]));
+	}
 	{
 		std::lock_guard Lock(DataMutex);
 		Decoded.Camera.StoreInto(ReceivedState);
 		++DecodedCameraCount;
 		LatestArrivalMs = ArrivalMs;
 		bHasReceivedData = true;
+		// From the stored state, as the tick builds its frame: lens values a datagram left out stay the latest ones.
+		FillCameraFrame(Frame, ReceivedState, bAutoLensNow);
 	}
+	PushDatagramFrame(MoveTemp(FrameData));
 	return false;
 }
 
@@ -623,6 +716,8 @@ bool FTavrixLiveLinkSource::LiveLinkTick()
 		Client->PushSubjectStaticData_AnyThread(
 			FLiveLinkSubjectKey(SourceGuid, SubjectName), ULiveLinkCameraRole::StaticClass(), MoveTemp(StaticData));
 		bPushStaticData = false;
+		// Frames the receive thread pushes from now on are queued behind this static data.
+		PublishFrameKey(FLiveLinkSubjectKey(SourceGuid, SubjectName), true);
 	}
 	UpdateSubjectStatus();
 
@@ -634,14 +729,27 @@ bool FTavrixLiveLinkSource::LiveLinkTick()
 	const int64 NowMs = NowMonotonicMs();
 	const FOptionsSnapshot Options = ReadOptions();
 
+	if (bFramePerDatagram.load())
+	{
+		// The receive thread pushes the frames; Take Recorder is still followed from here, on the game thread.
+		if (Options.bAutoSceneTake || Options.bAutoRecord)
+		{
+			FTakeRecorderRequest Request;
+			{
+				std::lock_guard Lock(DataMutex);
+				Request = ReadTakeRecorderRequest(Options);
+			}
+			FollowTakeRecorder(Request, Options, NowMs);
+		}
+		return false;
+	}
+
 	FLiveLinkFrameDataStruct FrameData(FLiveLinkCameraFrameData::StaticStruct());
 	FLiveLinkCameraFrameData& Frame = *FrameData.Cast<FLiveLinkCameraFrameData>();
 	FTakeRecorderRequest TakeRecorderRequest;
 	{
 		std::lock_guard Lock(DataMutex);
-		Frame.Transform.SetRotation(ReceivedState.Rotation);
-		Frame.Transform.SetTranslation(ReceivedState.Location);
-		Frame.Transform.SetScale3D(ReceivedState.Scale);
+		FillCameraFrame(Frame, ReceivedState, Options.bAutoLens);
 
 		// The engine's clock, which Live Link evaluates world times against.
 		const double FirstReading = FPlatformTime::Seconds();
@@ -657,14 +765,6 @@ bool FTavrixLiveLinkSource::LiveLinkTick()
 		if (FrameClock.Tick(NowMs, Timecode, bTimecodeIsFresh, LatestArrivalMs, SceneTime))
 		{
 			Frame.MetaData.SceneTime = SceneTime;
-		}
-
-		if (Options.bAutoLens)
-		{
-			Frame.FocalLength = TavrixConversions::ToFloat(ReceivedState.Lens[0]);
-			Frame.FocusDistance = TavrixConversions::ToFloat(ReceivedState.Lens[1]);
-			Frame.AspectRatio = TavrixConversions::ToFloat(ReceivedState.Lens[2]);
-			Frame.FieldOfView = TavrixConversions::ToFloat(ReceivedState.Lens[3]);
 		}
 
 		// What the Take Recorder step needs is read here, under the same lock, so that it is one datagram's; Take

@@ -29,7 +29,12 @@ class UTavrixLiveLinkSourceSettings;
  * Link tick of its client.
  *
  * Threads: construction, the client calls, the tick and destruction run on the game thread; Init/Run/Exit and
- * ProcessReceivedData run on the receive thread. DataMutex is the only lock.
+ * ProcessReceivedData run on the receive thread. DataMutex guards the received state; FrameKeyMutex only hands the
+ * subject key to the receive thread. Neither is held while the client is called.
+ *
+ * With "Frame per Datagram" the receive thread pushes each decoded camera datagram as a frame of its own and the tick
+ * pushes static data only. The receive thread learns where to push from the key the tick publishes after it has
+ * pushed that subject's static data, and stops pushing once shutdown is requested.
  */
 class FTavrixLiveLinkSource : public ILiveLinkSource, public FRunnable
 {
@@ -48,6 +53,7 @@ public:
 	 */
 	virtual void InitializeSettings(ULiveLinkSourceSettings* Settings) override;
 	virtual bool IsSourceStillValid() const override;
+	/** Stops receiving; false (asked again on a later tick) while the receive thread is inside a frame push. */
 	virtual bool RequestSourceShutdown() override;
 	virtual FText GetSourceType() const override;
 	virtual FText GetSourceMachineName() const override;
@@ -72,7 +78,10 @@ public:
 	void Start();
 	/** One Live Link tick (game thread): static data once, then a frame per tick once a datagram was decoded. */
 	bool LiveLinkTick();
-	/** Decodes one datagram into ReceivedState (receive thread). Always returns false. */
+	/**
+	 * Decodes one datagram into ReceivedState and, with "Frame per Datagram", pushes it as a frame (receive thread).
+	 * Always returns false.
+	 */
 	bool ProcessReceivedData(TSharedPtr<TArray<uint8>, ESPMode::ThreadSafe> InData);
 	/** Releases the datagram and does nothing else: the receive loop decodes through ProcessReceivedData. */
 	void HandleReceivedData(TSharedPtr<TArray<uint8>, ESPMode::ThreadSafe> InData);
@@ -99,6 +108,12 @@ private:
 	void DestroySocket();
 	/** Removes the tick subscription if it is still held (game thread). */
 	void EndTickSubscription();
+	/** Makes the key the receive thread pushes frames to that subject's, or, when invalid, stops its pushes (game thread). */
+	void PublishFrameKey(const FLiveLinkSubjectKey& Key, bool bValid);
+	/** Pushes one datagram's frame to the published key, unless there is none or pushes are closed (receive thread). */
+	void PushDatagramFrame(FLiveLinkFrameDataStruct&& FrameData);
+	/** Lets no frame push start any more; true when none is in progress either. */
+	bool ClosePushes();
 	/** The three options as one tick uses them. */
 	struct FOptionsSnapshot
 	{
@@ -176,6 +191,27 @@ private:
 	std::atomic<bool> bAutoLens;
 	std::atomic<bool> bAutoSceneTake;
 	std::atomic<bool> bAutoRecord;
+	/** "Frame per Datagram": the receive thread pushes the frames, the tick only static data. */
+	std::atomic<bool> bFramePerDatagram{false};
+
+	/**
+	 * The key for the receive thread's frames: written by the game thread under FrameKeyMutex, which also bumps
+	 * FrameKeyGeneration. The receive thread takes the lock only when the generation changed, to copy the key.
+	 */
+	std::mutex FrameKeyMutex;
+	FLiveLinkSubjectKey PublishedFrameKey;
+	bool bPublishedFrameKeyValid = false;
+	std::atomic<uint32> FrameKeyGeneration{0};
+	/** The receive thread's copy of the published key and the generation it was copied at (receive thread only). */
+	FLiveLinkSubjectKey FrameKey;
+	bool bFrameKeyValid = false;
+	uint32 SeenFrameKeyGeneration = 0;
+	/**
+	 * Shutdown closes pushes; a push counts itself in flight before it checks that they are open. Both sequentially
+	 * consistent: once the closing side reads no push in flight, no push can start.
+	 */
+	std::atomic<bool> bPushesClosed{false};
+	std::atomic<int32> PushesInFlight{0};
 
 	/** The subject the tick publishes, and its text as the details show it (game thread only). */
 	FName SubjectName;

@@ -9,7 +9,7 @@
  * weak reference and brings the "Subject", "Stream" and "Capture" values up to date on its tick. Counters stop at the
  * largest int32.
  *
- * The subject name and the three options are saved with the object, and so with a Live Link preset: a source that a
+ * The subject name and the options are saved with the object, and so with a Live Link preset: a source that a
  * preset recreates finds them here (bOptionsSaved set) and uses them instead of the ones it was made with.
  */
 UCLASS()
@@ -18,6 +18,9 @@ class UTavrixLiveLinkSourceSettings : public ULiveLinkSourceSettings
 	GENERATED_BODY()
 
 public:
+	/** Chooses how Live Link evaluates the subject by default: see the definition. */
+	UTavrixLiveLinkSourceSettings();
+
 	UPROPERTY(EditAnywhere, Category = "Subject",
 		meta = (DisplayName = "Subject Name",
 			ToolTip = "The Live Link subject this source publishes; leading and trailing spaces are dropped"))
@@ -43,6 +46,11 @@ public:
 	UPROPERTY(EditAnywhere, Category = "Options",
 		meta = (DisplayName = "Auto Record", ToolTip = "Starts and stops Take Recorder as the sender asks"))
 	bool bAutoRecord = false;
+
+	UPROPERTY(EditAnywhere, Category = "Options",
+		meta = (DisplayName = "Frame per Datagram",
+			ToolTip = "Each camera datagram becomes a frame of its own, timed by its arrival and the sender's timecode"))
+	bool bFramePerDatagram = false;
 
 	/** Set once the source has written its subject name and options here: a copy that has it comes from a preset. */
 	UPROPERTY()
