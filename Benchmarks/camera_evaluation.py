@@ -277,16 +277,23 @@ def fan_in(bindir, seconds, workdir, sources=16, rate=240):
         for sender in senders:
             sender.wait(timeout=seconds + 30)
         host.wait(timeout=seconds + 60)
-    queue, stats = None, {}
+    queue, stats, pushed = None, {}, {}
     with open(path, encoding="utf-8") as events_file:
         for line in events_file:
             event = json.loads(line)
+            if event.get("event") == "frame":
+                # Seen at the push, numbered by the tick that takes it: what each tick was offered.
+                pushed[event["tick"]] = pushed.get(event["tick"], 0) + 1
             if event.get("event") == "queue":
                 queue = event
             if event.get("event") == "stats":
                 # The last one per source is written at shut-down and holds the run's totals.
                 stats[event["source"]] = event.get("datagramsReceived", 0)
-    return {"sources": sources, "rate": rate, "seconds": seconds, "queue": queue, "datagrams": sum(stats.values())}
+    offered = sorted(pushed.values())
+    return {"sources": sources, "rate": rate, "seconds": seconds, "queue": queue, "datagrams": sum(stats.values()),
+            "pushed_per_tick": {"median": statistics.median(offered) if offered else None, "p99": percentile(offered, 0.99),
+                                "max": offered[-1] if offered else None,
+                                "ticks_over_64": sum(1 for count in offered if count > 64), "ticks": len(offered)}}
 
 
 def main():
