@@ -194,7 +194,8 @@ def analyse(run, support):
             for tick, start, shown, _ in evaluated[index:]:
                 if start - sent_platform > 1.0:
                     break
-                if shown >= x - 1e-3:
+                # Within 1 % of a sender frame's motion: a blend a hair short of the newest frame has shown it.
+                if shown >= x - 0.01 * sender_frame_cm:
                     latencies_ms.append((start - sent_platform) * 1000.0)
                     latencies_frames.append(tick - before_tick)
                     break
