@@ -133,9 +133,10 @@ TEST(StreamDetails, EngineMembersAreShownAndEditedAsTheEditorDoes)
 		Class->FindPropertyByName(FName(TEXT("BufferSettings.LatestOffset")))->GetMetaData(TEXT("Category")), TEXT("Buffer Settings"));
 	EXPECT_TRUE(Class->FindPropertyByName(FName(TEXT("ConnectionString")))->HasMetaData(TEXT("AdvancedDisplay")));
 
-	// The engine's defaults, read through the properties as the panel reads them.
+	// The engine's defaults, read through the properties as the panel reads them, but for the mode, which a Tavrix
+	// source starts in Latest.
 	const auto Text = [&](const TCHAR* Name) { return Class->FindPropertyByName(FName(Name))->ExportText(Harness.Details).ToUtf8(); };
-	EXPECT_EQ(Text(TEXT("Mode")), "EngineTime");
+	EXPECT_EQ(Text(TEXT("Mode")), "Latest");
 	EXPECT_EQ(Text(TEXT("BufferSettings.ValidEngineTime")), "1");
 	EXPECT_EQ(Text(TEXT("BufferSettings.SourceTimecodeFrameRate")), "24/1");
 	EXPECT_EQ(Text(TEXT("BufferSettings.MaxNumberOfFrameToBuffered")), "10");
