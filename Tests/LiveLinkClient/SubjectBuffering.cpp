@@ -57,12 +57,20 @@ TEST_F(SubjectBufferRules, MoreThanSixtyFourQueuedFramesKeepTheNewestSixtyFourAn
 	{
 		PushFrame(Key, Index, static_cast<float>(Index));
 	}
+	// The engine says nothing when it trims the queue: the stand-in counts what was lost for the benchmarks.
+	EXPECT_EQ(FLiveLinkClientTesting::GetFrameQueueCounts(Client).FramesDropped, 6u);
 	Tick();
 	const std::vector<float> Frames = Buffered(Key);
 	ASSERT_EQ(Frames.size(), 64u);
 	EXPECT_EQ(Frames.front(), 4.0f);
 	EXPECT_EQ(Frames[Frames.size() - 2], 67.0f);
 	EXPECT_EQ(Frames.back(), 69.0f);
+	PushFrame(Key, 71, 71.0f);
+	Tick();
+	const FLiveLinkClientTesting::FFrameQueueCounts Counts = FLiveLinkClientTesting::GetFrameQueueCounts(Client);
+	EXPECT_EQ(Counts.FramesTaken, 65u);
+	EXPECT_EQ(Counts.MostFramesInOneTick, 64u);
+	EXPECT_EQ(Counts.FramesDropped, 6u);
 }
 
 TEST_F(SubjectBufferRules, StaticDataAgainOrAModeChangeClearsTheBuffer)

@@ -183,3 +183,18 @@ TEST(CommandLineParsing, ClockTimecodeAndRampAreAcceptedAndCheckedTogether)
 	ExpectRejected(Split("--timecode clock --timecode-rate 25/0"), "known rate");
 	ExpectRejected(Split("--replay lines.txt --timecode clock"), "--timecode");
 }
+
+TEST(CommandLineParsing, JitterAndSendLogAreAcceptedWhereTheyMeanSomething)
+{
+	FTavrixSendCommandLine CommandLine = Parse(Split("--jitter 12.5 --log-sends sends.txt --motion ramp --timecode clock"));
+	ASSERT_EQ(CommandLine.Action, ETavrixCommandLineAction::Send) << CommandLine.Error;
+	EXPECT_EQ(CommandLine.Options.JitterMax, 12500us);
+	EXPECT_EQ(CommandLine.Options.SendLogPath, "sends.txt");
+	EXPECT_EQ(Parse(Split("--rate 25")).Options.JitterMax, FTavrixDuration::zero());
+	EXPECT_EQ(Parse(Split("--replay lines.txt --jitter 3")).Options.JitterMax, 3ms);
+
+	ExpectEachRejected({"--jitter=-1", "--jitter=1000.5", "--jitter=abc", "--jitter=", "--log-sends="});
+	ExpectRejected(Split("--replay-pcap stage.pcap --jitter 5"), "--jitter");
+	// The log describes the made-up camera's poses, which a replay does not have.
+	ExpectRejected(Split("--replay lines.txt --log-sends sends.txt"), "--log-sends");
+}

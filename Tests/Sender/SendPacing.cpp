@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cstdio>
 #include <functional>
+#include <tuple>
 #include <limits>
 
 using namespace TavrixSend;
@@ -244,4 +246,84 @@ TEST(SendPacing, RealClockSendsAtTheRequestedRate)
 		EXPECT_TRUE(nlohmann::json::accept(*Datagram)) << *Datagram;
 	}
 	EXPECT_FALSE(Receiver.Receive(0ms).has_value());
+}
+
+TEST(SendPacing, JitterHoldsEachDatagramWithinItsBoundAndSpreadsThem)
+{
+	FManualClock Clock;
+	FScriptedSink Inner;
+	FTavrixStopSignal Stop;
+	FTavrixJitterSink Jitter(Inner, 8ms, Clock, Stop, 1234);
+	FTavrixDuration Shortest = 8ms;
+	FTavrixDuration Longest = 0ms;
+	for (int Index = 0; Index < 400; ++Index)
+	{
+		const FTavrixTimePoint Before = Clock.Now();
+		ASSERT_FALSE(Jitter.Send(std::to_string(Index)));
+		const FTavrixDuration Held = Clock.Now() - Before;
+		ASSERT_GE(Held, 0ms);
+		ASSERT_LE(Held, 8ms);
+		Shortest = std::min(Shortest, Held);
+		Longest = std::max(Longest, Held);
+	}
+	ASSERT_EQ(Inner.Delivered.size(), 400u);
+	EXPECT_EQ(Inner.Delivered[399], "399");
+	// Uniform over 8 ms: 400 draws reach both ends of the range.
+	EXPECT_LT(Shortest, 1ms);
+	EXPECT_GT(Longest, 7ms);
+
+	const FTavrixTimePoint Before = Clock.Now();
+	FTavrixJitterSink None(Inner, 0ms, Clock, Stop, 1);
+	EXPECT_FALSE(None.Send("x"));
+	EXPECT_EQ(Clock.Now(), Before);
+}
+
+TEST(SendPacing, SendLogRecordsEachDatagramsFrameAndClockReadings)
+{
+	FTavrixCameraScript Script;
+	Script.Motion = ETavrixMotion::Ramp;
+	Script.Timecode = ETavrixTimecodeSource::Clock;
+	Script.FrameRate = {25, 1};
+	FTavrixDuration TimeOfDay = 10s;
+	FTavrixCameraPayloads Camera(Script, [&TimeOfDay] { return TimeOfDay; });
+	FManualClock Clock;
+	Clock.Lateness = [](size_t) { return FTavrixDuration(3ms); };
+	FScriptedSink Inner;
+	Inner.Fails = [](size_t InAttempt) { return InAttempt == 1; };
+	FTavrixStopSignal Stop;
+	FTavrixJitterSink Held(Inner, 0ms, Clock, Stop, 1);
+	std::FILE* File = std::tmpfile();
+	ASSERT_NE(File, nullptr);
+	{
+		FTavrixSendLog Log(Held, Camera, Clock, File);
+		std::string Payload;
+		for (const FTavrixDuration Reading : {FTavrixDuration(10s), FTavrixDuration(10s + 50ms)})
+		{
+			TimeOfDay = Reading;
+			ASSERT_TRUE(Camera.NextPayload(0s, Payload));
+			Log.Send(Payload);
+			Clock.SleepUntil(Clock.Now(), Stop);
+		}
+	}
+	std::rewind(File);
+	char Line[256];
+	ASSERT_NE(std::fgets(Line, sizeof(Line), File), nullptr);
+	EXPECT_STREQ(Line, FTavrixSendLog::Header);
+	const double Start = std::chrono::duration<double>(std::chrono::hours(1)).count();
+	const std::vector<std::tuple<int, double, double, int>> Expected{{250, 10.0, Start, 1}, {251, 10.05, Start + 0.003, 0}};
+	for (const auto& [Frame, Seconds, Monotonic, bSent] : Expected)
+	{
+		int ReadFrame = 0;
+		double ReadSeconds = 0.0;
+		double Built = 0.0;
+		double Sent = 0.0;
+		int ReadSent = -1;
+		ASSERT_EQ(std::fscanf(File, "%d %lf %lf %lf %d", &ReadFrame, &ReadSeconds, &Built, &Sent, &ReadSent), 5);
+		EXPECT_EQ(ReadFrame, Frame);
+		EXPECT_DOUBLE_EQ(ReadSeconds, Seconds);
+		EXPECT_NEAR(Built, Monotonic, 1e-9);
+		EXPECT_NEAR(Sent, Monotonic, 1e-9);
+		EXPECT_EQ(ReadSent, bSent);
+	}
+	std::fclose(File);
 }

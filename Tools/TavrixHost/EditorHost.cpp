@@ -652,6 +652,10 @@ void FEditorHostRun::Tick(FClock::time_point Start)
 	UpdateTakeRecorderState();
 	const FClock::time_point TickEnd = FClock::now();
 	Status.Tick = FLiveLinkClientTesting::GetTickCount(Client);
+	const FLiveLinkClientTesting::FFrameQueueCounts Queue = FLiveLinkClientTesting::GetFrameQueueCounts(Client);
+	Status.QueuedFramesTaken = Queue.FramesTaken;
+	Status.MostQueuedFramesInOneTick = Queue.MostFramesInOneTick;
+	Status.QueuedFramesDropped = Queue.FramesDropped;
 	Status.ElapsedSeconds = std::chrono::duration<double>(TickEnd - Start).count();
 	for (size_t Index = 0; Index < Sources.size(); ++Index)
 	{

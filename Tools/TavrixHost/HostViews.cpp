@@ -161,7 +161,16 @@ public:
 	}
 
 	/** The last values read, so that a script sees the totals of the whole run. */
-	void OnShutdown(const FHostStatus& Status) override { EmitStats(Status); }
+	void OnShutdown(const FHostStatus& Status) override
+	{
+		Emit(FJsonLine()
+				 .Add("event", "queue")
+				 .Add("ticks", static_cast<unsigned long long>(Status.Tick))
+				 .Add("framesTaken", static_cast<unsigned long long>(Status.QueuedFramesTaken))
+				 .Add("mostFramesInOneTick", static_cast<unsigned long long>(Status.MostQueuedFramesInOneTick))
+				 .Add("framesDropped", static_cast<unsigned long long>(Status.QueuedFramesDropped)));
+		EmitStats(Status);
+	}
 
 private:
 	/**

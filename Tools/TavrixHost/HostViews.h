@@ -72,6 +72,10 @@ struct FHostStatus
 	std::deque<std::string> RecentLog;
 	bool bDemo = false;
 	double ElapsedSeconds = 0.0;
+	/** The client's shared frame queue, as of the last tick. */
+	uint64_t QueuedFramesTaken = 0;
+	uint64_t MostQueuedFramesInOneTick = 0;
+	uint64_t QueuedFramesDropped = 0;
 };
 
 /** Receives what happens in the host, on the game thread, in order. */

@@ -2,10 +2,14 @@
 #include "TavrixSendCommandLine.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <optional>
 #include <pthread.h>
+#include <random>
 #include <signal.h>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -182,6 +186,7 @@ int main(int ArgumentCount, char** Arguments)
 	}
 
 	std::unique_ptr<ITavrixPayloadSource> Payloads;
+	FTavrixCameraPayloads* Camera = nullptr;
 	if (Options.ReplayPath)
 	{
 		std::string Error;
@@ -194,7 +199,21 @@ int main(int ArgumentCount, char** Arguments)
 	}
 	else
 	{
-		Payloads = std::make_unique<FTavrixCameraPayloads>(Options.Script);
+		auto CameraPayloads = std::make_unique<FTavrixCameraPayloads>(Options.Script);
+		Camera = CameraPayloads.get();
+		Payloads = std::move(CameraPayloads);
+	}
+
+	std::FILE* SendLogFile = nullptr;
+	if (Options.SendLogPath)
+	{
+		SendLogFile = std::fopen(Options.SendLogPath->c_str(), "w");
+		if (SendLogFile == nullptr)
+		{
+			std::fprintf(
+				stderr, "tavrix-send: cannot write %s: %s\n", Options.SendLogPath->c_str(), std::generic_category().message(errno).c_str());
+			return ExitRuntimeFailure;
+		}
 	}
 
 	std::error_code SocketError;
@@ -210,8 +229,19 @@ int main(int ArgumentCount, char** Arguments)
 	FTavrixSendReport Report;
 	{
 		FTerminationWatcher Watcher(Stop);
-		FTavrixSender Sender(*Payloads, *Socket, Options.Pacing, Clock);
+		FTavrixJitterSink Jitter(*Socket, Options.JitterMax, Clock, Stop, std::random_device{}());
+		std::optional<FTavrixSendLog> SendLog;
+		if (SendLogFile != nullptr)
+		{
+			SendLog.emplace(Jitter, *Camera, Clock, SendLogFile);
+		}
+		FTavrixSender Sender(*Payloads, SendLog ? static_cast<ITavrixDatagramSink&>(*SendLog) : Jitter, Options.Pacing, Clock);
 		Report = Sender.Run(Stop);
+	}
+	if (SendLogFile != nullptr && std::fclose(SendLogFile) != 0)
+	{
+		std::fprintf(stderr, "tavrix-send: writing %s failed\n", Options.SendLogPath->c_str());
+		return ExitRuntimeFailure;
 	}
 
 	if (!Options.bQuiet)

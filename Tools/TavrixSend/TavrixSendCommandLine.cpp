@@ -19,6 +19,7 @@ constexpr double MaxRateHz = 10000.0;
 constexpr double MaxSeconds = 1e9;
 constexpr double MaxRadius = 1e7;
 constexpr double MaxRampSpeed = 1e6;
+constexpr double MaxJitterMs = 1000.0;
 constexpr int32_t SecondsPerDay = 86400;
 
 struct FOptionEntry
@@ -48,6 +49,13 @@ constexpr std::array OptionEntries{
 	FOptionEntry{"--duration", "SECONDS", PacingGroup, "stop after this long"},
 	FOptionEntry{"--count", "N", PacingGroup, "stop after N messages\nwithout either, run until interrupted (Ctrl+C or SIGTERM)"},
 	FOptionEntry{"--quiet", "", PacingGroup, "no summary line at the end"},
+	FOptionEntry{"--jitter", "MS", PacingGroup,
+		"hold each message for a random time from 0 to MS milliseconds\n(uniform) after it is built and before it is sent, so arrivals\n"
+		"scatter by MS/2 either side; timecode and pose stay those of the\nbuild; 0-1000 (default 0)"},
+	FOptionEntry{"--log-sends", "FILE", CameraGroup,
+		"write a line per message: timecode frame, time of day read for it\n(s), monotonic clock (s) after building it and after sending it,\n"
+		"1 if sent or 0 if the send failed",
+		true},
 	FOptionEntry{"--motion", "static|orbit|ramp", CameraGroup,
 		"orbit: circle the origin 150 cm above it, looking at it;\nstatic: hold the first pose of that orbit;\nramp: slide along X "
 		"with the local time of day t (seconds since\nmidnight): X = SPEED * (t mod PERIOD) cm, Y = Z = 0, no rotation,\nscale 1; t "
@@ -227,6 +235,18 @@ std::string_view ApplyOption(std::string_view InName, std::string_view InValue, 
 		const std::optional<uint64_t> Count = ParseInteger<uint64_t>(InValue, 1, std::numeric_limits<uint64_t>::max());
 		Options.Pacing.MaxSends = Count.value_or(0);
 		return Count ? "" : "a whole number of messages, at least 1";
+	}
+	if (InName == "--jitter")
+	{
+		const std::optional<double> Milliseconds = ParseDecimal(InValue);
+		const bool bValid = Milliseconds && *Milliseconds >= 0.0 && *Milliseconds <= MaxJitterMs;
+		Options.JitterMax = bValid ? FTavrixDuration(std::llround(*Milliseconds * 1e6)) : Options.JitterMax;
+		return bValid ? "" : "milliseconds, from 0 to 1000";
+	}
+	if (InName == "--log-sends")
+	{
+		Options.SendLogPath = std::string(InValue);
+		return InValue.empty() ? "a file name" : "";
 	}
 	if (InName == "--motion")
 	{
@@ -468,9 +488,13 @@ FTavrixSendCommandLine FTavrixSendCommandLine::Parse(std::span<const std::string
 		{
 			return Reject("--replay-pcap sends the captured datagrams as they are and cannot be combined with " + FirstCameraOption);
 		}
-		if (WasGiven("--rate"))
+		for (const std::string_view PacedOption : {"--rate", "--jitter"})
 		{
-			return Reject("--replay-pcap keeps the capture's own pace and cannot be combined with --rate; use --speed");
+			if (WasGiven(PacedOption))
+			{
+				return Reject("--replay-pcap keeps the capture's own pace and cannot be combined with " + std::string(PacedOption) +
+					(PacedOption == "--rate" ? "; use --speed" : ""));
+			}
 		}
 	}
 	else

@@ -26,6 +26,10 @@ struct FTavrixSendOptions
 	/** How many times faster than captured; positive and finite. */
 	double CaptureSpeed = 1.0;
 	bool bCaptureLoop = false;
+	/** Each datagram is held for a random time from zero to this before it is sent; zero for none. */
+	FTavrixDuration JitterMax{};
+	/** Set: the made-up camera writes one line per datagram to this file (see FTavrixSendLog). */
+	std::optional<std::string> SendLogPath;
 	bool bQuiet = false;
 };
 

@@ -46,8 +46,9 @@ FTavrixCameraPayloads::FTavrixCameraPayloads(FTavrixCameraScript InScript, FTavr
 
 bool FTavrixCameraPayloads::NextPayload(FTavrixDuration InElapsed, std::string& OutPayload)
 {
-	const FTavrixDuration Now = ReadsTimeOfDay(Script) ? TimeOfDay() : FTavrixDuration::zero();
-	OutPayload = BuildCameraMessage(MakeCameraMessage(Script, InElapsed, Now));
+	LastTimeOfDay = ReadsTimeOfDay(Script) ? TimeOfDay() : FTavrixDuration::zero();
+	LastMessage = MakeCameraMessage(Script, InElapsed, LastTimeOfDay);
+	OutPayload = BuildCameraMessage(LastMessage);
 	return true;
 }
 
@@ -174,6 +175,47 @@ FTavrixSendReport FTavrixSender::Run(FTavrixStopSignal& InStop)
 	Tally.Finish();
 	Report.Elapsed = Clock.Now() - Start;
 	return Report;
+}
+
+FTavrixJitterSink::FTavrixJitterSink(
+	ITavrixDatagramSink& InInner, FTavrixDuration InMaxDelay, ITavrixClock& InClock, FTavrixStopSignal& InStop, uint64_t InSeed)
+	: Inner(InInner)
+	, MaxDelay(InMaxDelay)
+	, Clock(InClock)
+	, Stop(InStop)
+	, Random(InSeed)
+{
+}
+
+std::error_code FTavrixJitterSink::Send(std::string_view InPayload)
+{
+	if (MaxDelay.count() > 0)
+	{
+		std::uniform_int_distribution<int64_t> Delay(0, MaxDelay.count());
+		Clock.SleepUntil(Clock.Now() + FTavrixDuration(Delay(Random)), Stop);
+	}
+	return Inner.Send(InPayload);
+}
+
+FTavrixSendLog::FTavrixSendLog(
+	ITavrixDatagramSink& InInner, const FTavrixCameraPayloads& InPayloads, ITavrixClock& InClock, std::FILE* InFile)
+	: Inner(InInner)
+	, Payloads(InPayloads)
+	, Clock(InClock)
+	, File(InFile)
+{
+	std::fputs(Header, File);
+}
+
+std::error_code FTavrixSendLog::Send(std::string_view InPayload)
+{
+	const auto Seconds = [](FTavrixTimePoint InTime) { return std::chrono::duration<double>(InTime.time_since_epoch()).count(); };
+	const FTavrixTimePoint Built = Clock.Now();
+	const std::error_code Error = Inner.Send(InPayload);
+	const FTavrixTimePoint Sent = Clock.Now();
+	std::fprintf(File, "%d %.9f %.9f %.9f %d\n", Payloads.GetLastMessage().TimecodeFrame,
+		std::chrono::duration<double>(Payloads.GetLastTimeOfDay()).count(), Seconds(Built), Seconds(Sent), Error ? 0 : 1);
+	return Error;
 }
 
 FTavrixSendThread::FTavrixSendThread(

@@ -8,9 +8,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -79,9 +81,16 @@ public:
 	bool NextPayload(FTavrixDuration InElapsed, std::string& OutPayload) override;
 	//~ End ITavrixPayloadSource interface
 
+	/** The message of the last payload handed out. */
+	const FTavrixCameraMessage& GetLastMessage() const { return LastMessage; }
+	/** The time of day read for the last payload; zero when the script does not read the clock. */
+	FTavrixDuration GetLastTimeOfDay() const { return LastTimeOfDay; }
+
 private:
 	FTavrixCameraScript Script;
 	FTavrixTimeOfDaySource TimeOfDay;
+	FTavrixCameraMessage LastMessage;
+	FTavrixDuration LastTimeOfDay{};
 };
 
 /**
@@ -204,6 +213,57 @@ private:
 	ITavrixDatagramSink& Sink;
 	FTavrixPacing Pacing;
 	ITavrixClock& Clock;
+};
+
+/**
+ * Holds each datagram for a random time, uniform from zero to the maximum, before passing it on: the datagrams keep
+ * the timecode and pose of the moment they were built, but arrive scattered by up to half the maximum either side of
+ * their mean delay, as through a busy network. Nothing is reordered; a delay longer than the send period makes the
+ * loop fall behind, and it then skips sends as after any stall. A stop request during the hold sends at once.
+ */
+class FTavrixJitterSink final : public ITavrixDatagramSink
+{
+public:
+	/** The inner sink, clock and stop signal must outlive this one. */
+	FTavrixJitterSink(
+		ITavrixDatagramSink& InInner, FTavrixDuration InMaxDelay, ITavrixClock& InClock, FTavrixStopSignal& InStop, uint64_t InSeed);
+
+	//~ Begin ITavrixDatagramSink interface
+	std::error_code Send(std::string_view InPayload) override;
+	//~ End ITavrixDatagramSink interface
+
+private:
+	ITavrixDatagramSink& Inner;
+	FTavrixDuration MaxDelay;
+	ITavrixClock& Clock;
+	FTavrixStopSignal& Stop;
+	std::mt19937_64 Random;
+};
+
+/**
+ * Writes one text line per datagram of the made-up camera, so that a script can tell when each pose left: its
+ * timecode frame, the time of day the camera read for it (seconds since midnight), and the monotonic clock's reading
+ * in seconds just after it was built and just after the inner sink returned (after any jitter hold). Send results
+ * pass through; a failed send is logged too, with a last column of 0 for failed (1 for sent).
+ */
+class FTavrixSendLog final : public ITavrixDatagramSink
+{
+public:
+	/** Everything must outlive the log; the file stays the caller's to close. */
+	FTavrixSendLog(ITavrixDatagramSink& InInner, const FTavrixCameraPayloads& InPayloads, ITavrixClock& InClock, std::FILE* InFile);
+
+	//~ Begin ITavrixDatagramSink interface
+	std::error_code Send(std::string_view InPayload) override;
+	//~ End ITavrixDatagramSink interface
+
+	/** The first line of every log, naming the columns. */
+	static constexpr const char* Header = "# frame time_of_day_s built_monotonic_s sent_monotonic_s sent\n";
+
+private:
+	ITavrixDatagramSink& Inner;
+	const FTavrixCameraPayloads& Payloads;
+	ITavrixClock& Clock;
+	std::FILE* File;
 };
 
 /** A send loop on a thread of its own, owning its source and sink, for embedding the sender in another program. */

@@ -242,6 +242,8 @@ void FLiveLinkClient::Tick()
 	// Taken whole: what a handler below pushes queues for the next tick.
 	std::vector<FQueuedStaticData> StaticData = std::exchange(StaticDataQueue, {});
 	std::vector<FQueuedFrame> Frames = std::exchange(FrameQueue, {});
+	QueuedFramesTaken += Frames.size();
+	MostQueuedFramesInOneTick = std::max<uint64>(MostQueuedFramesInOneTick, Frames.size());
 	bStaticDataOverflowLogged = false;
 	for (FQueuedStaticData& Queued : StaticData)
 	{
@@ -590,6 +592,7 @@ void FLiveLinkClient::PushSubjectFrameData_AnyThread(const FLiveLinkSubjectKey& 
 		std::lock_guard Lock(SubjectMutex);
 		if (static_cast<int32>(FrameQueue.size()) > MaxQueuedPerTick)
 		{
+			QueuedFramesDropped += FrameQueue.size() - MaxQueuedPerTick + 1;
 			FrameQueue.erase(FrameQueue.begin(), FrameQueue.end() - MaxQueuedPerTick);
 			return;
 		}
@@ -840,6 +843,12 @@ uint64 FLiveLinkClientTesting::GetFrameCount(const FLiveLinkClient& Client, cons
 uint64 FLiveLinkClientTesting::GetTickCount(const FLiveLinkClient& Client)
 {
 	return Client.TickCount;
+}
+
+FLiveLinkClientTesting::FFrameQueueCounts FLiveLinkClientTesting::GetFrameQueueCounts(const FLiveLinkClient& Client)
+{
+	std::lock_guard Lock(Client.SubjectMutex);
+	return FFrameQueueCounts{Client.QueuedFramesTaken, Client.MostQueuedFramesInOneTick, Client.QueuedFramesDropped};
 }
 
 TLiveLinkObservers<void(const FLiveLinkSubjectKey&, const FLiveLinkStaticDataStruct&)>& FLiveLinkClientTesting::OnStaticDataReceived(

@@ -219,4 +219,7 @@ private:
 	std::vector<FQueuedStaticData> StaticDataQueue;
 	std::vector<FQueuedFrame> FrameQueue;
 	bool bStaticDataOverflowLogged = false;
+	uint64 QueuedFramesTaken = 0;
+	uint64 MostQueuedFramesInOneTick = 0;
+	uint64 QueuedFramesDropped = 0;
 };

@@ -58,6 +58,17 @@ struct LIVELINK_API FLiveLinkClientTesting
 	static bool HasSubject(const FLiveLinkClient& Client, const FLiveLinkSubjectKey& SubjectKey);
 	/** Ticks the client has run. */
 	static uint64 GetTickCount(const FLiveLinkClient& Client);
+	/** What the frame queue shared by all sources carried: the engine trims it silently, so only these tell. */
+	struct FFrameQueueCounts
+	{
+		/** Frames the ticks took from the queue, applied or not. */
+		uint64 FramesTaken = 0;
+		/** The most frames one tick took. */
+		uint64 MostFramesInOneTick = 0;
+		/** Frames lost to the cap on queued frames: those trimmed away and the pushes refused with them. */
+		uint64 FramesDropped = 0;
+	};
+	static FFrameQueueCounts GetFrameQueueCounts(const FLiveLinkClient& Client);
 	/** The source added under that identifier, or null. */
 	static TSharedPtr<ILiveLinkSource> GetSource(const FLiveLinkClient& Client, FGuid SourceGuid);
 
