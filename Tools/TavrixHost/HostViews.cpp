@@ -78,50 +78,16 @@ public:
 
 	void OnFrame(const std::string& Source, const std::string& Subject, uint64_t Tick, const FLiveLinkCameraFrameData& Frame) override
 	{
-		const FTransform& Transform = Frame.Transform;
-		const float Location[3] = {Transform.Translation.X, Transform.Translation.Y, Transform.Translation.Z};
-		const float Rotation[4] = {Transform.Rotation.X, Transform.Rotation.Y, Transform.Rotation.Z, Transform.Rotation.W};
-		const float Scale[3] = {Transform.Scale3D.X, Transform.Scale3D.Y, Transform.Scale3D.Z};
-		Emit(FJsonLine()
-				 .Add("event", "frame")
-				 .Add("source", Source)
-				 .Add("subject", Subject)
-				 .Add("tick", static_cast<unsigned long long>(Tick))
-				 .Add("worldTime", Frame.WorldTime.GetOffsettedTime())
-				 .AddRaw("sceneTime", SceneTimeJson(Frame.MetaData.SceneTime))
-				 .AddRaw("location", FJsonLine::FloatArray(Location, 3))
-				 .AddRaw("rotation", FJsonLine::FloatArray(Rotation, 4))
+		const FVector& Scale3D = Frame.Transform.Scale3D;
+		const float Scale[3] = {Scale3D.X, Scale3D.Y, Scale3D.Z};
+		Emit(CameraEvent("frame", Source, Subject, Tick, Frame)
 				 .AddRaw("scale", FJsonLine::FloatArray(Scale, 3))
-				 .AddRaw("lens",
-					 FJsonLine()
-						 .Add("focalLength", Frame.FocalLength)
-						 .Add("focusDistance", Frame.FocusDistance)
-						 .Add("aspectRatio", Frame.AspectRatio)
-						 .Add("fieldOfView", Frame.FieldOfView)
-						 .Finish()));
+				 .AddRaw("lens", LensJson(Frame)));
 	}
 
 	void OnEvaluated(const std::string& Source, const std::string& Subject, uint64_t Tick, const FLiveLinkCameraFrameData& Frame) override
 	{
-		const FTransform& Transform = Frame.Transform;
-		const float Location[3] = {Transform.Translation.X, Transform.Translation.Y, Transform.Translation.Z};
-		const float Rotation[4] = {Transform.Rotation.X, Transform.Rotation.Y, Transform.Rotation.Z, Transform.Rotation.W};
-		Emit(FJsonLine()
-				 .Add("event", "evaluated")
-				 .Add("source", Source)
-				 .Add("subject", Subject)
-				 .Add("tick", static_cast<unsigned long long>(Tick))
-				 .Add("worldTime", Frame.WorldTime.GetOffsettedTime())
-				 .AddRaw("sceneTime", SceneTimeJson(Frame.MetaData.SceneTime))
-				 .AddRaw("location", FJsonLine::FloatArray(Location, 3))
-				 .AddRaw("rotation", FJsonLine::FloatArray(Rotation, 4))
-				 .AddRaw("lens",
-					 FJsonLine()
-						 .Add("focalLength", Frame.FocalLength)
-						 .Add("focusDistance", Frame.FocusDistance)
-						 .Add("aspectRatio", Frame.AspectRatio)
-						 .Add("fieldOfView", Frame.FieldOfView)
-						 .Finish()));
+		Emit(CameraEvent("evaluated", Source, Subject, Tick, Frame).AddRaw("lens", LensJson(Frame)));
 	}
 
 	void OnSlate(const std::string& Slate, int32 TakeNumber) override
@@ -173,6 +139,35 @@ public:
 	}
 
 private:
+	/** What a pushed and an evaluated frame both say: whose it is, when, and where the camera is. */
+	static FJsonLine CameraEvent(
+		const char* Event, const std::string& Source, const std::string& Subject, uint64_t Tick, const FLiveLinkCameraFrameData& Frame)
+	{
+		const FTransform& Transform = Frame.Transform;
+		const float Location[3] = {Transform.Translation.X, Transform.Translation.Y, Transform.Translation.Z};
+		const float Rotation[4] = {Transform.Rotation.X, Transform.Rotation.Y, Transform.Rotation.Z, Transform.Rotation.W};
+		FJsonLine Line;
+		Line.Add("event", Event)
+			.Add("source", Source)
+			.Add("subject", Subject)
+			.Add("tick", static_cast<unsigned long long>(Tick))
+			.Add("worldTime", Frame.WorldTime.GetOffsettedTime())
+			.AddRaw("sceneTime", SceneTimeJson(Frame.MetaData.SceneTime))
+			.AddRaw("location", FJsonLine::FloatArray(Location, 3))
+			.AddRaw("rotation", FJsonLine::FloatArray(Rotation, 4));
+		return Line;
+	}
+
+	static std::string LensJson(const FLiveLinkCameraFrameData& Frame)
+	{
+		return FJsonLine()
+			.Add("focalLength", Frame.FocalLength)
+			.Add("focusDistance", Frame.FocusDistance)
+			.Add("aspectRatio", Frame.AspectRatio)
+			.Add("fieldOfView", Frame.FieldOfView)
+			.Finish();
+	}
+
 	/**
 	 * Per source, its "Subject", "Options", "Stream", "Capture" and "Senders" details, each under its property's name with a lower-case
 	 * letter.
